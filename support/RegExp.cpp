@@ -43,8 +43,8 @@ namespace support {
 namespace {
 
 // Small enough to stop runaway backtracking within milliseconds (JIT) or a
-// tenth of a second (interpreter), far above
-// what any sane pattern needs on a layer or layout name.
+// tenth of a second (interpreter), far above what any sane pattern needs on
+// a layer or layout name.
 constexpr int kMatchLimit = 1000000;
 constexpr int kCacheSize = 128;
 
