@@ -28,6 +28,7 @@ public:
         char* inPtr = const_cast<char*>(in.constData()) + from;
         size_t inLeft = static_cast<size_t>(in.size()) - from;
         *failed = false;
+        iconv(cd_, nullptr, nullptr, nullptr, nullptr);  // back to the initial state
         char buffer[4096];
         while (inLeft > 0) {
             char* outPtr = buffer;
@@ -63,6 +64,12 @@ int lineAt(const Seq& text, qsizetype position) {
 
 constexpr const char* kCp932 = "CP932";
 
+bool isAscii(const QByteArray& bytes) {
+    for (const char c : bytes)
+        if (static_cast<uchar>(c) >= 0x80) return false;
+    return true;
+}
+
 QString describeCharacter(const QString& text) {
     const char32_t code = text.isEmpty() ? 0 : text.toUcs4().value(0);
     const QString hex = QStringLiteral("%1").arg(static_cast<uint>(code), 4, 16, QLatin1Char('0')).toUpper();
@@ -93,7 +100,9 @@ bool decodeCp932(const QByteArray& bytes, QString* text, QString* error) {
 }
 
 QString decodeCp932Lenient(const QByteArray& bytes) {
-    Converter conv("UTF-8", kCp932);
+    // Most lines of an INI file are plain ASCII, which CP932 leaves as it is.
+    if (isAscii(bytes)) return QString::fromLatin1(bytes);
+    thread_local Converter conv("UTF-8", kCp932);
     if (!conv.ok()) return QString::fromLatin1(bytes);
     QByteArray utf8;
     size_t from = 0;
