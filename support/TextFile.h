@@ -6,6 +6,14 @@
 //
 // A character that CP932 cannot hold is an error (naming the character and
 // its line) that the caller reports; it is never written as '?'.
+//
+// The conversion is glibc's "CP932". It also takes the JIS forms that Linux
+// input methods type for characters Windows spells differently (wave dash
+// U+301C, minus U+2212, double bar U+2016, dash U+2014, U+00A2, U+00AC) and
+// writes them as the CP932 character a Windows user sees for them; reading
+// gives the Windows form (U+FF5E, U+FF0D, ...). Yen U+00A5 and overline
+// U+203E are written as 0x5C and 0x7E, the bytes that show as them on
+// Japanese Windows, and read back as "\" and "~".
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
