@@ -25,7 +25,7 @@
 #include "host/HostConnection.h"
 #include "main/frmMain.h"
 #include "support/Ini.h"
-#include "support/MessageBox.h"
+#include "support/RecordingMessageBox.h"
 #include "support/ProgramFolder.h"
 
 // Readable failure output for Qt strings.
@@ -34,33 +34,16 @@ inline void PrintTo(const QStringList& l, std::ostream* os) { *os << '{' << l.jo
 
 namespace mainwin::testing {
 
-struct RecordedMessage {
-    QString text;
-    int style;
-    QString title;
-};
-
-class RecordingMessageBox : public support::MessageBoxService {
-public:
-    std::vector<RecordedMessage> messages;
-    int show(const QString& text, int style, const QString& title) override {
-        messages.push_back({text, style, title});
-        return support::vbOK;
-    }
-};
-
 class WindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(folder.isValid());
         support::setProgramFolder(folder.path());
         support::resetIniState();
-        support::setMessageBoxService(&messages);
         host::setHostProvider(nullptr);
     }
     void TearDown() override {
         window.reset();
-        support::setMessageBoxService(nullptr);
         support::setProgramFolder(QString());
         host::setHostProvider(nullptr);
     }
@@ -98,7 +81,7 @@ protected:
     }
 
     QTemporaryDir folder;
-    RecordingMessageBox messages;
+    support::RecordingMessageBox messages;  // installed for the test's lifetime
     std::unique_ptr<frmMain> window;
     int endProgramCalls = 0;
 };
