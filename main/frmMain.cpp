@@ -26,6 +26,7 @@
 #include "main/MainSettings.h"
 #include "main/ToolbarIcons.h"
 #include "main/VersionDialog.h"
+#include "support/EventYield.h"
 #include "support/Foreground.h"
 #include "support/Ini.h"
 #include "support/MessageBox.h"
@@ -259,7 +260,7 @@ void frmMain::connectControls() {
     connect(TxtBaseFile, &QLineEdit::textChanged, this, [this] { TxtBaseFile_Change(); });
     connect(CmdCancel, &QPushButton::clicked, this, [this] { CmdCancel_Click(); });
     connect(CmdExecute, &QPushButton::clicked, this, [this] {
-        if (iMode >= 1 && iMode <= 4 && !running_) emit executeRequested(iMode);
+        if (iMode >= 1 && iMode <= 4 && !running_) subExecute(iMode);
     });
 
     connect(CmdAddRule, &QPushButton::clicked, this, [this] { CmdAddRule_Click(); });
@@ -513,6 +514,49 @@ void frmMain::subShowStateCount() {
 }
 
 void frmMain::subShowDWGCount() { Label2->setText(countTitle(QStringLiteral("対象DWGファイル - "), *LstvDWGs)); }
+
+support::OptionalListTable frmMain::keywordTable() const {
+    const int n = LstvKeyword->topLevelItemCount();
+    if (n == 0) return std::nullopt;
+    support::ListTable table(n, 2);
+    for (int i = 0; i < n; ++i) {
+        table.set(i, 0, cellText(*LstvKeyword->topLevelItem(i), 1));
+        table.set(i, 1, cellText(*LstvKeyword->topLevelItem(i), 2));
+    }
+    return table;
+}
+
+void frmMain::subExecute(int mode) {
+    BatchInputs in;
+    in.mode = mode;
+    if (mode == 1) in.ruleTable = subGetLayerNameListSelected(*LstvLayerName);
+    if (mode == 2) in.ruleTable = subGetLayerStateListSelected(*LstvLayerState);
+    in.drawingTable = subGetDWGListSelected(*LstvDWGs);
+    in.survey.outputText = ChkOutputTextToCSV->isChecked();
+    in.survey.countObjects = ChkNum->isChecked();
+    in.survey.layerFlags = filterFlags(CboFilterLayerClass->currentIndex());
+    in.survey.textFlags = filterFlags(CboFilterStringClass->currentIndex());
+    in.survey.layerFilter = filterListIndex(*CboFilterLayer) == 0 ? QString() : CboFilterLayer->currentText();
+    in.survey.textFilter = filterListIndex(*CboFilterString) == 0 ? QString() : CboFilterString->currentText();
+    in.baseFile = TxtBaseFile->text();
+    in.env = scriptEnv;
+    in.saveDrawings = ChkDWGSave->isChecked();
+    in.keywordTable = keywordTable();
+
+    // The script editor takes the place of the main window while it is open.
+    DrawingOperations ops = operations;
+    if (operations.showScriptEditor)
+        ops.showScriptEditor = [this, editor = operations.showScriptEditor](const QString& script) {
+            hide();
+            editor(script);
+            show();
+            support::bringMainWindowToFront();
+        };
+    setRunning(true);
+    mainwin::subExecute(in, ops,
+               BatchContext{*status_, [] { support::yieldEvents(1); }, [this] { return closeRequested_; }});
+    if (!closeRequested_) setRunning(false);
+}
 
 void frmMain::setRunning(bool running) {
     running_ = running;

@@ -8,6 +8,7 @@
 #include <array>
 #include <functional>
 
+#include "main/BatchRun.h"
 #include "main/ScriptEnv.h"
 #include "support/StatusLabel.h"
 
@@ -62,6 +63,8 @@ public:
 
     int iMode = 1;
     ScriptEnv scriptEnv;
+    // The per-drawing operations that "実行" runs.
+    DrawingOperations operations;
 
     // Toolbar: buttons by their index 1..9 (3, 6 and 8 are separators);
     // button 7 is the mode button with its menu.
@@ -134,6 +137,10 @@ public:
     static QString modeCaption(int mode);
 
     void subSetMode(int mode);
+    // The batch run of "実行" in a mode, with the inputs read from the window now.
+    void subExecute(int mode);
+    // Every keyword row, selected or not: (0..n-1) x (keyword, replacement); no table when empty.
+    support::OptionalListTable keywordTable() const;
     // Adds existing drawing files (names ending in "dwg" or "dxf", any case)
     // to the drawing list; anything else is skipped silently.
     void subAddFiles(const QStringList& paths);
@@ -154,10 +161,6 @@ public:
     void setRunning(bool running);
     // Set once the window was asked to close; a running batch stops at its next drawing.
     bool closeRequested() const { return closeRequested_; }
-
-signals:
-    // "実行" pressed with the active mode.
-    void executeRequested(int mode);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "host/HostConnection.h"
+#include "main/FileDropList.h"
 #include "main/frmMain.h"
 #include "support/Ini.h"
 #include "support/RecordingMessageBox.h"
