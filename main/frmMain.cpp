@@ -106,6 +106,15 @@ MainWindowServices withDefaults(MainWindowServices s) {
                 nullptr, QString(), QFileInfo(current).isFile() ? current : QString(),
                 QStringLiteral("ﾃｷｽﾄﾌｧｲﾙ (*.txt);;ｽｸﾘﾌﾟﾄﾌｧｲﾙ (*.scr);;全てのﾌｧｲﾙ (*)"));
         };
+    const QString csvFilter = QStringLiteral("CSVﾌｧｲﾙ (*.csv *.CSV)");
+    if (!s.chooseRuleFileToOpen)
+        s.chooseRuleFileToOpen = [csvFilter] {
+            return QFileDialog::getOpenFileName(nullptr, QString(), QString(), csvFilter);
+        };
+    if (!s.chooseRuleFileToSave)
+        s.chooseRuleFileToSave = [csvFilter] {
+            return QFileDialog::getSaveFileName(nullptr, QString(), QString(), csvFilter);
+        };
     if (!s.openInTextEditor)
         s.openInTextEditor = [](const QString& path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
     if (!s.startProgram) s.startProgram = [](const QString& program) { return QProcess::startDetached(program, {}); };
@@ -460,11 +469,21 @@ void frmMain::subSetMode(int mode) {
 
 void frmMain::Toolbar1_ButtonClick(int index) {
     switch (index) {
+    case 1:
+        // Loaded rules all take part in the next run.
+        if (iMode <= 2 && subLoadRuleCSV()) {
+            selectAll(activeRuleList());
+            iMode == 1 ? subShowRuleCount() : subShowStateCount();
+        }
+        break;
+    case 4:
+        if (iMode <= 2) subSaveRuleCSV();
+        break;
     case 9:
         showVersionWindow();
         break;
     default:
-        // Rule files and the spreadsheet exchange come with their own commands.
+        // The spreadsheet exchange comes with its own commands.
         break;
     }
 }

@@ -10,6 +10,7 @@
 #include "main/FileDropList.h"
 #include "main/ListConversion.h"
 #include "main/frmMain.h"
+#include "support/Foreground.h"
 #include "support/MessageBox.h"
 #include "support/ProgramFolder.h"
 
@@ -17,7 +18,10 @@ namespace mainwin {
 
 namespace {
 
-void warn(const QString& text) { support::MsgBox(text, support::vbExclamation, support::kLaminorTitle); }
+void warn(const QString& text) {
+    support::bringMainWindowToFront();
+    support::MsgBox(text, support::vbExclamation, support::kLaminorTitle);
+}
 
 const QString kBlankKeyword = QStringLiteral("検索キーワードにブランクを設定することはできません。");
 const QString kKeywordLabel = QStringLiteral("検索ｷｰﾜｰﾄﾞ");
