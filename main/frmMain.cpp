@@ -10,6 +10,8 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFrame>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -91,6 +93,15 @@ QPushButton* columnButton(QWidget* parent, const char* name, const QString& text
 QString countTitle(const QString& head, const QTreeWidget& list) {
     return head + QString::number(selectedCount(list)) + QStringLiteral("/") +
            QString::number(list.topLevelItemCount()) + QStringLiteral(" 件を実行");
+}
+
+// A stored position where no screen is any more (another monitor set-up)
+// would open the window out of sight; it then opens at the top left.
+QPoint onScreen(const QPoint& stored, const QSize& size) {
+    const QRect window(stored, size);
+    for (const QScreen* screen : QGuiApplication::screens())
+        if (screen->availableGeometry().intersects(window)) return stored;
+    return QPoint(0, 0);
 }
 
 MainWindowServices withDefaults(MainWindowServices s) {
@@ -384,7 +395,7 @@ void frmMain::subLoadSettings() {
                             .arg(QDir::toNativeSeparators(QDir(support::programFolder()).filePath(kIniFileName))),
                         support::vbExclamation, support::kLaminorTitle);
     }
-    move(s.left / kTwipsPerPixel, s.top / kTwipsPerPixel);
+    move(onScreen(QPoint(s.left / kTwipsPerPixel, s.top / kTwipsPerPixel), size()));
     iMode = s.mode;
     ChkOutputTextToCSV->setChecked(s.chkOutputTextToCSV);
     // An editable filter takes its list entry when the stored text is one,
@@ -429,7 +440,11 @@ void frmMain::subSaveSettings() {
         const QTreeWidgetItem& row = *LstvKeyword->topLevelItem(i);
         s.keywords.append({cellText(row, 1), cellText(row, 2)});
     }
-    saveMainSettings(kIniFileName, s);
+    const QStringList failures = saveMainSettings(kIniFileName, s);
+    if (!failures.isEmpty()) {
+        support::MsgBox(QStringLiteral("設定の一部を保存できませんでした。\r\n") + failures.join(QStringLiteral("\r\n")),
+                        support::vbExclamation, support::kLaminorTitle);
+    }
 }
 
 void frmMain::Form_Unload() {
