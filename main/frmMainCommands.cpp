@@ -136,13 +136,11 @@ bool frmMain::deleteCurrentRow(QTreeWidget& list) {
     return true;
 }
 
-void frmMain::resetList(QTreeWidget& list) {
-    for (int i = list.topLevelItemCount() - 1; i >= 0; --i) delete list.takeTopLevelItem(i);
-}
+// Both act on the whole list in one step: row by row, every change of the
+// selection would recount the title, which grows with the square of the rows.
+void frmMain::resetList(QTreeWidget& list) { list.clear(); }
 
-void frmMain::selectAll(QTreeWidget& list) {
-    for (int i = list.topLevelItemCount() - 1; i >= 0; --i) list.topLevelItem(i)->setSelected(true);
-}
+void frmMain::selectAll(QTreeWidget& list) { list.selectAll(); }
 
 void frmMain::CmdSelectAllDWGs_Click() {
     selectAll(*LstvDWGs);
