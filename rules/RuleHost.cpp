@@ -1,6 +1,7 @@
 #include "rules/RuleHost.h"
 
 #include <QHeaderView>
+#include <QScrollBar>
 
 #include "host/HostConnection.h"
 #include "host/SkipError.h"
@@ -63,7 +64,8 @@ void preparePreviewList(QTreeWidget* list, const QStringList& headers) {
 }
 
 void setColumnFractions(QTreeWidget* list, const std::vector<double>& fractions) {
-    const int width = list->viewport()->width() > 0 ? list->width() : list->sizeHint().width();
+    // Inside the frame and beside the vertical scroll bar, so that no horizontal one is needed.
+    const int width = list->width() - 2 * list->frameWidth() - list->verticalScrollBar()->sizeHint().width();
     for (size_t i = 0; i < fractions.size(); ++i)
         list->setColumnWidth(static_cast<int>(i), static_cast<int>(width * fractions[i]));
 }

@@ -3,12 +3,14 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QTimer>
 
 #include "host/HostConnection.h"
 #include "host/tests/FakeHost.h"
+#include "rules/frmGet2Item.h"
 #include "rules/frmLayerNameRule.h"
 #include "rules/frmLayerStateRule.h"
 
@@ -65,6 +67,15 @@ int main(int argc, char** argv) {
         dialog.CboColor->setCurrentIndex(4);
         dialog.CboLineweight->setCurrentIndex(dialog.CboLineweight->findText(QStringLiteral("0.35 mm")));
         save(&dialog, folder + QStringLiteral("/rule-state-dialog.png"));
+    }
+    {
+        rules::frmGet2Item dialog;
+        dialog.setWindowTitle(QStringLiteral("検索ｷｰﾜｰﾄﾞの編集"));
+        dialog.Label1->setText(QStringLiteral("検索ｷｰﾜｰﾄﾞ"));
+        dialog.Label2->setText(QStringLiteral("置換文字"));
+        dialog.Text1->setText(QStringLiteral("<LAYER>"));
+        dialog.Text2->setText(QStringLiteral("壁-1F"));
+        save(&dialog, folder + QStringLiteral("/two-field-dialog.png"));
     }
     host::setHostProvider(nullptr);
     return 0;
