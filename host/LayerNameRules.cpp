@@ -1,5 +1,6 @@
 #include "host/LayerNameRules.h"
 
+#include <QSet>
 #include <optional>
 
 #include "host/DrawingAccess.h"
@@ -75,6 +76,7 @@ public:
     // False when the host refused a rename.
     bool applyToLayer(const LayerPtr& layer, const QString& sName) {
         const auto sNew = ruleScan(sName, vRule_);
+        settle(sNew.value_or(sName));
         if (!sNew || *sNew == sName) return true;
 
         const auto layers = skipErrorValue([&] { return doc_->layers(); }).value_or(nullptr);
@@ -160,8 +162,13 @@ private:
             if (!entity) continue;
             const auto sLayer = skipErrorValue([&] { return entity->layer(); });
             if (!sLayer || isProtectedLayerName(*sLayer)) continue;
+            // A layer name this run has already given out is final: applying
+            // the rules to it again (a block referenced twice, a second merge)
+            // would rename what is renamed already, "CX" to "CXX".
+            if (isSettled(*sLayer)) continue;
             const auto sNew = ruleScan(*sLayer, vRule_);
             if (!sNew) continue;
+            settle(*sNew);
             const LayerPtr existing = skipErrorValue([&] { return layers->item(*sNew); }).value_or(nullptr);
             if (!existing) {
                 const LayerPtr created = skipErrorValue([&] { return layers->add(*sNew); }).value_or(nullptr);
@@ -179,9 +186,14 @@ private:
         }
     }
 
+    // Names the walk has given their final layer, compared as the host compares them.
+    void settle(const QString& sName) { settled_.insert(sName.toCaseFolded()); }
+    bool isSettled(const QString& sName) const { return settled_.contains(sName.toCaseFolded()); }
+
     DocumentPtr doc_;
     const support::ListTable& vRule_;
     bool& bNoChange_;
+    QSet<QString> settled_;
 };
 
 LayerPtr layerZero(const DocumentPtr& doc) {

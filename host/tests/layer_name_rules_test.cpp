@@ -187,6 +187,25 @@ TEST_F(RenameTest, BlockPassMovesObjectsInsideBlocks) {
     EXPECT_EQ(saved.objectsOn(QStringLiteral("0")), 2);
 }
 
+TEST_F(RenameTest, BlockPassRenamesEachBlockObjectOnce) {
+    auto& d = drawing();
+    d.addEntity(QStringLiteral("A"));
+    d.layer(QStringLiteral("B"));
+    d.addEntity(QStringLiteral("C"));
+    d.addBlockEntity(QStringLiteral("DOOR"), QStringLiteral("A"));
+    d.addBlockEntity(QStringLiteral("DOOR"), QStringLiteral("C"));
+    // Two references walk the definition twice; "CX" must not become "CXX".
+    d.addBlockReference(QStringLiteral("DOOR"), QStringLiteral("0"));
+    d.addBlockReference(QStringLiteral("DOOR"), QStringLiteral("0"));
+
+    ASSERT_TRUE(run(rules({{"^A$", "B"}, {"^C", "CX"}})));
+    const DrawingData& saved = onDisk();
+    EXPECT_FALSE(saved.findLayer(QStringLiteral("CXX")));
+    EXPECT_FALSE(saved.findLayer(QStringLiteral("C")));
+    EXPECT_EQ(saved.objectsOn(QStringLiteral("CX")), 2);
+    EXPECT_EQ(saved.objectsOn(QStringLiteral("B")), 2);
+}
+
 TEST_F(RenameTest, RefusedRenameClosesTheDrawingUnsaved) {
     drawing().addEntity(QStringLiteral("A1"));
     drawing().addEntity(QStringLiteral("B1"));
