@@ -16,15 +16,19 @@ const QString kNoDrawing = QStringLiteral("図面が開かれていません");
 
 bool RuleHost::fetchDocument(QLabel* LblMsg) {
     acadDoc.reset();
-    const auto doc = host::skipErrorValue([&] { return acadApp->activeDocument(); });
-    const auto name = doc && *doc ? host::skipErrorValue([&] { return (*doc)->name(); }) : std::nullopt;
-    if (!name) {
+    try {
+        host::DocumentPtr doc = acadApp->activeDocument();
+        const QString name = doc->name();
+        acadDoc = std::move(doc);
+        LblMsg->setText(name);
+        return true;
+    } catch (const host::HostError& error) {
+        // A host that has gone away is let go, so that the next update finds
+        // the host the user starts again.
+        if (error.number() == host::errc::kDisconnected) acadApp.reset();
         LblMsg->setText(kNoDrawing);
         return false;
     }
-    acadDoc = *doc;
-    LblMsg->setText(*name);
-    return true;
 }
 
 void RuleHost::load(QLabel* LblMsg) {

@@ -569,10 +569,14 @@ public:
     void setWindowState(int) override {}
     QString caption() override { return QStringLiteral("drawhost"); }
     DocumentPtr activeDocument() override {
+        if (state_->gone) raise(errc::kDisconnected, QStringLiteral("The host has gone away"));
         if (state_->documents.empty()) raise(errc::kNoDocument, QStringLiteral("No document"));
         return std::make_shared<FakeDocument>(state_, state_->documents.back());
     }
-    DocumentsPtr documents() override { return std::make_shared<FakeDocuments>(state_); }
+    DocumentsPtr documents() override {
+        if (state_->gone) raise(errc::kDisconnected, QStringLiteral("The host has gone away"));
+        return std::make_shared<FakeDocuments>(state_);
+    }
     void update() override {}
     void zoomWindow(const Point3&, const Point3&) override {}
     void zoomScaled(double, int) override {}

@@ -104,6 +104,7 @@ struct HostState {
     std::vector<OpenDocumentPtr> closed;  // documents closed since, newest last
     QSet<QString> failingSaves;  // full paths whose save fails
     bool sloppyFilter = false;   // a selection filter that lets every object through
+    bool gone = false;           // the host has gone away: the application's calls fail
     int opens = 0;
     int saves = 0;
 

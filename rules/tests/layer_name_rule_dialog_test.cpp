@@ -160,6 +160,17 @@ TEST_F(NameRuleDialogTest, WithoutHostTheUpdateButtonFetchesItFirst) {
         EXPECT_EQ(dialog->LblMsg->text(), QStringLiteral("図面が開かれていません"));
         EXPECT_EQ(dialog->LstvLayerSample->topLevelItemCount(), 0);
         EXPECT_TRUE(messages.messages.empty());
+
+        // A host that went away is looked for again on the next click.
+        state->openByUser(QStringLiteral("/proj/a/plan.dxf"));
+        state->gone = true;
+        QTest::mouseClick(dialog->CmdUpdateAutoCAD, Qt::LeftButton);
+        EXPECT_EQ(dialog->LblMsg->text(), QStringLiteral("図面が開かれていません"));
+        state->gone = false;
+        QTest::mouseClick(dialog->CmdUpdateAutoCAD, Qt::LeftButton);
+        EXPECT_EQ(dialog->LblMsg->text(), QStringLiteral("plan.dxf"));
+        QTest::mouseClick(dialog->CmdUpdateAutoCAD, Qt::LeftButton);
+        EXPECT_EQ(dialog->LblMsg->text(), QStringLiteral("plan.dxf - 1個該当"));
         QTest::mouseClick(dialog->OKButton, Qt::LeftButton);
     });
     EXPECT_TRUE(frmLayerNameRule::pu_fun_bGetRule(before, after));
