@@ -24,7 +24,7 @@ QString newLayerName(const QString& sLayerName, const QString& sSearch, const QS
     if (isProtectedLayerName(sLayerName)) return kMarkerProtected;
     if (sSearch.isEmpty()) return kMarkerNoSearch;
     QStringList vMatch;
-    if (!fun_bRegExpMatch(sLayerName, sSearch, &vMatch, false)) return sLayerName;
+    if (!support::fun_bRegExpMatch(sLayerName, sSearch, &vMatch, false)) return sLayerName;
     bMatched = true;
     if (sReplace.isEmpty()) return kMarkerNoReplace;
 

@@ -96,7 +96,7 @@ bool fun_bApplyLayerStateRules(ApplicationPtr acadApp, const QString& sDWGName, 
             lblStatus.setCaption(sCaption + QStringLiteral("  Layer：") + *sName);
             for (int row = 0; row < vRule.rows(); ++row) {
                 if (vRule.upperColumn() < kStatePattern) break;
-                if (!fun_bRegExpMatch(*sName, vRule.at(row, kStatePattern), nullptr, true)) continue;
+                if (!support::fun_bRegExpMatch(*sName, vRule.at(row, kStatePattern), nullptr, true)) continue;
                 applyStateRule(doc, layer, *sName, vRule, row, bNoChange);
             }
         }

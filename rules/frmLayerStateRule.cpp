@@ -208,7 +208,7 @@ void frmLayerStateRule::subUpdateLayerSample() {
         const auto boxes = settingBoxes();
         for (int i = 0; i < LstvLayerSample->topLevelItemCount(); ++i) {
             QTreeWidgetItem* row = LstvLayerSample->topLevelItem(i);
-            const bool matches = fun_bRegExpMatch(row->text(0), sPattern, nullptr, true);
+            const bool matches = support::fun_bRegExpMatch(row->text(0), sPattern, nullptr, true);
             row->setSelected(matches);
             if (!matches) continue;
             ++count;

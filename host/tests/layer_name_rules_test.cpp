@@ -7,7 +7,7 @@
 
 #include "host/LayerNameRules.h"
 #include "host/tests/FakeHost.h"
-#include "host/tests/RecordedMessages.h"
+#include "support/RecordingMessageBox.h"
 
 namespace {
 
@@ -64,7 +64,7 @@ struct RenameTest : ::testing::Test {
     std::shared_ptr<fakehost::HostState> state = std::make_shared<fakehost::HostState>();
     ApplicationPtr app = fakehost::makeApplication(state);
     support::PlainStatusLabel label;
-    fakehost::RecordedMessages messages;
+    support::RecordingMessageBox messages;
     bool bNoChange = false;
     const QString path = QStringLiteral("/proj/a/plan.dxf");
 

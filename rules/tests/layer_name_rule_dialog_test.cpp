@@ -10,7 +10,7 @@
 
 #include "host/HostConnection.h"
 #include "host/tests/FakeHost.h"
-#include "host/tests/RecordedMessages.h"
+#include "support/RecordingMessageBox.h"
 #include "rules/frmLayerNameRule.h"
 #include "rules/tests/DialogDriver.h"
 
@@ -37,7 +37,7 @@ std::vector<Row> rows(QTreeWidget* list) {
 struct NameRuleDialogTest : ::testing::Test {
     std::shared_ptr<fakehost::HostState> state = std::make_shared<fakehost::HostState>();
     std::shared_ptr<fakehost::FakeProvider> provider = std::make_shared<fakehost::FakeProvider>(state);
-    fakehost::RecordedMessages messages;
+    support::RecordingMessageBox messages;
     fakehost::OpenDocumentPtr doc;
 
     void SetUp() override {

@@ -13,7 +13,7 @@
 #include "host/HostConnection.h"
 #include "host/ValueLists.h"
 #include "host/tests/FakeHost.h"
-#include "host/tests/RecordedMessages.h"
+#include "support/RecordingMessageBox.h"
 #include "rules/frmLayerStateRule.h"
 #include "rules/tests/DialogDriver.h"
 
@@ -40,7 +40,7 @@ int selectedCount(QTreeWidget* list) { return static_cast<int>(list->selectedIte
 struct StateRuleDialogTest : ::testing::Test {
     std::shared_ptr<fakehost::HostState> state = std::make_shared<fakehost::HostState>();
     std::shared_ptr<fakehost::FakeProvider> provider = std::make_shared<fakehost::FakeProvider>(state);
-    fakehost::RecordedMessages messages;
+    support::RecordingMessageBox messages;
 
     void SetUp() override {
         const QString path = QStringLiteral("/proj/a/plan.dxf");
