@@ -149,10 +149,13 @@ QString variantText(const QVariant& v) {
 
 // Not writable: the user may not write it, or (for root, whom access()
 // never refuses) it carries no write permission at all, the counterpart of
-// the read-only attribute.
+// the read-only attribute. A write also needs the folder, where the new
+// file is made before it replaces the old one; without it every write would
+// fail, so the file counts as read-only.
 bool fileIsWritable(const QString& path) {
     const QByteArray native = QFile::encodeName(path);
     if (::access(native.constData(), W_OK) != 0) return false;
+    if (::access(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), W_OK | X_OK) != 0) return false;
     struct stat st {};
     if (::stat(native.constData(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
     return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
