@@ -10,7 +10,7 @@ target_link_libraries(laminor_host_ops PUBLIC laminor_host laminor_support Qt6::
 
 # The in-memory host is for tests only; the rule dialogs' tests use it too.
 add_library(laminor_host_fake STATIC
-  ${CMAKE_CURRENT_SOURCE_DIR}/tests/FakeHost.h ${CMAKE_CURRENT_SOURCE_DIR}/tests/FakeHost.cpp)
+  ${CMAKE_CURRENT_SOURCE_DIR}/tests/FakeDrawingHost.h ${CMAKE_CURRENT_SOURCE_DIR}/tests/FakeDrawingHost.cpp)
 target_include_directories(laminor_host_fake PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(laminor_host_fake PUBLIC laminor_host Qt6::Core)
 

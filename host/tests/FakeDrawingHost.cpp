@@ -1,4 +1,4 @@
-#include "host/tests/FakeHost.h"
+#include "host/tests/FakeDrawingHost.h"
 
 #include <QFileInfo>
 #include <algorithm>
