@@ -90,9 +90,9 @@ void DrawingData::renameReferences(const std::string& from, const std::string& t
             s.renamed = true;
         }
     if (headerRecord != kNone && foldCase(currentLayerName()) == key) setHeaderValue("$CLAYER", 8, raw);
-    const std::uint32_t n = static_cast<std::uint32_t>(records.size());
-    for (std::uint32_t r = 0; r < n; ++r) {
-        if (!(records[r].flags & (kHasXdataName | kHasNameRef)) || (records[r].flags & kDeleted)) continue;
+    buildRefLists();
+    for (std::uint32_t r : nameRefRecords) {
+        if (records[r].flags & kDeleted) continue;
         std::vector<Tag> t = tags(r);
         bool changed = false;
         bool firstLayer = records[r].slot != kNone;  // that one follows its slot
@@ -109,6 +109,20 @@ void DrawingData::renameReferences(const std::string& from, const std::string& t
         if (changed) setPatch(r, t);
     }
     dirty = true;
+}
+
+void DrawingData::buildRefLists() {
+    if (refListsValid) return;
+    nameRefRecords.clear();
+    pointerRecords.clear();
+    std::uint16_t viewport = internType("VIEWPORT");
+    for (std::uint32_t r = 0; r < records.size(); ++r) {
+        const Record& rec = records[r];
+        if (rec.flags & (kHasXdataName | kHasNameRef)) nameRefRecords.push_back(r);
+        if (rec.section == Section::Objects || rec.section == Section::Tables || rec.type == viewport)
+            pointerRecords.push_back(r);
+    }
+    refListsValid = true;
 }
 
 namespace {
@@ -135,12 +149,10 @@ static bool handleRefs(DrawingData& d, std::uint32_t layerRecord, std::uint64_t 
                        std::string* why) {
     if (h == 0) return true;
     const std::string hex = formatHandle(h);
-    for (std::uint32_t r = 0; r < d.records.size(); ++r) {
+    d.buildRefLists();
+    for (std::uint32_t r : d.pointerRecords) {
         const Record& rec = d.records[r];
         if (r == layerRecord || (rec.flags & kDeleted)) continue;
-        bool candidate = rec.section == Section::Objects || rec.section == Section::Tables ||
-                         d.typeOf(r) == "VIEWPORT";
-        if (!candidate) continue;
         std::string_view b = d.base(r);
         // Cheap filter: the handle text must occur in the record at all.
         if (!d.fmt.binary && b.find(hex) == std::string_view::npos) continue;
