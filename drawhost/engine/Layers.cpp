@@ -526,8 +526,11 @@ bool Layer::lock() const { return layerFlags(*d_->d_, d_->d_->layers[id_]) & kLo
 void Layer::setLock(bool on) { setLayerFlag(d_, id_, kLocked, on); }
 
 bool Layer::plottable() const {
-    const Tag* p = findTag(d_->d_->layers[id_].tags, 290);
-    return p ? tagLong(*p, d_->d_->fmt, 1) != 0 : true;
+    const LayerRec& l = d_->d_->layers[id_];
+    const Tag* p = findTag(l.tags, 290);
+    // Without a stored setting (R12-R14) every layer plots except Defpoints,
+    // which never does.
+    return p ? tagLong(*p, d_->d_->fmt, 1) != 0 : !equalsNoCase(l.name, "Defpoints");
 }
 
 void Layer::setPlottable(bool on) {

@@ -5,6 +5,7 @@
 //   dxftool rename IN OUT OLD NEW
 //   dxftool merge IN OUT FROM TO
 //   dxftool survey IN
+//   dxftool mode1 IN OUT      (the benchmark's rename rules; existing targets merge)
 //   dxftool bench FILE...
 //
 // Exit status 0 on success; 1 with a one-line error on stderr otherwise.
@@ -28,7 +29,7 @@ using dxf::Drawing;
 
 int usage() {
     std::cerr << "usage: dxftool roundtrip IN OUT | layers IN | rename IN OUT OLD NEW | merge IN OUT FROM TO | "
-                 "survey IN | bench FILE...\n";
+                 "survey IN | mode1 IN OUT | bench FILE...\n";
     return 2;
 }
 
@@ -175,6 +176,11 @@ int run(int argc, char** argv) {
         auto d = Drawing::open(a[0]);
         d->mergeLayer(a[2], a[3]);
         d->saveAs(a[1]);
+    } else if (cmd == "mode1" && a.size() == 2) {
+        auto d = Drawing::open(a[0]);
+        auto [renamed, merged] = renamePass(*d);
+        d->saveAs(a[1]);
+        std::cout << renamed << " renamed, " << merged << " merged\n";
     } else if (cmd == "survey" && a.size() == 1) {
         auto d = Drawing::open(a[0]);
         printSurvey(*d);
