@@ -201,7 +201,7 @@ static bool handleRefs(DrawingData& d, std::uint32_t layerRecord, std::uint64_t 
                 continue;
             }
             if (redirect) {
-                tag.value = tagText(tag, d.fmt) == hex ? formatHandle(redirect) : formatHandle(redirect);
+                tag.value = formatHandle(redirect);
                 out.push_back(std::move(tag));
                 continue;
             }
