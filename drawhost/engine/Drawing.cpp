@@ -1,0 +1,353 @@
+// The document: open, save atomically, collections and selection.
+#include "drawhost/engine/Drawing.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "drawhost/engine/DrawingData.h"
+
+namespace dxf {
+
+namespace {
+
+std::string readFile(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) throw EngineError(err::kFileError, "cannot open " + path + ": " + std::strerror(errno));
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        throw EngineError(err::kFileError, "cannot open " + path + ": not a regular file");
+    }
+    std::string out;
+    out.resize(static_cast<std::size_t>(st.st_size));
+    std::size_t got = 0;
+    while (got < out.size()) {
+        ssize_t n = ::read(fd, out.data() + got, out.size() - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            ::close(fd);
+            throw EngineError(err::kFileError, "cannot read " + path + ": " + std::strerror(errno));
+        }
+        got += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    return out;
+}
+
+class FileSink {
+public:
+    explicit FileSink(int fd) : fd_(fd) { buf_.reserve(kBuf); }
+    void operator()(const char* p, std::size_t n) {
+        if (failed_) return;
+        if (n >= kBuf) {
+            flush();
+            writeAll(p, n);
+            return;
+        }
+        if (buf_.size() + n > kBuf) flush();
+        buf_.append(p, n);
+    }
+    void flush() {
+        if (!buf_.empty()) writeAll(buf_.data(), buf_.size());
+        buf_.clear();
+    }
+    bool failed() const { return failed_; }
+    int error() const { return errno_; }
+
+private:
+    void writeAll(const char* p, std::size_t n) {
+        while (n && !failed_) {
+            ssize_t w = ::write(fd_, p, n);
+            if (w < 0 && errno == EINTR) continue;
+            if (w <= 0) {
+                failed_ = true;
+                errno_ = errno ? errno : EIO;
+                return;
+            }
+            p += w;
+            n -= static_cast<std::size_t>(w);
+        }
+    }
+    static constexpr std::size_t kBuf = 1 << 20;
+    int fd_;
+    std::string buf_;
+    bool failed_ = false;
+    int errno_ = 0;
+};
+
+std::string dirOf(const std::string& path) {
+    auto slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+}  // namespace
+
+template <class Sink>
+void DrawingData::emit(Sink&& sink) const {
+    const char* b = bytes.data();
+    std::size_t runBegin = 0, runEnd = 0;
+    auto flush = [&] {
+        if (runEnd > runBegin) sink(b + runBegin, runEnd - runBegin);
+        runBegin = runEnd = 0;
+    };
+    auto writeRecord = [&](std::uint32_t r) {
+        if (records[r].flags & kDeleted) return;
+        std::string s = recordBytes(r);
+        sink(s.data(), s.size());
+    };
+    // Records past the loaded ones are insertions; they are written where they were anchored.
+    for (std::uint32_t r = 0; r < loadedRecords; ++r) {
+        const Record& rec = records[r];
+        if (rec.flags & kHasInserts) {
+            flush();
+            auto it = inserts.find(r);
+            if (it != inserts.end())
+                for (std::uint32_t ins : it->second) writeRecord(ins);
+        }
+        bool simple = rec.patch == kNone && !(rec.flags & (kDeleted | kLayerChanged)) &&
+                      !(rec.slot != kNone && slots[rec.slot].renamed);
+        if (simple) {
+            if (runEnd != rec.off) {
+                flush();
+                runBegin = rec.off;
+            }
+            runEnd = rec.off + rec.len;
+        } else {
+            flush();
+            writeRecord(r);
+        }
+    }
+    flush();
+}
+
+Drawing::Drawing(std::unique_ptr<DrawingData> d) : d_(std::move(d)) {}
+Drawing::~Drawing() = default;
+
+std::unique_ptr<Drawing> Drawing::open(const std::string& path) {
+    return fromBytes(readFile(path), path);
+}
+
+std::unique_ptr<Drawing> Drawing::fromBytes(std::string bytes, const std::string& path) {
+    auto d = std::make_unique<DrawingData>();
+    d->path = path;
+    d->bytes = std::move(bytes);
+    d->load();
+    d->loadedRecords = static_cast<std::uint32_t>(d->records.size());
+    return std::unique_ptr<Drawing>(new Drawing(std::move(d)));
+}
+
+std::string Drawing::fullName() const { return d_->path; }
+
+std::string Drawing::name() const {
+    auto slash = d_->path.rfind('/');
+    return slash == std::string::npos ? d_->path : d_->path.substr(slash + 1);
+}
+
+bool Drawing::dirty() const { return d_->dirty; }
+std::string Drawing::version() const { return d_->acadver; }
+Format Drawing::format() const { return d_->fmt.binary ? Format::Binary : Format::Ascii; }
+std::string Drawing::codepage() const { return d_->codepage; }
+
+std::string Drawing::serialize() const {
+    std::string out;
+    out.reserve(d_->bytes.size() + 4096);
+    d_->emit([&](const char* p, std::size_t n) { out.append(p, n); });
+    return out;
+}
+
+void Drawing::save() { saveAs(d_->path); }
+
+void Drawing::saveAs(const std::string& path) {
+    // Write beside the target and rename over it, so that a failure at any
+    // point leaves the target as it was.
+    std::string dir = dirOf(path);
+    std::string tmpl = dir + "/.dxftmp-XXXXXX";
+    std::vector<char> name(tmpl.begin(), tmpl.end());
+    name.push_back('\0');
+    int fd = mkstemp(name.data());
+    if (fd < 0) throw EngineError(err::kFileError, "cannot save " + path + ": " + std::strerror(errno));
+    std::string tmp(name.data());
+    auto failWith = [&](int e) {
+        ::close(fd);
+        ::unlink(tmp.c_str());
+        throw EngineError(err::kFileError, "cannot save " + path + ": " + std::strerror(e));
+    };
+    struct stat st {};
+    mode_t mode = 0644;
+    if (::stat(path.c_str(), &st) == 0) mode = st.st_mode & 07777;
+    else {
+        mode_t um = umask(0);
+        umask(um);
+        mode = 0666 & ~um;
+    }
+    FileSink sink(fd);
+    d_->emit(sink);
+    sink.flush();
+    if (sink.failed()) failWith(sink.error());
+    if (fchmod(fd, mode) != 0) failWith(errno);
+    if (fsync(fd) != 0) failWith(errno);
+    if (::close(fd) != 0) {
+        int e = errno;
+        ::unlink(tmp.c_str());
+        throw EngineError(err::kFileError, "cannot save " + path + ": " + std::strerror(e));
+    }
+    if (std::rename(tmp.c_str(), path.c_str()) != 0) {
+        int e = errno;
+        ::unlink(tmp.c_str());
+        throw EngineError(err::kFileError, "cannot save " + path + ": " + std::strerror(e));
+    }
+    d_->path = path;
+    d_->dirty = false;
+}
+
+// ---- collections ----
+
+std::vector<std::string> Drawing::linetypes() const {
+    std::vector<std::string> out;
+    for (std::uint32_t r : d_->linetypeRecords) {
+        if (d_->records[r].flags & kDeleted) continue;
+        for (const Tag& t : d_->tags(r))
+            if (t.code == 2) {
+                out.push_back(d_->codec->decode(tagText(t, d_->fmt)));
+                break;
+            }
+    }
+    return out;
+}
+
+std::vector<std::string> Drawing::layouts() const {
+    std::vector<std::pair<long, std::string>> named;
+    for (std::uint32_t r : d_->layoutObjects) {
+        std::string name;
+        long order = 0;
+        bool inLayout = false;
+        for (const Tag& t : d_->tags(r)) {
+            if (t.code == 100) inLayout = tagText(t, d_->fmt) == "AcDbLayout";
+            if (inLayout && t.code == 1 && name.empty()) name = d_->codec->decode(tagText(t, d_->fmt));
+            if (inLayout && t.code == 71) order = tagLong(t, d_->fmt);
+        }
+        if (name.empty()) continue;
+        if (equalsNoCase(name, "Model")) order = -1;
+        named.emplace_back(order, name);
+    }
+    std::stable_sort(named.begin(), named.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<std::string> out;
+    for (auto& [o, n] : named) out.push_back(n);
+    if (out.empty() || !equalsNoCase(out.front(), "Model")) out.insert(out.begin(), "Model");
+    if (out.size() == 1) out.push_back("Layout1");  // pre-R2000: the one paper space
+    return out;
+}
+
+std::vector<Entity> Drawing::modelSpace() const {
+    std::vector<Entity> out;
+    auto* self = const_cast<Drawing*>(this);
+    for (std::uint32_t r = 0; r < d_->records.size(); ++r) {
+        if (!d_->isTopLevelInLayout(r)) continue;
+        const Record& rec = d_->records[r];
+        bool paper = rec.section == Section::Entities ? (rec.flags & kPaperSpace) != 0 : d_->blocks[rec.block].paper;
+        if (!paper) out.emplace_back(self, r);
+    }
+    return out;
+}
+
+std::vector<Entity> Drawing::paperSpace() const {
+    std::vector<Entity> out;
+    auto* self = const_cast<Drawing*>(this);
+    for (std::uint32_t r = 0; r < d_->records.size(); ++r) {
+        if (!d_->isTopLevelInLayout(r)) continue;
+        const Record& rec = d_->records[r];
+        bool paper = rec.section == Section::Entities ? (rec.flags & kPaperSpace) != 0 : d_->blocks[rec.block].paper;
+        if (paper) out.emplace_back(self, r);
+    }
+    return out;
+}
+
+std::size_t Drawing::blockCount() const { return d_->blocks.size(); }
+
+std::optional<Block> Drawing::findBlock(const std::string& name) const {
+    std::string key = foldCase(name);
+    for (std::uint32_t i = 0; i < d_->blocks.size(); ++i)
+        if (foldCase(d_->blocks[i].name) == key) return Block(const_cast<Drawing*>(this), i);
+    return std::nullopt;
+}
+
+Block Drawing::block(const std::string& name) const {
+    if (auto b = findBlock(name)) return *b;
+    throw EngineError(err::kKeyNotFound, "block not found: " + name);
+}
+
+std::vector<Block> Drawing::blocks() const {
+    std::vector<Block> out;
+    for (std::uint32_t i = 0; i < d_->blocks.size(); ++i) out.emplace_back(const_cast<Drawing*>(this), i);
+    return out;
+}
+
+std::optional<Entity> Drawing::findHandle(const std::string& handle) const {
+    std::uint64_t h = parseHandle(handle);
+    if (auto r = d_->findRecordByHandle(h)) return Entity(const_cast<Drawing*>(this), *r);
+    return std::nullopt;
+}
+
+Entity Drawing::handleToObject(const std::string& handle) const {
+    if (auto e = findHandle(handle)) return *e;
+    throw EngineError(err::kKeyNotFound, "no object with handle " + handle);
+}
+
+// ---- selection ----
+
+std::vector<Entity> Drawing::selectAll(const SelectFilter& filter) const {
+    auto* self = const_cast<Drawing*>(this);
+    std::vector<std::uint32_t> recs;
+    if (filter.layer) {
+        std::string key = foldCase(*filter.layer);
+        for (std::uint32_t s = 0; s < d_->slots.size(); ++s) {
+            Slot& slot = d_->slots[s];
+            if (foldCase(slot.name) != key) continue;
+            if (slot.topUnsorted) {
+                std::sort(slot.top.begin(), slot.top.end());
+                slot.top.erase(std::unique(slot.top.begin(), slot.top.end()), slot.top.end());
+                slot.topUnsorted = false;
+            }
+            // Entries of objects moved away since are stale; drop them here.
+            std::erase_if(slot.top, [&](std::uint32_t r) { return d_->records[r].slot != s; });
+            recs.insert(recs.end(), slot.top.begin(), slot.top.end());
+        }
+        std::sort(recs.begin(), recs.end());
+    } else {
+        for (std::uint32_t r = 0; r < d_->records.size(); ++r)
+            if (d_->isTopLevelInLayout(r)) recs.push_back(r);
+        if (!filter.type) {
+            std::vector<Entity> out;
+            out.reserve(recs.size());
+            for (std::uint32_t r : recs) out.emplace_back(self, r);
+            return out;
+        }
+    }
+    std::vector<Entity> out;
+    std::string type = filter.type ? foldCase(*filter.type) : std::string();
+    for (std::uint32_t r : recs) {
+        if (!d_->isTopLevelInLayout(r)) continue;
+        if (filter.type && foldCase(d_->typeOf(r)) != type) continue;
+        out.emplace_back(self, r);
+    }
+    return out;
+}
+
+std::vector<SelectionSet>& Drawing::selectionSets() { return d_->selectionSets; }
+
+SelectionSet& Drawing::addSelectionSet(const std::string& name) {
+    for (const SelectionSet& s : d_->selectionSets)
+        if (equalsNoCase(s.name, name)) throw EngineError(err::kDuplicateKey, "selection set exists: " + name);
+    d_->selectionSets.push_back(SelectionSet{name, {}});
+    return d_->selectionSets.back();
+}
+
+}  // namespace dxf

@@ -1,0 +1,44 @@
+#pragma once
+// Text encoding of a drawing's strings. Before R2007 (AC1021) strings are in
+// the code page named by $DWGCODEPAGE, with \U+XXXX escapes for characters the
+// code page lacks (and, from old Asian writers, \M+nXXXX); from R2007 they are
+// UTF-8 whatever the header says.
+#include <string>
+#include <string_view>
+
+namespace dxf {
+
+class Codec {
+public:
+    // acadver like "AC1015"; codepage as written in the header ("" if none).
+    Codec(const std::string& acadver, const std::string& codepage);
+    ~Codec();
+    Codec(const Codec&) = delete;
+    Codec& operator=(const Codec&) = delete;
+
+    // Drawing bytes -> UTF-8. Never fails: undecodable bytes are taken as CP1252.
+    std::string decode(std::string_view raw) const;
+    // UTF-8 -> drawing bytes; characters the code page lacks become \U+XXXX.
+    std::string encode(std::string_view utf8) const;
+
+    bool utf8() const { return utf8_; }
+    const std::string& iconvName() const { return iconvName_; }
+
+private:
+    bool utf8_ = false;
+    std::string iconvName_;
+    mutable void* toUtf8_ = nullptr;    // iconv_t
+    mutable void* fromUtf8_ = nullptr;  // iconv_t
+    mutable void* cp1252_ = nullptr;    // iconv_t, fallback decoder
+};
+
+// The iconv name of a $DWGCODEPAGE value ("ANSI_932" -> "CP932"), any case.
+// Missing or unknown names give CP932: the users of this host are Japanese, and
+// Japanese R12 writers often omit the header variable.
+std::string iconvNameForCodepage(const std::string& codepage);
+
+// Letter case folding used for names (ASCII letters and full-width Latin).
+std::string foldCase(std::string_view utf8);
+bool equalsNoCase(std::string_view a, std::string_view b);
+
+}  // namespace dxf

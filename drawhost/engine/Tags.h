@@ -1,0 +1,86 @@
+#pragma once
+// Group-code level access to DXF bytes, ASCII and binary alike.
+//
+// A record is the run of tags from one group 0 up to the next. Records are
+// read into Tag vectors only when they are edited or inspected; the loader
+// scans the file once without building tags (see Loader.cpp).
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace dxf {
+
+// How the tags of one file are written.
+struct TagFormat {
+    bool binary = false;
+    bool binaryShortCodes = false;  // R12 binary: one-byte group codes
+    std::string eol = "\r\n";       // ASCII line end for new tags
+    bool padCodes = true;           // ASCII: codes right-aligned to three columns
+};
+
+struct Tag {
+    int code = 0;
+    // ASCII: the value line without its line end. Binary: the raw value bytes
+    // (strings without their terminating NUL, binary chunks without length).
+    std::string value;
+    // ASCII only: the code line and the value's line end exactly as read, so
+    // that an edited record rewrites only what changed. Empty for new tags.
+    std::string codeLine;
+    std::string valueEol;
+};
+
+// Where a tag lies in a record's bytes (used to patch single values).
+struct TagSpan {
+    int code = 0;
+    std::uint32_t valueBegin = 0;
+    std::uint32_t valueEnd = 0;
+};
+
+enum class ValueKind { String, Double, Int16, Int32, Int64, Bool, Chunk };
+ValueKind valueKind(int code);
+
+// Reads every tag of `bytes`. Returns false on malformed input.
+bool parseTags(std::string_view bytes, const TagFormat& fmt, std::vector<Tag>& out);
+// Calls fn(code, valueBegin, valueEnd) for each tag; false on malformed input.
+template <class Fn>
+bool forEachTag(std::string_view bytes, const TagFormat& fmt, Fn&& fn);
+
+std::string serializeTags(const std::vector<Tag>& tags, const TagFormat& fmt);
+void appendTag(std::string& out, const Tag& tag, const TagFormat& fmt);
+
+// Value helpers working for both formats.
+std::string tagText(const Tag& tag, const TagFormat& fmt);  // numbers as text
+long tagLong(const Tag& tag, const TagFormat& fmt, long fallback = 0);
+double tagDouble(const Tag& tag, const TagFormat& fmt, double fallback = 0);
+void setTagLong(Tag& tag, long v, const TagFormat& fmt);
+void setTagString(Tag& tag, const std::string& raw);  // raw = already encoded
+Tag makeTag(int code, const std::string& value, const TagFormat& fmt);  // value as text
+Tag makeLongTag(int code, long v, const TagFormat& fmt);
+
+// Text of a value of given code read from raw bytes (for scans without Tag).
+std::string valueText(int code, std::string_view raw, const TagFormat& fmt);
+
+std::uint64_t parseHandle(std::string_view hex);  // 0 when not a handle
+std::string formatHandle(std::uint64_t h);
+std::string_view trimAscii(std::string_view s);
+
+// ---- implementation of the template ----
+namespace detail {
+bool nextTag(std::string_view bytes, std::size_t& pos, const TagFormat& fmt, int& code,
+             std::size_t& vb, std::size_t& ve);
+}
+
+template <class Fn>
+bool forEachTag(std::string_view bytes, const TagFormat& fmt, Fn&& fn) {
+    std::size_t pos = 0;
+    while (pos < bytes.size()) {
+        int code;
+        std::size_t vb, ve;
+        if (!detail::nextTag(bytes, pos, fmt, code, vb, ve)) return false;
+        fn(code, vb, ve);
+    }
+    return true;
+}
+
+}  // namespace dxf
