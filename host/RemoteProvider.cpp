@@ -25,7 +25,7 @@ ApplicationPtr RemoteHostProvider::create() {
     QProcess process;
     process.setProgram(program);
     process.setArguments({QStringLiteral("--socket"), path});
-    if (!process.startDetached())
+    if (!process.startDetached(&lastPid_))
         throw HostError(errc::kNotRunning, QStringLiteral("ActiveX component can't create object"));
     // The new host answers once its window and socket are up; until then
     // connecting fails quickly and is retried.

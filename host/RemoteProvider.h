@@ -14,8 +14,11 @@ public:
     explicit RemoteHostProvider(QString program = QString(), QString socketPath = QString(), int startTimeoutMs = 8000);
     ApplicationPtr getRunning() override;
     ApplicationPtr create() override;
+    // The process id of the drawhost the last create() started (0 before).
+    qint64 lastStartedPid() const { return lastPid_; }
 
 private:
+    qint64 lastPid_ = 0;
     QString program_;
     QString socketPath_;
     int startTimeoutMs_;
