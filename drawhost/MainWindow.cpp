@@ -57,6 +57,7 @@ MainWindow::MainWindow(std::shared_ptr<host::InProcessHost> host, QWidget* paren
     split->addWidget(commandArea);
     split->setStretchFactor(0, 4);
     split->setStretchFactor(1, 1);
+    split->setSizes({560, 180});
     setCentralWidget(split);
 
     layers_ = new QTreeWidget;
@@ -70,6 +71,7 @@ MainWindow::MainWindow(std::shared_ptr<host::InProcessHost> host, QWidget* paren
     dock->setWidget(layers_);
     dock->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
     addDockWidget(Qt::RightDockWidgetArea, dock);
+    resizeDocks({dock}, {400}, Qt::Horizontal);
 
     status_ = new QLabel;
     statusBar()->addWidget(status_, 1);

@@ -50,6 +50,7 @@ int main(int argc, char** argv) {
     parser.addHelpOption();
     parser.addOption({QStringLiteral("console"), QStringLiteral("Run the command line without a window.")});
     parser.addOption({QStringLiteral("socket"), QStringLiteral("Automation socket path."), QStringLiteral("path")});
+    parser.addOption({QStringLiteral("script"), QStringLiteral("Script to run once the window is up."), QStringLiteral("file")});
     parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("Drawings to open."));
     parser.process(app);
 
@@ -72,5 +73,6 @@ int main(int argc, char** argv) {
         }
     }
     window.show();
+    if (parser.isSet(QStringLiteral("script"))) window.commandLine().runScriptFile(parser.value(QStringLiteral("script")));
     return app.exec();
 }
