@@ -30,6 +30,7 @@ MainWindow::MainWindow(std::shared_ptr<host::InProcessHost> host, QWidget* paren
     tabs_->setDocumentMode(true);
     connect(tabs_, &QTabWidget::currentChanged, this, [this](int index) {
         if (syncing_ || index < 0) return;
+        rebuildTimer_->start();
         for (auto it = views_.begin(); it != views_.end(); ++it)
             if (it.value() == tabs_->widget(index))
                 for (const auto& doc : host_->documents())
@@ -77,10 +78,11 @@ MainWindow::MainWindow(std::shared_ptr<host::InProcessHost> host, QWidget* paren
     statusBar()->addWidget(status_, 1);
 
     // Batches of automation calls change a drawing many times in a row; the
-    // view is redrawn once they pause, not after each call.
+    // view and the layer panel are rebuilt once the calls pause, not after
+    // each one (a rebuild of a large drawing costs far more than a call).
     rebuildTimer_ = new QTimer(this);
     rebuildTimer_->setSingleShot(true);
-    rebuildTimer_->setInterval(150);
+    rebuildTimer_->setInterval(200);
     connect(rebuildTimer_, &QTimer::timeout, this, &MainWindow::rebuildDirtyViews);
 
     connect(commandLine_.get(), &CommandLine::output, this, [this](const QString& line) { history_->appendPlainText(line); });
@@ -136,14 +138,15 @@ void MainWindow::documentsChanged() {
         if (views_.contains(doc.get())) continue;
         auto* view = new DrawingView;
         views_.insert(doc.get(), view);
+        dirty_.insert(view, true);
         tabs_->addTab(view, doc->name);
-        view->setScene(buildScene(*doc->drawing));
     }
     if (auto active = host_->activeDocument()) tabs_->setCurrentWidget(views_.value(active.get()));
     syncing_ = false;
     setWindowTitle(captionText());
     host::AutomationServer::noteChange();
-    refreshLayers();
+    layersDirty_ = true;
+    rebuildTimer_->start();
     refreshStatus();
 }
 
@@ -151,18 +154,23 @@ void MainWindow::drawingChanged(dxf::Drawing* drawing) {
     host::AutomationServer::noteChange();
     for (const auto& doc : host_->documents())
         if (doc->drawing.get() == drawing) dirty_.insert(views_.value(doc.get()), true);
-    if (!rebuildTimer_->isActive()) rebuildTimer_->start();
+    layersDirty_ = true;
+    rebuildTimer_->start();
 }
 
+// Only the view on show is rebuilt; the others wait until their tab comes up.
 void MainWindow::rebuildDirtyViews() {
     for (const auto& doc : host_->documents()) {
         DrawingView* view = views_.value(doc.get());
-        if (view && dirty_.value(view)) {
+        if (view && view == activeView() && dirty_.value(view)) {
             dirty_.remove(view);
             view->setScene(buildScene(*doc->drawing));
         }
     }
-    refreshLayers();
+    if (layersDirty_) {
+        layersDirty_ = false;
+        refreshLayers();
+    }
 }
 
 void MainWindow::refreshLayers() {

@@ -65,6 +65,7 @@ private:
     QStringList inputHistory_;
     int historyPos_ = 0;
     bool syncing_ = false;
+    bool layersDirty_ = true;
 };
 
 // The shell of a host shown in a MainWindow.

@@ -88,6 +88,8 @@ private:
             while (auto message = reader_.next()) {
                 socket_->write(wire::encodeFrame(handle(message->toMap())));
                 if (dropped_) return;
+                // The client is waiting: send now rather than on the next loop turn.
+                socket_->flush();
             }
         } catch (const HostError&) {
             // A stream we cannot read is a client we cannot answer.
@@ -340,12 +342,19 @@ private:
             for (const QCborValue& t : arg(a, 1).toArray()) types.push_back(static_cast<short>(t.toInteger()));
             for (const QCborValue& d : arg(a, 2).toArray()) data.append(d.toVariant());
             s.select(int(argInt(a, 0)), types, data);
-            return QCborValue(QCborValue::Null);
+            return done();
         }
-        if (m == u"Clear") return s.clear(), QCborValue(QCborValue::Null);
-        if (m == u"Delete") return s.deleteSet(), QCborValue(QCborValue::Null);
+        if (m == u"Clear") return s.clear(), done();
+        if (m == u"Delete") return s.deleteSet(), done();
         if (m == u"Count") return s.count();
         if (m == u"Item") return ref(s.item(int(argInt(a, 0))));
+        if (m == u"Items") {
+            // Every member at once, for clients that walk the set.
+            QCborArray out;
+            const int n = s.count();
+            for (int i = 0; i < n; ++i) out.append(ref(s.item(i)));
+            return out;
+        }
         notApplicable();
     }
 

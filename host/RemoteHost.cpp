@@ -68,6 +68,7 @@ public:
         }
         ++roundTrips();
         socket_.write(wire::encodeFrame(request));
+        socket_.flush();
         QCborMap reply = awaitReply(requestId);
 
         const qint64 before = reply.value(QStringLiteral("g0")).toInteger();
@@ -252,7 +253,9 @@ public:
     QString handle() override { return str(call("Handle")); }
     QString objectName() override { return str(call("ObjectName")); }
     QString layer() override { return str(call("Layer")); }
-    void setLayer(const QString& n) override { call("SetLayer", QCborArray{n}); }
+    // Moving an object changes nothing a proxy keeps (layer lists and
+    // properties, selection set members), so cached values stay valid.
+    void setLayer(const QString& n) override { call("SetLayer", QCborArray{n}, true); }
     QString textString() override { return str(call("TextString")); }
     void getBoundingBox(Point3& lo, Point3& hi) override {
         const QCborArray corners = call("GetBoundingBox").toArray();
@@ -300,8 +303,32 @@ public:
     }
     void clear() override { call("Clear"); }
     void deleteSet() override { call("Delete"); }
-    int count() override { return integer(call("Count")); }
-    EntityPtr item(int index) override { return wrap<RemoteEntity>(call("Item", QCborArray{index})); }
+    // The members are fetched at once and kept while nothing changes them:
+    // walking a set (count, then each item) is the loop of every merge.
+    int count() override { return int(members().size()); }
+    EntityPtr item(int index) override {
+        const auto& all = members();
+        if (index < 0 || index >= int(all.size()))
+            throw HostError(errc::kInvalidArgument, QStringLiteral("Invalid procedure call or argument"));
+        return all[size_t(index)];
+    }
+
+private:
+    const std::vector<EntityPtr>& members() {
+        if (!hasMembers_ || !s_->fresh(generation_)) {
+            const QCborArray refs = call("Items").toArray();
+            std::vector<EntityPtr> items;
+            items.reserve(size_t(refs.size()));
+            for (const QCborValue& v : refs) items.push_back(wrap<RemoteEntity>(v));
+            members_ = std::move(items);
+            generation_ = s_->generation();
+            hasMembers_ = true;
+        }
+        return members_;
+    }
+    std::vector<EntityPtr> members_;
+    quint64 generation_ = 0;
+    bool hasMembers_ = false;
 };
 
 class RemoteSelectionSets : public SelectionSets, public Remote {

@@ -169,6 +169,14 @@ TEST_F(DrawhostTest, KeystrokesScriptsAndTwoClients) {
     tagseek->zoomScaled(0.5, 1);
     EXPECT_EQ(errorOf([&] { tagseek->activeDocument()->handleToObject(QStringLiteral("FFFFFFF")); }), errc::kKeyNotFound);
 
+    // A set walked by one client follows what another client does to it.
+    SelectionSetPtr walked = laminor->activeDocument()->selectionSets()->item(QStringLiteral("probe"));
+    const int members = walked->count();
+    EXPECT_EQ(members, set->count());
+    set->clear();
+    EXPECT_EQ(laminor->documents()->count(), 1);
+    EXPECT_EQ(walked->count(), 0);
+
     // Window state as the batch run uses it.
     laminor->setWindowState(kWindowMinimized);
     EXPECT_EQ(laminor->windowState(), kWindowMinimized);

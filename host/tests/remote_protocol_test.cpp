@@ -195,6 +195,18 @@ TEST_F(RemoteTest, LayerLoopsAreBatched) {
         (void)l->freeze();
     }
     EXPECT_EQ(remoteRoundTrips() - before, 1u);
+
+    // A merge walks a selection set: one call for its members, one per move.
+    DocumentPtr doc = app->activeDocument();
+    SelectionSetPtr set = doc->selectionSets()->add(QStringLiteral("SSetDummy"));
+    set->select(5, {8}, {QStringLiteral("壁")});
+    const quint64 walk = remoteRoundTrips();
+    for (int i = 0; i < set->count(); ++i) set->item(i)->setLayer(QStringLiteral("WALL-A"));
+    EXPECT_EQ(remoteRoundTrips() - walk, 1u + 2u);
+    // The moves are real, and what was read before them is still right.
+    EXPECT_EQ(doc->handleToObject(QStringLiteral("1C"))->layer(), QStringLiteral("WALL-A"));
+    EXPECT_EQ(set->count(), 2);
+    EXPECT_EQ(layers->item(1)->name(), QStringLiteral("壁"));
 }
 
 TEST_F(RemoteTest, AHostThatDiesFailsCallsPromptly) {
