@@ -14,6 +14,7 @@ namespace {
 
 constexpr int kMaxNesting = 8;
 constexpr int kArcSegments = 64;
+constexpr qsizetype kMaxVertices = 100000;
 
 struct LayerLook {
     bool visible = true;
@@ -80,16 +81,17 @@ public:
             }
             path(pts, (int(g.num(70)) & 1) != 0, t, color);
         } else if (type == "POLYLINE") {
-            // Vertices follow as their own records when the engine lists them with the polyline.
+            // The vertices are the records that follow the polyline, up to its SEQEND.
             QPolygonF pts;
-            bool inVertex = false;
-            double x = 0;
-            for (const auto& v : g.all()) {
-                if (v.code == 0) inVertex = v.value == "VERTEX";
-                if (inVertex && v.code == 10) x = std::strtod(v.value.c_str(), nullptr);
-                if (inVertex && v.code == 20) pts << QPointF(x, std::strtod(v.value.c_str(), nullptr));
+            auto* drawing = const_cast<dxf::Drawing*>(&d_);
+            for (std::uint32_t r = e.record() + 1; pts.size() < kMaxVertices; ++r) {
+                const dxf::Entity vertex(drawing, r);
+                if (vertex.type() != "VERTEX") break;
+                const Groups vg(vertex.groups());
+                if (int(vg.num(70)) & 16) continue;  // a spline frame point, not on the curve
+                pts << QPointF(vg.num(10), vg.num(20));
             }
-            if (pts.size() > 1) path(pts, (int(g.num(70)) & 1) != 0, t, color);
+            if ((int(g.num(70)) & (16 | 64)) == 0) path(pts, (int(g.num(70)) & 1) != 0, t, color);
         } else if (type == "CIRCLE") {
             arc(g.num(10), g.num(20), g.num(40), g.num(40), 0, 0, 2 * std::numbers::pi, t, color);
         } else if (type == "ARC") {

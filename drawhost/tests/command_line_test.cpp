@@ -174,6 +174,15 @@ TEST_F(CommandLineTest, SceneHidesLayersThatAreOffOrFrozen) {
     cl_->type(QStringLiteral("-LAYER S 0 OFF * F * \r"));
     const Scene fewer = buildScene(active());
     EXPECT_LT(fewer.items.size(), all.items.size());
+
+    // R12 polylines keep their vertices in records of their own; block
+    // references bring their blocks' objects along.
+    host_->open(copySample(dir_, QStringLiteral("site-R12.dxf")));
+    const Scene site = buildScene(active());
+    int polylines = 0;
+    for (const Primitive& p : site.items) polylines += p.kind == Primitive::Path && p.points.size() >= 3 && p.points.size() != 65;
+    EXPECT_GT(polylines, 0);
+    EXPECT_GT(site.items.size(), active().modelSpace().size());
 }
 
 }  // namespace

@@ -221,6 +221,39 @@ TEST_F(DrawhostTest, AKilledHostFailsCallsAndANewOneTakesOverItsSocket) {
     EXPECT_EQ(fresh->documents()->count(), 0);
 }
 
+// The console mode: the same command line on a script or standard input,
+// with the exit status telling whether every command succeeded.
+TEST(DrawhostConsoleTest, RunsScriptsAndReportsFailureInItsExitStatus) {
+    QTemporaryDir dir;
+    const QString plan = copySample(dir, QStringLiteral("english-R2004.dxf"));
+    const QString script = dir.filePath(QStringLiteral("job.scr"));
+    QFile f(script);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QStringLiteral("open\r\n\"%1\"\r\n-LAYER\r\nN\r\nNEW-ONE\r\n\r\nclose\r\nn\r\n").arg(plan).toLocal8Bit());
+    f.close();
+
+    QProcess ok;
+    ok.start(QStringLiteral(DRAWHOST_EXE), {QStringLiteral("--console"), script});
+    ASSERT_TRUE(ok.waitForFinished(20000));
+    EXPECT_EQ(ok.exitCode(), 0) << ok.readAllStandardOutput().toStdString();
+    EXPECT_TRUE(bytesOf(plan).contains("NEW-ONE"));
+
+    // From standard input: the failed OPEN stops the rest (the CLOSE n).
+    const QByteArray before = bytesOf(plan);
+    QProcess failing;
+    failing.start(QStringLiteral(DRAWHOST_EXE), {QStringLiteral("--console")});
+    ASSERT_TRUE(failing.waitForStarted());
+    failing.write(QStringLiteral("open \"%1\"\n-LAYER N OTHER \nopen \"%2\"\nclose\nn\n")
+                      .arg(plan, dir.filePath(QStringLiteral("missing.dxf")))
+                      .toLocal8Bit());
+    failing.closeWriteChannel();
+    ASSERT_TRUE(failing.waitForFinished(20000));
+    const QString output = QString::fromLocal8Bit(failing.readAllStandardOutput());
+    EXPECT_EQ(failing.exitCode(), 1);
+    EXPECT_TRUE(output.contains(QStringLiteral("Script stopped."))) << output.toStdString();
+    EXPECT_EQ(bytesOf(plan), before);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
