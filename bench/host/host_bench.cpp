@@ -141,34 +141,41 @@ int main(int argc, char** argv) {
     std::printf("| file | MB | renamed/merged | in-process s | socket s | ratio | round trips |\n|---|---|---|---|---|---|---|\n");
     double totalIn = 0, totalRemote = 0;
     for (const QString& file : args.mid(1)) {
-        const QString a = dir.filePath(QStringLiteral("in-") + QFileInfo(file).fileName());
-        const QString b = dir.filePath(QStringLiteral("remote-") + QFileInfo(file).fileName());
-        QFile::remove(a);
-        QFile::remove(b);
-        QFile::copy(file, a);
-        QFile::copy(file, b);
+        // Each pass runs three times on fresh copies; the fastest run counts,
+        // as the machine is shared and single runs vary.
+        double inS = 1e9, remoteS = 1e9;
+        PassResult in, out;
+        quint64 calls = 0;
+        bool same = true;
+        for (int run = 0; run < 3; ++run) {
+            const QString a = dir.filePath(QStringLiteral("in-%1-").arg(run) + QFileInfo(file).fileName());
+            const QString b = dir.filePath(QStringLiteral("remote-%1-").arg(run) + QFileInfo(file).fileName());
+            QFile::copy(file, a);
+            QFile::copy(file, b);
 
-        auto local = InProcessHost::create();
-        ApplicationPtr app = local->application();
-        QElapsedTimer t;
-        t.start();
-        const PassResult in = renamePass(*app, a);
-        const double inS = seconds(t);
+            auto local = InProcessHost::create();
+            ApplicationPtr app = local->application();
+            QElapsedTimer t;
+            t.start();
+            in = renamePass(*app, a);
+            inS = std::min(inS, seconds(t));
 
-        const quint64 before = remoteRoundTrips();
-        t.restart();
-        const PassResult out = renamePass(*remote, b);
-        const double remoteS = seconds(t);
-        const quint64 calls = remoteRoundTrips() - before;
+            const quint64 before = remoteRoundTrips();
+            t.restart();
+            out = renamePass(*remote, b);
+            remoteS = std::min(remoteS, seconds(t));
+            calls = remoteRoundTrips() - before;
 
-        QFile fa(a), fb(b);
-        fa.open(QIODevice::ReadOnly);
-        fb.open(QIODevice::ReadOnly);
-        const bool same = fa.readAll() == fb.readAll();
+            QFile fa(a), fb(b);
+            fa.open(QIODevice::ReadOnly);
+            fb.open(QIODevice::ReadOnly);
+            same = same && fa.readAll() == fb.readAll() && in.renamed == out.renamed && in.merged == out.merged;
+            fa.remove();
+            fb.remove();
+        }
         std::printf("| %s | %.1f | %d/%d | %.3f | %.3f | %.2f | %llu |%s\n", qPrintable(QFileInfo(file).fileName()),
                     double(QFileInfo(file).size()) / 1e6, in.renamed, in.merged, inS, remoteS, remoteS / inS,
-                    static_cast<unsigned long long>(calls),
-                    same && in.renamed == out.renamed && in.merged == out.merged ? "" : " OUTPUTS DIFFER");
+                    static_cast<unsigned long long>(calls), same ? "" : " OUTPUTS DIFFER");
         totalIn += inS;
         totalRemote += remoteS;
     }
