@@ -59,11 +59,22 @@ double argDouble(const QCborArray& args, qsizetype i) {
 }
 
 // One client connection: its socket, its object table, its request loop.
+// Which drawing an object belongs to, by its full path (a new drawing by its
+// name); clients use it to know which layers an object can move to.
+QString docKeyOf(Document& doc) {
+    try {
+        const QString full = doc.fullName();
+        return full.isEmpty() ? doc.name() : full;
+    } catch (const HostError&) {
+        return QString();
+    }
+}
+
 class Connection : public QObject {
 public:
     Connection(QLocalSocket* socket, ApplicationPtr app, QObject* parent)
         : QObject(parent), socket_(socket) {
-        objects_.emplace(0, std::move(app));
+        objects_.emplace(0, Entry{Handle(std::move(app)), QString()});
         connect(socket_, &QLocalSocket::readyRead, this, &Connection::onReadyRead);
         connect(socket_, &QLocalSocket::disconnected, this, &Connection::drop);
         connect(socket_, &QLocalSocket::errorOccurred, this, [this](QLocalSocket::LocalSocketError e) {
@@ -110,10 +121,12 @@ private:
             auto it = objects_.find(id);
             if (it == objects_.end())
                 throw HostError(errc::kInvalidArgument, QStringLiteral("Unknown object"));
-            const Handle target = it->second;  // a copy: the call may change the table
+            const Handle target = it->second.handle;  // a copy: the call may change the table
+            currentDoc_ = it->second.doc;
             const QString member = request.value(QStringLiteral("m")).toString();
             const QCborArray args = request.value(QStringLiteral("a")).toArray();
             reply.insert(QStringLiteral("v"), std::visit([&](auto& obj) { return call(*obj, member, args); }, target));
+            if (!currentDoc_.isEmpty()) reply.insert(QStringLiteral("k"), currentDoc_);
         } catch (const HostError& e) {
             reply.insert(QStringLiteral("e"), static_cast<qint64>(e.number()));
             reply.insert(QStringLiteral("d"), e.description());
@@ -128,8 +141,10 @@ private:
     template <class T>
     QCborValue ref(std::shared_ptr<T> obj) {
         if (!obj) return QCborValue(QCborValue::Null);
+        QString doc = currentDoc_;
+        if constexpr (std::is_same_v<T, Document>) doc = docKeyOf(*obj);
         const qint64 id = nextId_++;
-        objects_.emplace(id, Handle(std::move(obj)));
+        objects_.emplace(id, Entry{Handle(std::move(obj)), std::move(doc)});
         return wire::objectRef(id);
     }
 
@@ -139,7 +154,7 @@ private:
         if (!id) badArgument();
         auto it = objects_.find(*id);
         if (it == objects_.end()) badArgument();
-        auto* p = std::get_if<std::shared_ptr<T>>(&it->second);
+        auto* p = std::get_if<std::shared_ptr<T>>(&it->second.handle);
         if (!p) badArgument();
         return *p;
     }
@@ -191,6 +206,7 @@ private:
     }
 
     QCborValue call(Document& doc, const QString& m, const QCborArray& a) {
+        currentDoc_ = docKeyOf(doc);
         if (m == u"Name") return doc.name();
         if (m == u"FullName") return doc.fullName();
         if (m == u"Layers") return ref(doc.layers());
@@ -360,7 +376,12 @@ private:
 
     QLocalSocket* socket_;
     wire::FrameReader reader_;
-    std::unordered_map<qint64, Handle> objects_;
+    struct Entry {
+        Handle handle;
+        QString doc;  // the drawing the object belongs to; empty for the application and documents
+    };
+    std::unordered_map<qint64, Entry> objects_;
+    QString currentDoc_;
     qint64 nextId_ = 1;
     bool dropped_ = false;
 };

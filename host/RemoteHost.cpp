@@ -4,8 +4,10 @@
 #include <QCborMap>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
+#include <QHash>
 #include <QLocalSocket>
-#include <array>
+#include <QSet>
+#include <deque>
 
 #include "RemoteProtocol.h"
 
@@ -33,7 +35,15 @@ quint64& roundTrips() {
 // invalidates every cached value at once. A cached value is also dropped once
 // the last answer is older than kFreshMs, so a proxy kept aside while the user
 // works in the host never shows what was true long ago.
+//
+// Posting: moving an object to a layer that the session knows to exist in the
+// object's drawing cannot fail, so the request is sent without waiting for its
+// answer; the next call waits for it first (the host answers in order, so that
+// call sees the move). Only a change by someone else between the two (another
+// client deleting the layer or closing the drawing) could make a posted move
+// fail; it then counts as overtaken by that change.
 constexpr qint64 kFreshMs = 250;
+constexpr size_t kMaxPosted = 256;
 
 class Session {
 public:
@@ -41,6 +51,16 @@ public:
         socket_.connectToServer(path);
         if (!socket_.waitForConnected(timeoutMs))
             throw HostError(errc::kNotRunning, QStringLiteral("ActiveX component can't create object"));
+    }
+    ~Session() {
+        // Posted requests are done before the connection goes.
+        if (!dead_ && !posted_.empty()) {
+            try {
+                drain();
+            } catch (const HostError&) {
+                // The host went away meanwhile; nothing is left to wait for.
+            }
+        }
     }
 
     quint64 generation() const { return generation_; }
@@ -52,10 +72,53 @@ public:
         if (id != 0 && !dead_) released_.append(id);
     }
 
+    // Layers known to exist, per drawing, for the current generation.
+    void noteLayer(const QString& doc, const QString& name) {
+        if (doc.isEmpty()) return;
+        if (knownGeneration_ != generation_) {
+            known_.clear();
+            knownGeneration_ = generation_;
+        }
+        known_[doc].insert(name);
+    }
+    void forgetLayer(const QString& doc, const QString& name) {
+        if (knownGeneration_ == generation_) known_[doc].remove(name);
+    }
+    bool knowsLayer(const QString& doc, const QString& name) const {
+        if (doc.isEmpty() || !fresh(knownGeneration_)) return false;
+        auto it = known_.find(doc);
+        return it != known_.end() && it->contains(name);
+    }
+
+    // Selection sets change only by their own members; a proxy's member list
+    // is kept while neither the generation nor this epoch moves.
+    quint64 selectionEpoch() const { return selectionEpoch_; }
+    void selectionChanged() { ++selectionEpoch_; }
+
+    void post(qint64 object, const char* member, const QCborArray& args) {
+        if (dead_) throw gone();
+        const qint64 requestId = send(object, member, args);
+        posted_.push_back(requestId);
+        if (posted_.size() >= kMaxPosted) drain();
+    }
+
     // selfAccounted: the caller updates its own cache from the answer, so a
     // change made by this very call does not need a new generation.
-    QCborValue call(qint64 object, const char* member, const QCborArray& args = {}, bool selfAccounted = false) {
+    QCborValue call(qint64 object, const char* member, const QCborArray& args = {}, bool selfAccounted = false,
+                    QString* docKey = nullptr) {
         if (dead_) throw gone();
+        const qint64 requestId = send(object, member, args);
+        ++roundTrips();
+        QCborMap reply = awaitReply(requestId);
+        account(reply, selfAccounted);
+        if (docKey) *docKey = reply.value(QStringLiteral("k")).toString();
+        if (reply.contains(QStringLiteral("e")))
+            throw HostError(reply.value(QStringLiteral("e")).toInteger(), reply.value(QStringLiteral("d")).toString());
+        return reply.value(QStringLiteral("v"));
+    }
+
+private:
+    qint64 send(qint64 object, const char* member, const QCborArray& args) {
         const qint64 requestId = ++requestCounter_;
         QCborMap request;
         request.insert(QStringLiteral("i"), requestId);
@@ -66,31 +129,44 @@ public:
             request.insert(QStringLiteral("r"), released_);
             released_ = QCborArray();
         }
-        ++roundTrips();
         socket_.write(wire::encodeFrame(request));
         socket_.flush();
-        QCborMap reply = awaitReply(requestId);
+        return requestId;
+    }
 
+    void account(const QCborMap& reply, bool selfAccounted) {
         const qint64 before = reply.value(QStringLiteral("g0")).toInteger();
         const qint64 after = reply.value(QStringLiteral("g")).toInteger();
         if (before != lastCounter_ || (after != before && !selfAccounted)) ++generation_;
         lastCounter_ = after;
         lastReply_.start();
-
-        if (reply.contains(QStringLiteral("e")))
-            throw HostError(reply.value(QStringLiteral("e")).toInteger(), reply.value(QStringLiteral("d")).toString());
-        return reply.value(QStringLiteral("v"));
     }
 
-private:
+    void drain() {
+        if (!posted_.empty()) awaitReply(-1);
+    }
+
+    // Reads answers in order: those of posted requests first, then the one
+    // awaited (-1: none, only the posted ones).
     QCborMap awaitReply(qint64 requestId) {
         QDeadlineTimer deadline(callTimeout());
+        if (socket_.state() != QLocalSocket::ConnectedState) fail();
         if (!socket_.waitForBytesWritten(int(deadline.remainingTime())) && socket_.bytesToWrite() > 0) fail();
         for (;;) {
             try {
                 while (auto message = reader_.next()) {
                     QCborMap reply = message->toMap();
-                    if (reply.value(QStringLiteral("i")).toInteger() == requestId) return reply;
+                    const qint64 id = reply.value(QStringLiteral("i")).toInteger();
+                    if (!posted_.empty() && id == posted_.front()) {
+                        posted_.pop_front();
+                        account(reply, true);
+                        // A posted move overtaken by someone else's change: the
+                        // world is not what the session assumed; forget it all.
+                        if (reply.contains(QStringLiteral("e"))) ++generation_;
+                        if (requestId == -1 && posted_.empty()) return reply;
+                        continue;
+                    }
+                    if (id == requestId) return reply;
                 }
             } catch (const HostError&) {
                 fail();
@@ -119,6 +195,10 @@ private:
     wire::FrameReader reader_;
     QElapsedTimer lastReply_;
     QCborArray released_;
+    std::deque<qint64> posted_;
+    QHash<QString, QSet<QString>> known_;
+    quint64 knownGeneration_ = ~0ull;
+    quint64 selectionEpoch_ = 0;
     qint64 requestCounter_ = 0;
     qint64 lastCounter_ = -1;
     quint64 generation_ = 0;
@@ -137,8 +217,9 @@ public:
     qint64 id() const { return id_; }
 
 protected:
-    QCborValue call(const char* member, const QCborArray& args = {}, bool selfAccounted = false) {
-        return s_->call(id_, member, args, selfAccounted);
+    QCborValue call(const char* member, const QCborArray& args = {}, bool selfAccounted = false,
+                    QString* docKey = nullptr) {
+        return s_->call(id_, member, args, selfAccounted, docKey);
     }
     template <class P>
     std::shared_ptr<P> wrap(const QCborValue& v) {
@@ -166,10 +247,12 @@ public:
     using Remote::Remote;
     enum Prop { kName, kOn, kFreeze, kLock, kPlottable, kColor, kLinetype, kLineweight, kPlotStyle, kPropCount };
 
-    void setProps(const QCborValue& props) {
+    void setProps(const QCborValue& props, const QString& doc) {
         props_ = props.toArray();
         propsGeneration_ = s_->generation();
         hasProps_ = props_.size() == kPropCount;
+        doc_ = doc;
+        if (hasProps_ && props_.at(kName).isString()) s_->noteLayer(doc, props_.at(kName).toString());
     }
 
     QString name() override { return prop(kName).toString(); }
@@ -194,17 +277,26 @@ public:
 
 private:
     QCborValue prop(Prop p) {
-        if (!hasProps_ || !s_->fresh(propsGeneration_)) setProps(call("Props"));
+        if (!hasProps_ || !s_->fresh(propsGeneration_)) {
+            QString doc;
+            const QCborValue props = call("Props", {}, false, &doc);
+            setProps(props, doc);
+        }
         const QCborValue v = props_.at(p);
         if (v.isMap()) throw HostError(v[QStringLiteral("e")].toInteger(), v[QStringLiteral("d")].toString());
         return v;
     }
     template <class V>
     void set(const char* member, const V& value) {
-        setProps(call(member, QCborArray{value}, true));
+        const QString before = hasProps_ && props_.at(kName).isString() ? props_.at(kName).toString() : QString();
+        QString doc;
+        const QCborValue props = call(member, QCborArray{value}, true, &doc);
+        if (!before.isEmpty()) s_->forgetLayer(doc, before);
+        setProps(props, doc);
     }
 
     QCborArray props_;
+    QString doc_;
     quint64 propsGeneration_ = 0;
     bool hasProps_ = false;
 };
@@ -228,12 +320,13 @@ public:
 private:
     const std::vector<std::shared_ptr<RemoteLayer>>& snapshot() {
         if (!hasSnapshot_ || !s_->fresh(generation_)) {
-            const QCborArray rows = call("Snapshot").toArray();
+            QString doc;
+            const QCborArray rows = call("Snapshot", {}, false, &doc).toArray();
             std::vector<std::shared_ptr<RemoteLayer>> layers;
             layers.reserve(size_t(rows.size()));
             for (const QCborValue& row : rows) {
                 auto layer = wrap<RemoteLayer>(row.toArray().at(0));
-                layer->setProps(row.toArray().at(1));
+                layer->setProps(row.toArray().at(1), doc);
                 layers.push_back(std::move(layer));
             }
             layers_ = std::move(layers);
@@ -250,12 +343,16 @@ private:
 class RemoteEntity : public Entity, public Remote {
 public:
     using Remote::Remote;
+    RemoteEntity(SessionPtr s, qint64 id, QString doc) : Remote(std::move(s), id), doc_(std::move(doc)) {}
     QString handle() override { return str(call("Handle")); }
     QString objectName() override { return str(call("ObjectName")); }
     QString layer() override { return str(call("Layer")); }
     // Moving an object changes nothing a proxy keeps (layer lists and
     // properties, selection set members), so cached values stay valid.
-    void setLayer(const QString& n) override { call("SetLayer", QCborArray{n}, true); }
+    void setLayer(const QString& n) override {
+        if (s_->knowsLayer(doc_, n)) s_->post(id_, "SetLayer", QCborArray{n});
+        else call("SetLayer", QCborArray{n}, true);
+    }
     QString textString() override { return str(call("TextString")); }
     void getBoundingBox(Point3& lo, Point3& hi) override {
         const QCborArray corners = call("GetBoundingBox").toArray();
@@ -269,6 +366,9 @@ public:
         for (const QCborValue& v : call("GetAttributes").toArray()) out.push_back(wrap<RemoteEntity>(v));
         return out;
     }
+
+private:
+    QString doc_;  // the drawing it belongs to, when known
 };
 
 class RemoteEntityCollection : public EntityCollection, public Remote {
@@ -299,10 +399,10 @@ public:
         QCborArray types, data;
         for (short t : filterType) types.append(t);
         for (const QVariant& d : filterData) data.append(QCborValue::fromVariant(d));
-        call("Select", QCborArray{mode, types, data});
+        change("Select", QCborArray{mode, types, data});
     }
-    void clear() override { call("Clear"); }
-    void deleteSet() override { call("Delete"); }
+    void clear() override { change("Clear"); }
+    void deleteSet() override { change("Delete"); }
     // The members are fetched at once and kept while nothing changes them:
     // walking a set (count, then each item) is the loop of every merge.
     int count() override { return int(members().size()); }
@@ -314,20 +414,37 @@ public:
     }
 
 private:
+    // Selection changes touch no layer or object: other caches stay.
+    void change(const char* member, const QCborArray& args = {}) {
+        s_->selectionChanged();
+        try {
+            call(member, args, true);
+        } catch (...) {
+            s_->selectionChanged();
+            throw;
+        }
+        s_->selectionChanged();
+    }
     const std::vector<EntityPtr>& members() {
-        if (!hasMembers_ || !s_->fresh(generation_)) {
-            const QCborArray refs = call("Items").toArray();
+        if (!hasMembers_ || !s_->fresh(generation_) || epoch_ != s_->selectionEpoch()) {
+            QString doc;
+            const QCborArray refs = call("Items", {}, false, &doc).toArray();
             std::vector<EntityPtr> items;
             items.reserve(size_t(refs.size()));
-            for (const QCborValue& v : refs) items.push_back(wrap<RemoteEntity>(v));
+            for (const QCborValue& v : refs) {
+                auto id = wire::objectId(v);
+                if (id) items.push_back(std::make_shared<RemoteEntity>(s_, *id, doc));
+            }
             members_ = std::move(items);
             generation_ = s_->generation();
+            epoch_ = s_->selectionEpoch();
             hasMembers_ = true;
         }
         return members_;
     }
     std::vector<EntityPtr> members_;
     quint64 generation_ = 0;
+    quint64 epoch_ = 0;
     bool hasMembers_ = false;
 };
 

@@ -83,11 +83,18 @@ private:
 
 class FakeEntity : public Entity {
 public:
-    explicit FakeEntity(std::shared_ptr<EntityData> d) : d_(std::move(d)) {}
+    FakeEntity(std::shared_ptr<EntityData> d, std::shared_ptr<DocData> doc) : d_(std::move(d)), doc_(std::move(doc)) {}
     QString handle() override { return d_->handle; }
     QString objectName() override { return d_->objectName; }
     QString layer() override { return d_->layer; }
-    void setLayer(const QString& n) override { d_->layer = n; }
+    void setLayer(const QString& n) override {
+        for (auto& l : doc_->layers)
+            if (l->name.compare(n, Qt::CaseInsensitive) == 0) {
+                d_->layer = l->name;
+                return;
+            }
+        throw notFound();
+    }
     QString textString() override {
         if (d_->objectName != u"AcDbText") throw HostError(errc::kNotApplicable, QStringLiteral("not a text"));
         return d_->text;
@@ -102,6 +109,7 @@ public:
 
 private:
     std::shared_ptr<EntityData> d_;
+    std::shared_ptr<DocData> doc_;
 };
 
 class FakeSelectionSet : public SelectionSet {
@@ -124,7 +132,7 @@ public:
     void clear() override { items_.clear(); }
     void deleteSet() override { items_.clear(); }
     int count() override { return int(items_.size()); }
-    EntityPtr item(int i) override { return std::make_shared<FakeEntity>(items_.at(size_t(i))); }
+    EntityPtr item(int i) override { return std::make_shared<FakeEntity>(items_.at(size_t(i)), doc_); }
 
 private:
     std::shared_ptr<DocData> doc_;
@@ -171,7 +179,7 @@ public:
     }
     EntityPtr handleToObject(const QString& handle) override {
         for (auto& e : d_->entities)
-            if (e->handle.compare(handle, Qt::CaseInsensitive) == 0) return std::make_shared<FakeEntity>(e);
+            if (e->handle.compare(handle, Qt::CaseInsensitive) == 0) return std::make_shared<FakeEntity>(e, d_);
         throw HostError(errc::kInvalidInput, QStringLiteral("Invalid handle"));
     }
 

@@ -196,15 +196,32 @@ TEST_F(RemoteTest, LayerLoopsAreBatched) {
     }
     EXPECT_EQ(remoteRoundTrips() - before, 1u);
 
-    // A merge walks a selection set: one call for its members, one per move.
+    // A merge walks a selection set: one call for its members; moves to a
+    // layer known to exist go without waiting for their answers.
     DocumentPtr doc = app->activeDocument();
     SelectionSetPtr set = doc->selectionSets()->add(QStringLiteral("SSetDummy"));
     set->select(5, {8}, {QStringLiteral("壁")});
     const quint64 walk = remoteRoundTrips();
     for (int i = 0; i < set->count(); ++i) set->item(i)->setLayer(QStringLiteral("WALL-A"));
-    EXPECT_EQ(remoteRoundTrips() - walk, 1u + 2u);
+    EXPECT_EQ(remoteRoundTrips() - walk, 1u);
+    // A move to a layer the client does not know waits, and its refusal is raised there.
+    EXPECT_EQ(errorOf([&] { set->item(0)->setLayer(QStringLiteral("NOSUCH")); }), errc::kKeyNotFound);
+
+    // Moves still unanswered when the client lets go are done all the same.
+    {
+        ApplicationPtr other = connectRemoteHost(path_);
+        DocumentPtr same = other->activeDocument();
+        LayersPtr known = same->layers();
+        (void)known->item(0)->name();  // the client now knows layer 0 exists
+        SelectionSetPtr moving = same->selectionSets()->add(QStringLiteral("move"));
+        moving->select(5, {8}, {QStringLiteral("WALL-A")});
+        ASSERT_EQ(moving->count(), 3);
+        const quint64 before = remoteRoundTrips();
+        for (int i = 0; i < moving->count(); ++i) moving->item(i)->setLayer(QStringLiteral("0"));
+        EXPECT_EQ(remoteRoundTrips(), before);
+    }
+    EXPECT_EQ(doc->handleToObject(QStringLiteral("1B"))->layer(), QStringLiteral("0"));
     // The moves are real, and what was read before them is still right.
-    EXPECT_EQ(doc->handleToObject(QStringLiteral("1C"))->layer(), QStringLiteral("WALL-A"));
     EXPECT_EQ(set->count(), 2);
     EXPECT_EQ(layers->item(1)->name(), QStringLiteral("壁"));
 }
