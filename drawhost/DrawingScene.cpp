@@ -131,21 +131,49 @@ public:
     Scene take() { return std::move(scene_); }
 
 private:
+    // A block is flattened once per layer and colour it is inserted with, in
+    // its own coordinates; each reference then only maps the result.
     void insert(const dxf::Entity& e, const Groups& g, const QTransform& t, const QString& layer, const QColor& color,
                 int depth) {
-        auto block = d_.findBlock(e.blockName());
-        if (block) {
-            const dxf::Point base = block->basePoint();
-            QTransform local;
-            local.translate(g.num(10), g.num(20));
-            local.rotate(g.num(50));
-            local.scale(g.num(41, 1), g.num(42, 1));
-            local.translate(-base.x, -base.y);
-            const QTransform inner = local * t;
-            for (const dxf::Entity& child : block->entities()) add(child, inner, layer, color, depth + 1);
+        const std::string name = e.blockName();
+        const QString key = QString::fromStdString(name) + u'\n' + layer + u'\n' + QString::number(color.rgba());
+        auto cached = blocks_.find(key);
+        if (cached == blocks_.end()) {
+            BlockShape shape;
+            if (auto block = d_.findBlock(name)) {
+                const dxf::Point base = block->basePoint();
+                shape.base = QPointF(base.x, base.y);
+                Scene outer = std::move(scene_);
+                scene_ = Scene();
+                for (const dxf::Entity& child : block->entities()) add(child, QTransform(), layer, color, depth + 1);
+                shape.items = std::move(scene_.items);
+                scene_ = std::move(outer);
+            }
+            cached = blocks_.insert(key, std::move(shape));
         }
+        QTransform local;
+        local.translate(g.num(10), g.num(20));
+        local.rotate(g.num(50));
+        local.scale(g.num(41, 1), g.num(42, 1));
+        local.translate(-cached->base.x(), -cached->base.y());
+        const QTransform inner = local * t;
+        for (const Primitive& p : cached->items) push(mapped(p, inner));
         if (e.hasAttributes())
             for (const dxf::Entity& a : e.attributes()) add(a, t, layer, color, depth);
+    }
+
+    static Primitive mapped(const Primitive& p, const QTransform& t) {
+        Primitive out = p;
+        out.points = t.map(p.points);
+        if (p.kind == Primitive::Text) {
+            const QPointF at = p.points.front();
+            const double rad = p.angle * std::numbers::pi / 180;
+            const QLineF up = t.map(QLineF(at, at + QPointF(-std::sin(rad), std::cos(rad)) * p.height));
+            const QLineF along = t.map(QLineF(at, at + QPointF(std::cos(rad), std::sin(rad))));
+            out.height = up.length();
+            out.angle = std::atan2(along.dy(), along.dx()) * 180 / std::numbers::pi;
+        }
+        return out;
     }
 
     void path(const QPolygonF& pts, bool closed, const QTransform& t, const QColor& color) {
@@ -200,8 +228,14 @@ private:
         scene_.items.push_back(std::move(p));
     }
 
+    struct BlockShape {
+        QPointF base;
+        std::vector<Primitive> items;
+    };
+
     const dxf::Drawing& d_;
     QHash<QString, LayerLook> layers_;
+    QHash<QString, BlockShape> blocks_;
     Scene scene_;
 };
 

@@ -105,6 +105,10 @@ QString MainWindow::captionText() const {
     return QStringLiteral("drawhost - [%1]").arg(doc->fullName.isEmpty() ? doc->name : doc->fullName);
 }
 
+void MainWindow::deferRedraw() {
+    if (rebuildTimer_->isActive()) rebuildTimer_->start();
+}
+
 void MainWindow::setServerStatus(const QString& text) {
     serverStatus_ = text;
     refreshStatus();

@@ -27,6 +27,8 @@ public:
 
     CommandLine& commandLine() { return *commandLine_; }
     void setServerStatus(const QString& text);
+    // Postpones a pending redraw while automation requests keep coming.
+    void deferRedraw();
 
     // Called by the shell.
     void documentsChanged();

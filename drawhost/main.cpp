@@ -61,6 +61,7 @@ int main(int argc, char** argv) {
 
     const QString path = parser.isSet(QStringLiteral("socket")) ? parser.value(QStringLiteral("socket")) : host::wire::socketPath();
     host::AutomationServer server(host->application());
+    QObject::connect(&server, &host::AutomationServer::requestAnswered, &window, &drawhost::MainWindow::deferRedraw);
     QString reason;
     if (server.listen(path, &reason)) window.setServerStatus(QStringLiteral("Automation: %1").arg(path));
     else window.setServerStatus(QStringLiteral("Automation off: %1").arg(reason));

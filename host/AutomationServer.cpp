@@ -101,6 +101,7 @@ private:
                 if (dropped_) return;
                 // The client is waiting: send now rather than on the next loop turn.
                 socket_->flush();
+                emit static_cast<AutomationServer*>(parent())->requestAnswered();
             }
         } catch (const HostError&) {
             // A stream we cannot read is a client we cannot answer.

@@ -27,6 +27,10 @@ public:
     // Counts changes made through the server; clients use it to keep caches honest.
     static void noteChange();
 
+signals:
+    // A client's request was answered (a window defers slow redraws while they come).
+    void requestAnswered();
+
 private:
     void onNewConnection();
 
