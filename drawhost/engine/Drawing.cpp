@@ -2,6 +2,7 @@
 #include "drawhost/engine/Drawing.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,30 +16,6 @@
 namespace dxf {
 
 namespace {
-
-std::string readFile(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) throw EngineError(err::kFileError, "cannot open " + path + ": " + std::strerror(errno));
-    struct stat st {};
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        throw EngineError(err::kFileError, "cannot open " + path + ": not a regular file");
-    }
-    std::string out;
-    out.resize(static_cast<std::size_t>(st.st_size));
-    std::size_t got = 0;
-    while (got < out.size()) {
-        ssize_t n = ::read(fd, out.data() + got, out.size() - got);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            ::close(fd);
-            throw EngineError(err::kFileError, "cannot read " + path + ": " + std::strerror(errno));
-        }
-        got += static_cast<std::size_t>(n);
-    }
-    ::close(fd);
-    return out;
-}
 
 class FileSink {
 public:
@@ -90,6 +67,63 @@ std::string dirOf(const std::string& path) {
 
 }  // namespace
 
+ByteBuffer& ByteBuffer::operator=(ByteBuffer&& o) noexcept {
+    if (this == &o) return *this;
+    if (map_) munmap(map_, mapCap_);
+    str_ = std::move(o.str_);
+    map_ = o.map_;
+    mapSize_ = o.mapSize_;
+    mapCap_ = o.mapCap_;
+    o.map_ = nullptr;
+    o.mapSize_ = o.mapCap_ = 0;
+    return *this;
+}
+
+ByteBuffer::~ByteBuffer() {
+    if (map_) munmap(map_, mapCap_);
+}
+
+ByteBuffer ByteBuffer::fromFile(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) throw EngineError(err::kFileError, "cannot open " + path + ": " + std::strerror(errno));
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        throw EngineError(err::kFileError, "cannot open " + path + ": not a regular file");
+    }
+    ByteBuffer b;
+    std::size_t n = static_cast<std::size_t>(st.st_size);
+    char* dst = nullptr;
+    if (n >= (1u << 20)) {
+        std::size_t cap = (n + (2u << 20) - 1) & ~static_cast<std::size_t>((2u << 20) - 1);
+        void* m = mmap(nullptr, cap, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (m != MAP_FAILED) {
+            madvise(m, cap, MADV_HUGEPAGE);
+            b.map_ = m;
+            b.mapCap_ = cap;
+            b.mapSize_ = n;
+            dst = static_cast<char*>(m);
+        }
+    }
+    if (!dst) {
+        b.str_.resize(n);
+        dst = b.str_.data();
+    }
+    std::size_t got = 0;
+    while (got < n) {
+        ssize_t r = ::read(fd, dst + got, n - got);
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) {
+            int e = r == 0 ? EIO : errno;
+            ::close(fd);
+            throw EngineError(err::kFileError, "cannot read " + path + ": " + std::strerror(e));
+        }
+        got += static_cast<std::size_t>(r);
+    }
+    ::close(fd);
+    return b;
+}
+
 template <class Sink>
 void DrawingData::emit(Sink&& sink) const {
     const char* b = bytes.data();
@@ -131,17 +165,21 @@ void DrawingData::emit(Sink&& sink) const {
 Drawing::Drawing(std::unique_ptr<DrawingData> d) : d_(std::move(d)) {}
 Drawing::~Drawing() = default;
 
-std::unique_ptr<Drawing> Drawing::open(const std::string& path) {
-    return fromBytes(readFile(path), path);
-}
-
-std::unique_ptr<Drawing> Drawing::fromBytes(std::string bytes, const std::string& path) {
+static std::unique_ptr<DrawingData> loaded(ByteBuffer bytes, const std::string& path) {
     auto d = std::make_unique<DrawingData>();
     d->path = path;
     d->bytes = std::move(bytes);
     d->load();
     d->loadedRecords = static_cast<std::uint32_t>(d->records.size());
-    return std::unique_ptr<Drawing>(new Drawing(std::move(d)));
+    return d;
+}
+
+std::unique_ptr<Drawing> Drawing::open(const std::string& path) {
+    return std::unique_ptr<Drawing>(new Drawing(loaded(ByteBuffer::fromFile(path), path)));
+}
+
+std::unique_ptr<Drawing> Drawing::fromBytes(std::string bytes, const std::string& path) {
+    return std::unique_ptr<Drawing>(new Drawing(loaded(ByteBuffer(std::move(bytes)), path)));
 }
 
 std::string Drawing::fullName() const { return d_->path; }
@@ -163,9 +201,9 @@ std::string Drawing::serialize() const {
     return out;
 }
 
-void Drawing::save() { saveAs(d_->path); }
+void Drawing::save(const SaveOptions& options) { saveAs(d_->path, options); }
 
-void Drawing::saveAs(const std::string& path) {
+void Drawing::saveAs(const std::string& path, const SaveOptions& options) {
     // Write beside the target and rename over it, so that a failure at any
     // point leaves the target as it was.
     std::string dir = dirOf(path);
@@ -193,7 +231,7 @@ void Drawing::saveAs(const std::string& path) {
     sink.flush();
     if (sink.failed()) failWith(sink.error());
     if (fchmod(fd, mode) != 0) failWith(errno);
-    if (fsync(fd) != 0) failWith(errno);
+    if (options.sync && fdatasync(fd) != 0) failWith(errno);
     if (::close(fd) != 0) {
         int e = errno;
         ::unlink(tmp.c_str());

@@ -42,6 +42,12 @@ struct GroupValue {
 
 enum class Format { Ascii, Binary };
 
+struct SaveOptions {
+    // Wait until the new file is on disk before it replaces the old one, so
+    // that a crash or power loss right after saving cannot leave an empty file.
+    bool sync = true;
+};
+
 class Layer {
 public:
     Layer() = default;
@@ -178,8 +184,8 @@ public:
     // Saves over the file it came from / to a new path, atomically: a new file
     // is written beside the target and renamed over it. On failure the target
     // is untouched and EngineError (kFileError) is thrown.
-    void save();
-    void saveAs(const std::string& path);
+    void save(const SaveOptions& options = {});
+    void saveAs(const std::string& path, const SaveOptions& options = {});
     // The bytes save() would write.
     std::string serialize() const;
 

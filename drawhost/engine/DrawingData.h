@@ -77,6 +77,30 @@ struct BlockRec {
     bool paper = false;
 };
 
+// The file's bytes, read once and never modified. Large files go into an
+// anonymous mapping (huge pages where the kernel offers them), which avoids
+// zero-filling and page-faulting a heap buffer before reading into it.
+class ByteBuffer {
+public:
+    ByteBuffer() = default;
+    explicit ByteBuffer(std::string s) : str_(std::move(s)) {}
+    static ByteBuffer fromFile(const std::string& path);  // throws EngineError
+    ByteBuffer(ByteBuffer&& o) noexcept { *this = std::move(o); }
+    ByteBuffer& operator=(ByteBuffer&& o) noexcept;
+    ByteBuffer(const ByteBuffer&) = delete;
+    ByteBuffer& operator=(const ByteBuffer&) = delete;
+    ~ByteBuffer();
+    const char* data() const { return map_ ? static_cast<const char*>(map_) : str_.data(); }
+    std::size_t size() const { return map_ ? mapSize_ : str_.size(); }
+    operator std::string_view() const { return std::string_view(data(), size()); }
+
+private:
+    std::string str_;
+    void* map_ = nullptr;
+    std::size_t mapSize_ = 0;  // bytes of content
+    std::size_t mapCap_ = 0;   // bytes mapped
+};
+
 struct TransparentHash {
     using is_transparent = void;
     std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
@@ -85,7 +109,7 @@ struct TransparentHash {
 class DrawingData {
 public:
     std::string path;
-    std::string bytes;
+    ByteBuffer bytes;
     TagFormat fmt;
     std::unique_ptr<Codec> codec;
     std::string acadver;

@@ -68,7 +68,7 @@ inline bool fastAsciiTag(const char* base, std::size_t n, std::size_t& pos, int&
 }  // namespace
 
 void DrawingData::load() {
-    const std::string_view all(bytes);
+    const std::string_view all = bytes;
     std::size_t pos = 0;
     if (all.size() >= kBinarySentinelSize && std::memcmp(all.data(), kBinarySentinel, kBinarySentinelSize - 1) == 0 &&
         all[kBinarySentinelSize - 1] == '\0') {
@@ -121,6 +121,7 @@ void DrawingData::load() {
         }
         rec.section = sec;
         if (sec == Section::Header && r == headerRecord) {
+            rec.handle = 0;  // that 5 was $HANDSEED's value
             parseHeader();
         }
         if (sec == Section::Tables) {

@@ -1,0 +1,45 @@
+#pragma once
+// Small deterministic drawings for the engine's tests, and where the shared
+// corpus lives.
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace dxftest {
+
+struct TestLayer {
+    std::string name;
+    int color = 7;
+    int flags = 0;
+    std::string linetype = "CONTINUOUS";
+};
+
+using Groups = std::vector<std::pair<int, std::string>>;
+
+// Tags as ASCII DXF lines ("  8\nA\n").
+std::string tags(const Groups& groups);
+// One entity with a handle and a layer, followed by its own groups.
+std::string entity(const std::string& type, const std::string& handle, const std::string& layer, const Groups& extra = {});
+
+struct DrawingSpec {
+    std::string acadver = "AC1015";
+    std::string codepage = "ANSI_1252";
+    std::vector<TestLayer> layers = {{"0"}, {"A"}, {"B"}, {"Defpoints"}};
+    std::string clayer = "0";
+    std::string blocks;    // BLOCK ... ENDBLK records (the layout blocks are added)
+    std::string entities;  // records of the ENTITIES section
+    std::string objects;   // records of the OBJECTS section, after the root dictionary
+    std::string handseed = "1000";
+    int pstylemode = 1;
+};
+
+// A complete drawing (R2000 style by default); LAYER handles are 10, 11, ...
+std::string makeDrawing(const DrawingSpec& spec);
+std::string withCrlf(const std::string& lf);
+
+std::string corpusDir();    // $LAMINOR_SHARED_DIR/corpus
+std::string scratchDir();   // a fresh temporary folder
+std::string readAll(const std::string& path);
+void writeAll(const std::string& path, const std::string& bytes);
+
+}  // namespace dxftest

@@ -1,0 +1,575 @@
+#include "frmMain.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QProcess>
+#include <QPushButton>
+#include <QToolBar>
+#include <QToolButton>
+#include <QUrl>
+
+#include "host/HostConnection.h"
+#include "host/SkipError.h"
+#include "main/FileDropList.h"
+#include "main/ListConversion.h"
+#include "main/MainSettings.h"
+#include "main/ToolbarIcons.h"
+#include "main/VersionDialog.h"
+#include "support/EventYield.h"
+#include "support/Foreground.h"
+#include "support/Ini.h"
+#include "support/MessageBox.h"
+#include "support/ProgramFolder.h"
+
+namespace mainwin {
+
+// Label3 as the status line operations write to.
+class frmMain::Label3Status : public support::StatusLabel {
+public:
+    explicit Label3Status(QLabel* label) : label_(label) {}
+    QString caption() const override { return label_->text(); }
+    void setCaption(const QString& text) override { label_->setText(text); }
+
+private:
+    QLabel* label_;
+};
+
+namespace {
+
+// The window's client width (8205 twips) and the place of the frame a mode shows.
+constexpr int kWindowWidth = twips(8205);
+constexpr int kWindowHeight = 442;
+constexpr int kFrameLeft = twips(30);
+constexpr int kFrameTop = twips(450);
+constexpr int kHiddenFrameLeft = twips(8000);
+constexpr int kFrameWidth = kWindowWidth - 2 * kFrameLeft - 2;
+constexpr int kModeFrameHeight = 200;
+constexpr int kButtonLeft = 451;
+constexpr int kButtonWidth = 82;
+constexpr int kButtonHeight = 26;
+
+QFrame* newFrame(QWidget* parent, const char* name, int top, int height) {
+    auto* frame = new QFrame(parent);
+    frame->setObjectName(QString::fromLatin1(name));
+    frame->setFrameShape(QFrame::StyledPanel);
+    frame->setFrameShadow(QFrame::Sunken);
+    frame->setGeometry(kFrameLeft, top, kFrameWidth, height);
+    return frame;
+}
+
+template <class W>
+W* place(W* widget, const char* name, int x, int y, int w, int h) {
+    widget->setObjectName(QString::fromLatin1(name));
+    widget->setGeometry(x, y, w, h);
+    return widget;
+}
+
+QLabel* newLabel(QWidget* parent, const char* name, const QString& text, int x, int y, int w, int h) {
+    return place(new QLabel(text, parent), name, x, y, w, h);
+}
+
+QPushButton* newButton(QWidget* parent, const char* name, const QString& text, int x, int y, int w = kButtonWidth,
+                       int h = kButtonHeight) {
+    return place(new QPushButton(text, parent), name, x, y, w, h);
+}
+
+QPushButton* columnButton(QWidget* parent, const char* name, const QString& text, int row, int top = 24) {
+    return newButton(parent, name, text, kButtonLeft, top + row * (kButtonHeight + 4));
+}
+
+QString countTitle(const QString& head, const QTreeWidget& list) {
+    return head + QString::number(selectedCount(list)) + QStringLiteral("/") +
+           QString::number(list.topLevelItemCount()) + QStringLiteral(" 件を実行");
+}
+
+MainWindowServices withDefaults(MainWindowServices s) {
+    if (!s.endProgram) s.endProgram = [] { QCoreApplication::quit(); };
+    if (!s.chooseDrawings)
+        s.chooseDrawings = [] {
+            return QFileDialog::getOpenFileNames(nullptr, QString(), QString(),
+                                                 QStringLiteral("AutoCADﾌｧｲﾙ (*.dwg *.DWG *.dxf *.DXF)"));
+        };
+    if (!s.chooseBaseFile)
+        s.chooseBaseFile = [](const QString& current) {
+            return QFileDialog::getOpenFileName(
+                nullptr, QString(), QFileInfo(current).isFile() ? current : QString(),
+                QStringLiteral("ﾃｷｽﾄﾌｧｲﾙ (*.txt);;ｽｸﾘﾌﾟﾄﾌｧｲﾙ (*.scr);;全てのﾌｧｲﾙ (*)"));
+        };
+    if (!s.openInTextEditor)
+        s.openInTextEditor = [](const QString& path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
+    if (!s.startProgram) s.startProgram = [](const QString& program) { return QProcess::startDetached(program, {}); };
+    return s;
+}
+
+}  // namespace
+
+frmMain::frmMain(QWidget* parent, MainWindowServices services)
+    : QWidget(parent), services_(withDefaults(std::move(services))) {
+    setObjectName(QStringLiteral("frmMain"));
+    buildToolbar();
+    buildFrames();
+    status_ = std::make_unique<Label3Status>(Label3);
+    connectControls();
+    support::setMainWindowActivator([this] {
+        raise();
+        activateWindow();
+    });
+    Form_Load();
+}
+
+frmMain::~frmMain() { support::setMainWindowActivator({}); }
+
+support::StatusLabel& frmMain::statusLabel() { return *status_; }
+
+QString frmMain::modeMenuText(int mode) {
+    static const QStringList texts{QString(), QStringLiteral("画層名一発変換"), QStringLiteral("画層状態一発変更"),
+                                   QStringLiteral("画層データExcel出力"), QStringLiteral("画層対応連続スクリプト")};
+    return mode >= 1 && mode <= 4 ? texts[mode] : QString();
+}
+
+QString frmMain::modeCaption(int mode) {
+    static const QStringList texts{QString(), QStringLiteral("画層名一発変換"), QStringLiteral("画層状態一発変更"),
+                                   QStringLiteral("画層情報Excel出力"), QStringLiteral("画層対応連続スクリプト")};
+    return mode >= 1 && mode <= 4 ? texts[mode] : QString();
+}
+
+void frmMain::buildToolbar() {
+    Toolbar1 = new QToolBar(this);
+    Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
+    Toolbar1->setGeometry(0, 0, kWindowWidth, kFrameTop - 2);
+    Toolbar1->setIconSize(QSize(20, 20));
+    Toolbar1->setMovable(false);
+
+    auto button = [this](int index, ToolbarIcon icon, const QString& tip) {
+        QAction* a = Toolbar1->addAction(toolbarIcon(icon), tip);
+        a->setToolTip(tip);
+        a->setObjectName(QStringLiteral("Toolbar1_%1").arg(index));
+        toolbarButtons[static_cast<size_t>(index)] = a;
+        connect(a, &QAction::triggered, this, [this, index] { Toolbar1_ButtonClick(index); });
+    };
+    button(1, ToolbarIcon::OpenCsv, QStringLiteral("規則を記述したCSVﾌｧｲﾙを開く"));
+    button(2, ToolbarIcon::ImportSheet, QStringLiteral("Excelシートから規則を読み込む"));
+    toolbarButtons[3] = Toolbar1->addSeparator();
+    button(4, ToolbarIcon::SaveCsv, QStringLiteral("規則をCSVﾌｧｲﾙに保存する"));
+    button(5, ToolbarIcon::ExportSheet, QStringLiteral("規則をExcelﾌｧｲﾙに出力する"));
+    toolbarButtons[6] = Toolbar1->addSeparator();
+
+    ToolMode = new QToolButton(Toolbar1);
+    ToolMode->setObjectName(QStringLiteral("Toolbar1_7"));
+    ToolMode->setIcon(toolbarIcon(ToolbarIcon::ToolSelect));
+    ToolMode->setToolTip(QStringLiteral("ツールの選択"));
+    ToolMode->setPopupMode(QToolButton::MenuButtonPopup);
+    MenuMode = new QMenu(ToolMode);
+    ToolMode->setMenu(MenuMode);
+    toolbarButtons[7] = Toolbar1->addWidget(ToolMode);
+    connect(ToolMode, &QToolButton::clicked, this, [this] { ToolMode_Click(); });
+
+    toolbarButtons[8] = Toolbar1->addSeparator();
+    button(9, ToolbarIcon::Version, QStringLiteral("バージョン情報"));
+}
+
+void frmMain::buildFrames() {
+    const QString add = QStringLiteral("追加"), del = QStringLiteral("削除"), reset = QStringLiteral("リセット"),
+                  all = QStringLiteral("全て選択");
+    const int listWidth = kButtonLeft - 8 - 8;
+
+    Frame1 = newFrame(this, "Frame1", kFrameTop, kModeFrameHeight);
+    Label1 = newLabel(Frame1, "Label1", QStringLiteral("画層名の変更規則"), 8, 4, 430, 18);
+    LstvLayerName = place(new QTreeWidget(Frame1), "LstvLayerName", 8, 24, listWidth, kModeFrameHeight - 32);
+    LstvLayerName->setToolTip(QStringLiteral("編集する場合は、ダブルクリックしてください。"));
+    CmdAddRule = columnButton(Frame1, "CmdAddRule", add, 0);
+    CmdDeleteRule = columnButton(Frame1, "CmdDeleteRule", del, 1);
+    CmdResetLayerName = columnButton(Frame1, "CmdResetLayerName", reset, 2);
+    CmdSelectAllLayerName = columnButton(Frame1, "CmdSelectAllLayerName", all, 3);
+
+    Frame2 = newFrame(this, "Frame2", kFrameTop, kModeFrameHeight);
+    Label4 = newLabel(Frame2, "Label4", QStringLiteral("画層状態の変更規則"), 8, 4, 430, 18);
+    LstvLayerState = place(new QTreeWidget(Frame2), "LstvLayerState", 8, 24, listWidth, kModeFrameHeight - 32);
+    CmdAddRuleState = columnButton(Frame2, "CmdAddRuleState", add, 0);
+    CmdDeleteRuleState = columnButton(Frame2, "CmdDeleteRuleState", del, 1);
+    CmdResetLayerNameState = columnButton(Frame2, "CmdResetLayerNameState", reset, 2);
+    CmdSelectAllLayerNameState = columnButton(Frame2, "CmdSelectAllLayerNameState", all, 3);
+
+    Frame3 = newFrame(this, "Frame3", kFrameTop, kModeFrameHeight);
+    LblFilterLayer = newLabel(Frame3, "LblFilterLayer", QStringLiteral("画層の絞込み"), 10, 14, 96, 22);
+    CboFilterLayer = place(new QComboBox(Frame3), "CboFilterLayer", 110, 12, 170, 24);
+    CboFilterLayer->setEditable(true);
+    CboFilterLayer->setInsertPolicy(QComboBox::NoInsert);
+    CboFilterLayerClass = place(new QComboBox(Frame3), "CboFilterLayerClass", 286, 12, 240, 24);
+    LblFilterString = newLabel(Frame3, "LblFilterString", QStringLiteral("文字列の絞込み"), 10, 46, 96, 22);
+    CboFilterString = place(new QComboBox(Frame3), "CboFilterString", 110, 44, 170, 24);
+    CboFilterString->setEditable(true);
+    CboFilterString->setInsertPolicy(QComboBox::NoInsert);
+    CboFilterStringClass = place(new QComboBox(Frame3), "CboFilterStringClass", 286, 44, 240, 24);
+    Label8 = newLabel(Frame3, "Label8", QStringLiteral("絞込みには正規表現が利用できます"), 110, 72, 400, 18);
+    ChkOutputTextToCSV = place(
+        new QCheckBox(QStringLiteral("画層内のダイナミックテキストを「文字出力」シートへ出力"), Frame3),
+        "ChkOutputTextToCSV", 10, 102, 510, 22);
+    ChkNum = place(new QCheckBox(QStringLiteral("画層内にあるオブジェクトの数を計測する"), Frame3), "ChkNum", 10,
+                   128, 510, 22);
+    CmdTagseek = newButton(Frame3, "CmdTagseek", QStringLiteral("Pickwellを起動"), 10, 162, 130, 28);
+
+    Frame5 = newFrame(this, "Frame5", kFrameTop, kModeFrameHeight);
+    LstvKeyword = place(new QTreeWidget(Frame5), "LstvKeyword", 8, 8, listWidth, 84);
+    CmdKeywordAdd = columnButton(Frame5, "CmdKeywordAdd", add, 0, 8);
+    CmdKeywordDel = columnButton(Frame5, "CmdKeywordDel", del, 1, 8);
+    CmdKeywordReset = columnButton(Frame5, "CmdKeywordReset", reset, 2, 8);
+    ChkDWGSave = place(new QCheckBox(QStringLiteral("処理したDWGファイルを閉じる前に保存する"), Frame5),
+                       "ChkDWGSave", 8, 97, 430, 22);
+    LblBaseFile = newLabel(Frame5, "LblBaseFile", QStringLiteral("スクリプトベースファイル"), 8, 121, 430, 18);
+    TxtBaseFile = place(new QLineEdit(Frame5), "TxtBaseFile", 8, 140, 389, 24);
+    CmdBaseFile = newButton(Frame5, "CmdBaseFile", QStringLiteral("指定"), 401, 139, 46);
+    CmdOpen = newButton(Frame5, "CmdOpen", QStringLiteral("開く"), kButtonLeft, 139);
+    CmdEnv = newButton(Frame5, "CmdEnv", QStringLiteral("その他置換規則"), 8, 168, 120);
+    Label6 = newLabel(Frame5, "Label6", QStringLiteral("・・・上記以外、ファイル名・画層名の置換規則やプリンタ名の指定"), 134,
+                      168, 400, 26);
+
+    const int drawingTop = kFrameTop + kModeFrameHeight + 4;
+    Frame4 = newFrame(this, "Frame4", drawingTop, 170);
+    Label2 = newLabel(Frame4, "Label2", QStringLiteral("対象DWGファイル"), 8, 4, 430, 18);
+    LstvDWGs = place(new FileDropList(Frame4), "LstvDWGs", 8, 24, listWidth, 138);
+    LstvDWGs->setToolTip(QStringLiteral(
+        "ドラック＆ドロップに対応しています。エクスプローラからDWGファイルをドラック＆ドロップして下さい。"));
+    CmdDWG = columnButton(Frame4, "CmdDWG", QStringLiteral("DWG指定"), 0);
+    CmdSelectAllDWGs = columnButton(Frame4, "CmdSelectAllDWGs", all, 1);
+    CmdResetDWGs = columnButton(Frame4, "CmdResetDWGs", reset, 2);
+
+    const int bottom = drawingTop + 170 + 6;
+    Label3 = newLabel(this, "Label3", QString(), 8, bottom + 2, 350, 24);
+    CmdExecute = newButton(this, "CmdExecute", QStringLiteral("実行"), kWindowWidth - 2 * 88 - 4, bottom, 84, 28);
+    CmdCancel = newButton(this, "CmdCancel", QStringLiteral("閉じる"), kWindowWidth - 88 - 2, bottom, 84, 28);
+}
+
+void frmMain::connectControls() {
+    connect(MenuMode, &QMenu::triggered, this, [this](QAction* a) { MenuMode_Click(a->data().toInt()); });
+    connect(CboFilterLayer, &QComboBox::editTextChanged, this, [this] { CboFilterLayer_Change(); });
+    connect(CboFilterLayer, &QComboBox::activated, this, [this] { CboFilterLayer_Change(); });
+    connect(CboFilterString, &QComboBox::editTextChanged, this, [this] { CboFilterString_Change(); });
+    connect(CboFilterString, &QComboBox::activated, this, [this] { CboFilterString_Change(); });
+    connect(TxtBaseFile, &QLineEdit::textChanged, this, [this] { TxtBaseFile_Change(); });
+    connect(CmdCancel, &QPushButton::clicked, this, [this] { CmdCancel_Click(); });
+    connect(CmdExecute, &QPushButton::clicked, this, [this] {
+        if (iMode >= 1 && iMode <= 4 && !running_) subExecute(iMode);
+    });
+
+    connect(CmdAddRule, &QPushButton::clicked, this, [this] { CmdAddRule_Click(); });
+    connect(CmdAddRuleState, &QPushButton::clicked, this, [this] { CmdAddRuleState_Click(); });
+    connect(CmdKeywordAdd, &QPushButton::clicked, this, [this] { CmdKeywordAdd_Click(); });
+    connect(LstvLayerName, &QTreeWidget::itemDoubleClicked, this, [this] { editLayerNameRow(); });
+    connect(LstvLayerState, &QTreeWidget::itemDoubleClicked, this, [this] { editLayerStateRow(); });
+    connect(LstvKeyword, &QTreeWidget::itemDoubleClicked, this, [this] { editKeywordRow(); });
+    connect(CmdDeleteRule, &QPushButton::clicked, this, [this] {
+        if (deleteCurrentRow(*LstvLayerName)) subShowRuleCount();
+    });
+    connect(CmdDeleteRuleState, &QPushButton::clicked, this, [this] {
+        if (deleteCurrentRow(*LstvLayerState)) subShowStateCount();
+    });
+    connect(CmdKeywordDel, &QPushButton::clicked, this, [this] { deleteCurrentRow(*LstvKeyword); });
+    connect(CmdResetLayerName, &QPushButton::clicked, this, [this] {
+        resetList(*LstvLayerName);
+        subShowRuleCount();
+    });
+    connect(CmdResetLayerNameState, &QPushButton::clicked, this, [this] {
+        resetList(*LstvLayerState);
+        subShowStateCount();
+    });
+    connect(CmdKeywordReset, &QPushButton::clicked, this, [this] { resetList(*LstvKeyword); });
+    connect(CmdResetDWGs, &QPushButton::clicked, this, [this] {
+        resetList(*LstvDWGs);
+        subShowDWGCount();
+    });
+    connect(CmdSelectAllLayerName, &QPushButton::clicked, this, [this] {
+        selectAll(*LstvLayerName);
+        subShowRuleCount();
+    });
+    connect(CmdSelectAllLayerNameState, &QPushButton::clicked, this, [this] {
+        selectAll(*LstvLayerState);
+        subShowStateCount();
+    });
+    connect(CmdSelectAllDWGs, &QPushButton::clicked, this, [this] { CmdSelectAllDWGs_Click(); });
+    // Clicking rows changes the selection; the titles follow at once.
+    connect(LstvLayerName, &QTreeWidget::itemSelectionChanged, this, [this] { subShowRuleCount(); });
+    connect(LstvLayerState, &QTreeWidget::itemSelectionChanged, this, [this] { subShowStateCount(); });
+    connect(LstvDWGs, &QTreeWidget::itemSelectionChanged, this, [this] { subShowDWGCount(); });
+    connect(LstvDWGs, &FileDropList::filesDropped, this, [this](const QStringList& p) { LstvDWGs_Drop(p); });
+    connect(CmdDWG, &QPushButton::clicked, this, [this] { CmdDWG_Click(); });
+    connect(CmdBaseFile, &QPushButton::clicked, this, [this] { CmdBaseFile_Click(); });
+    connect(CmdOpen, &QPushButton::clicked, this, [this] { CmdOpen_Click(); });
+    connect(CmdEnv, &QPushButton::clicked, this, [this] { CmdEnv_Click(); });
+    connect(CmdTagseek, &QPushButton::clicked, this, [this] { CmdTagseek_Click(); });
+}
+
+void frmMain::Form_Load() {
+    subInitLstvLayerName(*LstvLayerName);
+    subInitLstvLayerState(*LstvLayerState);
+    subInitLstvDWGs(*LstvDWGs);
+    subInitLstvKeyword(*LstvKeyword);
+    subInitModeMenu();
+    subInitFilters();
+    subShowRuleCount();
+    subShowStateCount();
+    subShowDWGCount();
+    resize(kWindowWidth, kWindowHeight);
+    setFixedSize(kWindowWidth, kWindowHeight);
+    addDrawingsOfRunningHost();
+    subLoadSettings();
+    scriptEnv = loadScriptEnv(kIniFileName);
+    subSetMode(iMode);
+    setWindowTitle(modeMenuText(iMode));
+    CboFilterLayer_Change();
+    CboFilterString_Change();
+}
+
+void frmMain::subInitModeMenu() {
+    MenuMode->clear();
+    for (int mode = 1; mode <= 4; ++mode) MenuMode->addAction(modeMenuText(mode))->setData(mode);
+}
+
+void frmMain::subInitFilters() {
+    CboFilterLayer->clear();
+    CboFilterLayer->addItem(kAllEntry);
+    CboFilterLayer->setCurrentIndex(0);
+    CboFilterString->clear();
+    CboFilterString->addItems({kAllEntry, QStringLiteral("[0-9A-Za-z-/_]+")});
+    CboFilterString->setCurrentIndex(0);
+    for (QComboBox* box : {CboFilterLayerClass, CboFilterStringClass}) {
+        box->clear();
+        box->addItems(filterClassTexts());
+        box->setCurrentIndex(0);
+    }
+}
+
+// The drawings open in a running host join the list, all selected. Any host
+// error here only means fewer drawings: the step never starts a host.
+void frmMain::addDrawingsOfRunningHost() {
+    host::ApplicationPtr app;
+    bool found = false;
+    if (!host::fun_bGetRunningHost(app, found) || !app) return;
+    if (!host::skipError([&] { app->activeDocument(); })) return;
+    auto documents = host::skipErrorValue([&] { return app->documents(); });
+    if (!documents || !*documents) return;
+    const int count = host::skipErrorValue([&] { return (*documents)->count(); }).value_or(0);
+    QStringList paths;
+    for (int i = 0; i < count; ++i) {
+        if (auto path = host::skipErrorValue([&] { return (*documents)->item(i)->fullName(); })) paths << *path;
+    }
+    subAddFiles(paths);
+    CmdSelectAllDWGs_Click();
+}
+
+void frmMain::subLoadSettings() {
+    const MainSettings s = loadMainSettings(kIniFileName);
+    if (support::iniCreateFailed()) {
+        support::MsgBox(QStringLiteral("設定ファイル %1 を作成できません。\r\n設定は保存されません。")
+                            .arg(QDir::toNativeSeparators(QDir(support::programFolder()).filePath(kIniFileName))),
+                        support::vbExclamation, support::kLaminorTitle);
+    }
+    move(s.left / kTwipsPerPixel, s.top / kTwipsPerPixel);
+    iMode = s.mode;
+    ChkOutputTextToCSV->setChecked(s.chkOutputTextToCSV);
+    // An editable filter takes its list entry when the stored text is one,
+    // else the text as typed.
+    for (auto [box, text] : {std::pair{CboFilterLayer, s.cboFilterLayer}, std::pair{CboFilterString, s.cboFilterString}}) {
+        const int index = box->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+        if (index >= 0)
+            box->setCurrentIndex(index);
+        else
+            box->setEditText(text);
+    }
+    // A class list only takes one of its four entries; anything else (an INI
+    // file edited by hand) leaves the first entry selected.
+    for (auto [box, text] :
+         {std::pair{CboFilterLayerClass, s.cboFilterLayerClass}, std::pair{CboFilterStringClass, s.cboFilterStringClass}}) {
+        const int index = box->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+        box->setCurrentIndex(index >= 0 ? index : 0);
+    }
+    ChkNum->setChecked(s.chkNum);
+    TxtBaseFile->setText(s.txtBaseFile);
+    TxtBaseFile_Change();
+    ChkDWGSave->setChecked(s.chkDWGSave);
+    LstvKeyword->clear();
+    for (const auto& [keyword, replacement] : s.keywords) appendRow(*LstvKeyword, {keyword, replacement});
+}
+
+void frmMain::subSaveSettings() {
+    MainSettings s;
+    s.left = x() * kTwipsPerPixel;
+    s.top = y() * kTwipsPerPixel;
+    s.mode = iMode;
+    s.chkOutputTextToCSV = ChkOutputTextToCSV->isChecked();
+    s.cboFilterLayer = CboFilterLayer->currentText();
+    s.cboFilterString = CboFilterString->currentText();
+    s.cboFilterLayerClass = CboFilterLayerClass->currentText();
+    s.cboFilterStringClass = CboFilterStringClass->currentText();
+    s.chkNum = ChkNum->isChecked();
+    s.txtBaseFile = TxtBaseFile->text();
+    s.chkDWGSave = ChkDWGSave->isChecked();
+    s.keywords.clear();
+    for (int i = 0; i < LstvKeyword->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem& row = *LstvKeyword->topLevelItem(i);
+        s.keywords.append({cellText(row, 1), cellText(row, 2)});
+    }
+    saveMainSettings(kIniFileName, s);
+}
+
+void frmMain::Form_Unload() {
+    if (unloaded_) return;
+    unloaded_ = true;
+    subSaveSettings();
+}
+
+void frmMain::closeEvent(QCloseEvent* event) {
+    closeRequested_ = true;
+    Form_Unload();
+    event->accept();
+}
+
+void frmMain::CmdCancel_Click() {
+    close();
+    services_.endProgram();
+}
+
+void frmMain::subSetMode(int mode) {
+    if (mode < 1 || mode > 4) mode = 1;
+    iMode = mode;
+    QFrame* shown = mode == 1 ? Frame1 : mode == 2 ? Frame2 : mode == 3 ? Frame3 : Frame5;
+    for (QFrame* frame : {Frame1, Frame2, Frame3, Frame5}) {
+        if (frame == shown) {
+            frame->move(kFrameLeft, kFrameTop);
+            frame->setVisible(true);
+        } else {
+            frame->setVisible(false);
+            frame->move(kHiddenFrameLeft, kFrameTop);
+        }
+    }
+    const bool rules = mode <= 2;
+    for (int index : {1, 2, 4, 5}) toolbarButtons[static_cast<size_t>(index)]->setEnabled(rules && !running_);
+    setWindowTitle(modeCaption(mode));
+}
+
+void frmMain::Toolbar1_ButtonClick(int index) {
+    switch (index) {
+    case 9:
+        showVersionWindow();
+        break;
+    default:
+        // Rule files and the spreadsheet exchange come with their own commands.
+        break;
+    }
+}
+
+void frmMain::ToolMode_Click() {
+    if (running_) return;
+    subSetMode(iMode >= 4 || iMode < 1 ? 1 : iMode + 1);
+}
+
+void frmMain::MenuMode_Click(int mode) {
+    if (running_) return;
+    iMode = mode;
+    subSetMode(mode);
+}
+
+int frmMain::filterListIndex(const QComboBox& combo) {
+    const int index = combo.currentIndex();
+    return index >= 0 && combo.itemText(index) == combo.currentText() ? index : -1;
+}
+
+void frmMain::CboFilterLayer_Change() { CboFilterLayerClass->setVisible(filterListIndex(*CboFilterLayer) != 0); }
+
+void frmMain::CboFilterString_Change() { CboFilterStringClass->setVisible(filterListIndex(*CboFilterString) != 0); }
+
+void frmMain::TxtBaseFile_Change() {
+    const QFileInfo file(TxtBaseFile->text());
+    if (!TxtBaseFile->text().isEmpty() && file.isFile())
+        LblBaseFile->setText(QStringLiteral("スクリプトベースファイル - ") + file.fileName());
+    else
+        LblBaseFile->setText(QStringLiteral("スクリプトベースファイル"));
+}
+
+void frmMain::showVersionWindow() {
+    auto* dialog = new VersionDialog(this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    versionWindow_ = dialog;
+    connect(dialog, &QObject::destroyed, this, [this, dialog] {
+        if (versionWindow_ == dialog) versionWindow_ = nullptr;
+    });
+    dialog->open();
+}
+
+void frmMain::subShowRuleCount() { Label1->setText(countTitle(QStringLiteral("画層名の変更規則 - "), *LstvLayerName)); }
+
+void frmMain::subShowStateCount() {
+    Label4->setText(countTitle(QStringLiteral("画層状態の変更規則 - "), *LstvLayerState));
+}
+
+void frmMain::subShowDWGCount() { Label2->setText(countTitle(QStringLiteral("対象DWGファイル - "), *LstvDWGs)); }
+
+support::OptionalListTable frmMain::keywordTable() const {
+    const int n = LstvKeyword->topLevelItemCount();
+    if (n == 0) return std::nullopt;
+    support::ListTable table(n, 2);
+    for (int i = 0; i < n; ++i) {
+        table.set(i, 0, cellText(*LstvKeyword->topLevelItem(i), 1));
+        table.set(i, 1, cellText(*LstvKeyword->topLevelItem(i), 2));
+    }
+    return table;
+}
+
+void frmMain::subExecute(int mode) {
+    BatchInputs in;
+    in.mode = mode;
+    if (mode == 1) in.ruleTable = subGetLayerNameListSelected(*LstvLayerName);
+    if (mode == 2) in.ruleTable = subGetLayerStateListSelected(*LstvLayerState);
+    in.drawingTable = subGetDWGListSelected(*LstvDWGs);
+    in.survey.outputText = ChkOutputTextToCSV->isChecked();
+    in.survey.countObjects = ChkNum->isChecked();
+    in.survey.layerFlags = filterFlags(CboFilterLayerClass->currentIndex());
+    in.survey.textFlags = filterFlags(CboFilterStringClass->currentIndex());
+    in.survey.layerFilter = filterListIndex(*CboFilterLayer) == 0 ? QString() : CboFilterLayer->currentText();
+    in.survey.textFilter = filterListIndex(*CboFilterString) == 0 ? QString() : CboFilterString->currentText();
+    in.baseFile = TxtBaseFile->text();
+    in.env = scriptEnv;
+    in.saveDrawings = ChkDWGSave->isChecked();
+    in.keywordTable = keywordTable();
+
+    // The script editor takes the place of the main window while it is open.
+    DrawingOperations ops = operations;
+    if (operations.showScriptEditor)
+        ops.showScriptEditor = [this, editor = operations.showScriptEditor](const QString& script) {
+            hide();
+            editor(script);
+            show();
+            support::bringMainWindowToFront();
+        };
+    setRunning(true);
+    mainwin::subExecute(in, ops,
+               BatchContext{*status_, [] { support::yieldEvents(1); }, [this] { return closeRequested_; }});
+    if (!closeRequested_) setRunning(false);
+}
+
+void frmMain::setRunning(bool running) {
+    running_ = running;
+    CmdExecute->setEnabled(!running);
+    ToolMode->setEnabled(!running);
+    for (QPushButton* b : {CmdAddRule, CmdDeleteRule, CmdResetLayerName, CmdSelectAllLayerName, CmdAddRuleState,
+                           CmdDeleteRuleState, CmdResetLayerNameState, CmdSelectAllLayerNameState, CmdKeywordAdd,
+                           CmdKeywordDel, CmdKeywordReset, CmdDWG, CmdSelectAllDWGs, CmdResetDWGs, CmdBaseFile, CmdEnv})
+        b->setEnabled(!running);
+    for (QTreeWidget* list : {static_cast<QTreeWidget*>(LstvLayerName), LstvLayerState,
+                              static_cast<QTreeWidget*>(LstvDWGs), LstvKeyword})
+        list->setEnabled(!running);
+    subSetMode(iMode);
+}
+
+}  // namespace mainwin

@@ -1,0 +1,49 @@
+// laminor: creates the main window and shows it; everything else happens in
+// the window's start-up. The window gets the rule editors and the per-drawing
+// operations of the parts that are built into this program.
+#include <QApplication>
+
+#include "main/frmMain.h"
+#include "support/MessageBoxQt.h"
+
+#ifdef LAMINOR_HAVE_HOST_OPS
+#include "host/LayerNameRules.h"
+#include "host/LayerStateRules.h"
+#endif
+#ifdef LAMINOR_HAVE_RULES
+#include "rules/frmGet2Item.h"
+#include "rules/frmLayerNameRule.h"
+#include "rules/frmLayerStateRule.h"
+#endif
+
+namespace {
+
+mainwin::MainWindowServices ruleEditors() {
+    mainwin::MainWindowServices services;
+#ifdef LAMINOR_HAVE_RULES
+    services.editLayerNameRule = [](QString& before, QString& after) {
+        return rules::frmLayerNameRule::pu_fun_bGetRule(before, after);
+    };
+    services.editLayerStateRule = [](QString& pattern, QStringList& settings) {
+        return rules::frmLayerStateRule::pu_fun_bGetRule(pattern, settings);
+    };
+    services.get2Item = [](const QString& caption, const QString& l1, const QString& l2, QString& s1, QString& s2) {
+        return rules::frmGet2Item::pu_fun_bGet2Item(caption, l1, l2, s1, s2);
+    };
+#endif
+    return services;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    support::installQtMessageBoxService();
+    mainwin::frmMain window(nullptr, ruleEditors());
+#ifdef LAMINOR_HAVE_HOST_OPS
+    window.operations.applyLayerNameRules = host::fun_bApplyLayerNameRules;
+    window.operations.applyLayerStateRules = host::fun_bApplyLayerStateRules;
+#endif
+    window.show();
+    return app.exec();
+}
