@@ -19,9 +19,20 @@ int readNumber(const QString& ini, const char* key, int def) {
 // A check box is ticked exactly when its stored value is "T".
 bool readFlag(const QString& ini, const char* key) { return readText(ini, key, QStringLiteral("F")) == u"T"; }
 
-void write(const QString& ini, const char* key, const QVariant& value) {
-    support::WriteINI(ini, kSection, QString::fromLatin1(key), value);
-}
+// Collects why a value was not written while the file itself is writable
+// (a character the file's code page cannot hold, a line break).
+class Writer {
+public:
+    explicit Writer(const QString& ini) : ini_(ini) {}
+    void operator()(const char* key, const QVariant& value) {
+        if (support::WriteINI(ini_, kSection, QString::fromLatin1(key), value) == 0 && support::bIniWritable())
+            failures << support::iniLastError();
+    }
+    QStringList failures;
+
+private:
+    QString ini_;
+};
 
 QString flagText(bool on) { return on ? QStringLiteral("T") : QStringLiteral("F"); }
 }  // namespace
@@ -51,25 +62,27 @@ MainSettings loadMainSettings(const QString& iniFileName) {
     return s;
 }
 
-void saveMainSettings(const QString& iniFileName, const MainSettings& s) {
-    write(iniFileName, "left", s.left);
-    write(iniFileName, "top", s.top);
-    write(iniFileName, "mode", s.mode);
-    write(iniFileName, "ChkOutputTextToCSV", flagText(s.chkOutputTextToCSV));
-    write(iniFileName, "CboFilterLayer", s.cboFilterLayer);
-    write(iniFileName, "CboFilterString", s.cboFilterString);
-    write(iniFileName, "CboFilterLayerClass", s.cboFilterLayerClass);
-    write(iniFileName, "CboFilterStringClass", s.cboFilterStringClass);
-    write(iniFileName, "ChkNum", flagText(s.chkNum));
-    write(iniFileName, "TxtBaseFile", s.txtBaseFile);
-    write(iniFileName, "ChkDWGSave", flagText(s.chkDWGSave));
+QStringList saveMainSettings(const QString& iniFileName, const MainSettings& s) {
+    Writer write(iniFileName);
+    write("left", s.left);
+    write("top", s.top);
+    write("mode", s.mode);
+    write("ChkOutputTextToCSV", flagText(s.chkOutputTextToCSV));
+    write("CboFilterLayer", s.cboFilterLayer);
+    write("CboFilterString", s.cboFilterString);
+    write("CboFilterLayerClass", s.cboFilterLayerClass);
+    write("CboFilterStringClass", s.cboFilterStringClass);
+    write("ChkNum", flagText(s.chkNum));
+    write("TxtBaseFile", s.txtBaseFile);
+    write("ChkDWGSave", flagText(s.chkDWGSave));
     QStringList keywords, replacements;
     for (const auto& row : s.keywords) {
         keywords << row.first;
         replacements << row.second;
     }
-    write(iniFileName, "LstvKeyword1", joinKeywordColumn(keywords));
-    write(iniFileName, "LstvKeyword2", joinKeywordColumn(replacements));
+    write("LstvKeyword1", joinKeywordColumn(keywords));
+    write("LstvKeyword2", joinKeywordColumn(replacements));
+    return write.failures;
 }
 
 QString joinKeywordColumn(const QStringList& values) { return values.join(kSeparator); }

@@ -33,7 +33,9 @@ struct MainSettings {
 };
 
 MainSettings loadMainSettings(const QString& iniFileName);
-void saveMainSettings(const QString& iniFileName, const MainSettings& settings);
+// Writes every value; returns why values could not be written (empty when
+// all were, or when the file is read-only, which skips writes by design).
+QStringList saveMainSettings(const QString& iniFileName, const MainSettings& settings);
 
 // One keyword column as stored: every row joined with "||", so that an empty
 // value keeps its place and the two columns stay paired by index.

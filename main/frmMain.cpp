@@ -10,6 +10,8 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFrame>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -93,6 +95,15 @@ QString countTitle(const QString& head, const QTreeWidget& list) {
            QString::number(list.topLevelItemCount()) + QStringLiteral(" 件を実行");
 }
 
+// A stored position where no screen is any more (another monitor set-up)
+// would open the window out of sight; it then opens at the top left.
+QPoint onScreen(const QPoint& stored, const QSize& size) {
+    const QRect window(stored, size);
+    for (const QScreen* screen : QGuiApplication::screens())
+        if (screen->availableGeometry().intersects(window)) return stored;
+    return QPoint(0, 0);
+}
+
 MainWindowServices withDefaults(MainWindowServices s) {
     if (!s.endProgram) s.endProgram = [] { QCoreApplication::quit(); };
     if (!s.chooseDrawings)
@@ -105,6 +116,15 @@ MainWindowServices withDefaults(MainWindowServices s) {
             return QFileDialog::getOpenFileName(
                 nullptr, QString(), QFileInfo(current).isFile() ? current : QString(),
                 QStringLiteral("ﾃｷｽﾄﾌｧｲﾙ (*.txt);;ｽｸﾘﾌﾟﾄﾌｧｲﾙ (*.scr);;全てのﾌｧｲﾙ (*)"));
+        };
+    const QString csvFilter = QStringLiteral("CSVﾌｧｲﾙ (*.csv *.CSV)");
+    if (!s.chooseRuleFileToOpen)
+        s.chooseRuleFileToOpen = [csvFilter] {
+            return QFileDialog::getOpenFileName(nullptr, QString(), QString(), csvFilter);
+        };
+    if (!s.chooseRuleFileToSave)
+        s.chooseRuleFileToSave = [csvFilter] {
+            return QFileDialog::getSaveFileName(nullptr, QString(), QString(), csvFilter);
         };
     if (!s.openInTextEditor)
         s.openInTextEditor = [](const QString& path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
@@ -375,7 +395,7 @@ void frmMain::subLoadSettings() {
                             .arg(QDir::toNativeSeparators(QDir(support::programFolder()).filePath(kIniFileName))),
                         support::vbExclamation, support::kLaminorTitle);
     }
-    move(s.left / kTwipsPerPixel, s.top / kTwipsPerPixel);
+    move(onScreen(QPoint(s.left / kTwipsPerPixel, s.top / kTwipsPerPixel), size()));
     iMode = s.mode;
     ChkOutputTextToCSV->setChecked(s.chkOutputTextToCSV);
     // An editable filter takes its list entry when the stored text is one,
@@ -420,7 +440,11 @@ void frmMain::subSaveSettings() {
         const QTreeWidgetItem& row = *LstvKeyword->topLevelItem(i);
         s.keywords.append({cellText(row, 1), cellText(row, 2)});
     }
-    saveMainSettings(kIniFileName, s);
+    const QStringList failures = saveMainSettings(kIniFileName, s);
+    if (!failures.isEmpty()) {
+        support::MsgBox(QStringLiteral("設定の一部を保存できませんでした。\r\n") + failures.join(QStringLiteral("\r\n")),
+                        support::vbExclamation, support::kLaminorTitle);
+    }
 }
 
 void frmMain::Form_Unload() {
@@ -460,11 +484,21 @@ void frmMain::subSetMode(int mode) {
 
 void frmMain::Toolbar1_ButtonClick(int index) {
     switch (index) {
+    case 1:
+        // Loaded rules all take part in the next run.
+        if (iMode <= 2 && subLoadRuleCSV()) {
+            selectAll(activeRuleList());
+            iMode == 1 ? subShowRuleCount() : subShowStateCount();
+        }
+        break;
+    case 4:
+        if (iMode <= 2) subSaveRuleCSV();
+        break;
     case 9:
         showVersionWindow();
         break;
     default:
-        // Rule files and the spreadsheet exchange come with their own commands.
+        // The spreadsheet exchange comes with its own commands.
         break;
     }
 }

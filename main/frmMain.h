@@ -38,6 +38,9 @@ struct MainWindowServices {
     std::function<QStringList()> chooseDrawings;
     // Asks for the script base file, starting at the given file when it exists; empty when cancelled.
     std::function<QString(const QString& current)> chooseBaseFile;
+    // Asks for a rule file to load or to save; empty when cancelled.
+    std::function<QString()> chooseRuleFileToOpen;
+    std::function<QString()> chooseRuleFileToSave;
     // Opens a text file in the desktop's text editor.
     std::function<bool(const QString& path)> openInTextEditor;
     // Starts a program without arguments and without waiting for it.
@@ -203,6 +206,12 @@ private:
     void CmdEnv_Click();
     void CmdTagseek_Click();
     void LstvDWGs_Drop(const QStringList& paths);
+
+    // Rule files of the active rule list (modes 1 and 2). Loading returns
+    // false when the user cancelled the dialog.
+    bool subLoadRuleCSV();
+    void subSaveRuleCSV();
+    QTreeWidget& activeRuleList();
 
     class Label3Status;
     MainWindowServices services_;

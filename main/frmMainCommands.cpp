@@ -10,6 +10,7 @@
 #include "main/FileDropList.h"
 #include "main/ListConversion.h"
 #include "main/frmMain.h"
+#include "support/Foreground.h"
 #include "support/MessageBox.h"
 #include "support/ProgramFolder.h"
 
@@ -17,7 +18,10 @@ namespace mainwin {
 
 namespace {
 
-void warn(const QString& text) { support::MsgBox(text, support::vbExclamation, support::kLaminorTitle); }
+void warn(const QString& text) {
+    support::bringMainWindowToFront();
+    support::MsgBox(text, support::vbExclamation, support::kLaminorTitle);
+}
 
 const QString kBlankKeyword = QStringLiteral("検索キーワードにブランクを設定することはできません。");
 const QString kKeywordLabel = QStringLiteral("検索ｷｰﾜｰﾄﾞ");
@@ -132,13 +136,11 @@ bool frmMain::deleteCurrentRow(QTreeWidget& list) {
     return true;
 }
 
-void frmMain::resetList(QTreeWidget& list) {
-    for (int i = list.topLevelItemCount() - 1; i >= 0; --i) delete list.takeTopLevelItem(i);
-}
+// Both act on the whole list in one step: row by row, every change of the
+// selection would recount the title, which grows with the square of the rows.
+void frmMain::resetList(QTreeWidget& list) { list.clear(); }
 
-void frmMain::selectAll(QTreeWidget& list) {
-    for (int i = list.topLevelItemCount() - 1; i >= 0; --i) list.topLevelItem(i)->setSelected(true);
-}
+void frmMain::selectAll(QTreeWidget& list) { list.selectAll(); }
 
 void frmMain::CmdSelectAllDWGs_Click() {
     selectAll(*LstvDWGs);

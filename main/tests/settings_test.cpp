@@ -109,3 +109,34 @@ TEST_F(WindowTest, StoredOptionsComeBack) {
 
 }  // namespace
 }  // namespace mainwin
+
+namespace mainwin {
+namespace {
+
+using testing::WindowTest;
+
+TEST_F(WindowTest, ValueTheIniCannotHoldIsSaidAtCloseAndTheRestIsSaved) {
+    frmMain& w = open();
+    w.TxtBaseFile->setText(QString::fromUcs4(U"/home/u/\U0001F600.scr"));
+    w.ChkNum->setChecked(true);
+    closeWindow();
+    ASSERT_EQ(messages.count(), 1);
+    EXPECT_TRUE(messages.last().text.startsWith("設定の一部を保存できませんでした。"));
+    EXPECT_TRUE(messages.last().text.contains("TxtBaseFile"));
+    EXPECT_EQ(readMain("ChkNum"), "T");
+    EXPECT_EQ(readMain("LstvKeyword1"), "<点1>||<点2>");
+}
+
+TEST_F(WindowTest, StoredPositionOutOfSightOpensAtTheTopLeft) {
+    setMain("left", "150");
+    setMain("top", "300");
+    open();
+    EXPECT_EQ(window->pos(), QPoint(10, 20));
+    window.reset();
+    setMain("left", "1500000");
+    open();
+    EXPECT_EQ(window->pos(), QPoint(0, 0));
+}
+
+}  // namespace
+}  // namespace mainwin

@@ -1,0 +1,163 @@
+// Rule files: splitting lines by the quoting rules, reading records, and the
+// toolbar's save and load of the active rule list through the window.
+#include <QFile>
+
+#include "WindowFixture.h"
+#include "main/ListConversion.h"
+#include "main/RuleCsv.h"
+#include "support/TextFile.h"
+
+namespace mainwin {
+namespace {
+
+using testing::WindowTest;
+
+TEST(CsvLine, QuotingRules) {
+    struct Case {
+        QString line;
+        QStringList fields;
+        int commas;
+    };
+    const Case cases[] = {
+        {"\"1\",\"A-\",\"B-\"", {"1", "A-", "B-"}, 2},
+        {"1,a,b", {"1", "a", "b"}, 2},
+        {"\"a,b\",c", {"a,b", "c"}, 1},           // commas inside quotes stay
+        {"\"a\"\"b\",\"c\"", {"a\"\"b", "c"}, 1},  // doubled quotes are not collapsed
+        {"\"a\"b\",c", {"a\"b", "c"}, 1},          // a quote not followed by a comma is text
+        {"a,", {"a", ""}, 1},
+        {"\"abc", {"ab"}, 0},  // a quoted last field loses its final character
+        {"", {""}, 0},
+    };
+    for (const Case& c : cases) {
+        int commas = -1;
+        EXPECT_EQ(splitCsvLine(c.line, &commas), c.fields) << c.line.toStdString();
+        EXPECT_EQ(commas, c.commas) << c.line.toStdString();
+    }
+}
+
+class CsvFileTest : public WindowTest {
+protected:
+    QString write(const QString& name, const QString& text) {
+        const QString path = folder.filePath(name);
+        QString error;
+        EXPECT_TRUE(support::writeTextFile(path, text, &error)) << error.toStdString();
+        return path;
+    }
+};
+
+TEST_F(CsvFileTest, RecordsEndAtCrLfOrLoneCrAndArePaddedToTheWidestLine) {
+    const QString path = write("r.csv", "a,b,c\r\nd\re,\"f\nf\"\r\n");
+    CsvData data;
+    ASSERT_TRUE(fun_bReadCSV(path, data));
+    EXPECT_EQ(data.fields, 3);
+    ASSERT_EQ(data.records.size(), 3);
+    EXPECT_EQ(data.records[1], (QStringList{"d", "", ""}));
+    EXPECT_EQ(data.records[2], (QStringList{"e", "f\nf", ""}));
+    CsvData missing;
+    EXPECT_FALSE(fun_bReadCSV(folder.filePath("none.csv"), missing));
+}
+
+TEST_F(CsvFileTest, LeadingZeroNumbersAreMarkedOnlyWhenAsked) {
+    const QString path = write("z.csv", "007,0,01-,10\r\n");
+    CsvData marked, plain;
+    ASSERT_TRUE(fun_bReadCSV(path, marked));
+    EXPECT_EQ(marked.records[0], (QStringList{"'007", "'0", "01-", "10"}));
+    ASSERT_TRUE(fun_bReadCSV(path, plain, nullptr, false));
+    EXPECT_EQ(plain.records[0], (QStringList{"007", "0", "01-", "10"}));
+}
+
+class RuleFileWindowTest : public CsvFileTest {
+protected:
+    frmMain& openWithFiles() {
+        MainWindowServices s;
+        s.chooseRuleFileToOpen = [this] { return openPath; };
+        s.chooseRuleFileToSave = [this] { return savePath; };
+        return open(s);
+    }
+    QString openPath, savePath;
+};
+
+TEST_F(RuleFileWindowTest, SaveThenLoadRestoresTheRulesAllSelected) {
+    frmMain& w = openWithFiles();
+    appendRow(*w.LstvLayerName, {"01", "壱"});
+    appendRow(*w.LstvLayerName, {"a,b", "c"});
+    savePath = openPath = folder.filePath("rules.csv");
+    w.toolbarButtons[4]->trigger();
+    QByteArray expected;
+    ASSERT_TRUE(support::encodeCp932(
+        "\"No\",\"検索文字\",\"置換文字\"\r\n\"1\",\"01\",\"壱\"\r\n\"2\",\"a,b\",\"c\"\r\n", &expected, nullptr));
+    QFile saved(savePath);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_EQ(saved.readAll(), expected);
+
+    w.LstvLayerName->clear();
+    appendRow(*w.LstvLayerName, {"old", "old"});
+    w.toolbarButtons[1]->trigger();
+    EXPECT_EQ(column(*w.LstvLayerName, 0), (QStringList{"1", "2"}));
+    EXPECT_EQ(column(*w.LstvLayerName, 1), (QStringList{"01", "a,b"}));
+    EXPECT_EQ(column(*w.LstvLayerName, 2), (QStringList{"壱", "c"}));
+    EXPECT_EQ(w.Label1->text(), "画層名の変更規則 - 2/2 件を実行");
+    EXPECT_EQ(w.windowTitle(), "画層名一発変換 - rules.csv");
+    EXPECT_TRUE(messages.messages.empty());
+}
+
+TEST_F(RuleFileWindowTest, LoadSkipsHeadersAndIncompleteRowsAndKeepsNumbersAsRead) {
+    openPath = write("plain.csv", "7,^A,B\r\nNO,^C,D\r\n8,,E\r\n9,検索文字,x\r\n3,^F,G\r\n");
+    frmMain& w = openWithFiles();
+    w.toolbarButtons[1]->trigger();
+    EXPECT_EQ(column(*w.LstvLayerName, 0), (QStringList{"7", "3"}));
+    EXPECT_EQ(column(*w.LstvLayerName, 1), (QStringList{"^A", "^F"}));
+}
+
+TEST_F(RuleFileWindowTest, AFileOfTheOtherModeOrNoFileChangesNothingButTheTitle) {
+    openPath = write("rename.csv", "\"No\",\"検索文字\",\"置換文字\"\r\n\"1\",\"a\",\"b\"\r\n");
+    frmMain& w = openWithFiles();
+    w.subSetMode(2);
+    appendRow(*w.LstvLayerState, {"^X", "する", "する", "する", "1", "C", "0.25 mm", "S", "する"});
+    w.toolbarButtons[1]->trigger();
+    EXPECT_EQ(w.LstvLayerState->topLevelItemCount(), 1);
+    EXPECT_EQ(w.windowTitle(), "画層状態一発変更 - rename.csv");
+    openPath = folder.filePath("typed.csv");
+    w.toolbarButtons[1]->trigger();
+    EXPECT_EQ(w.LstvLayerState->topLevelItemCount(), 1);
+    EXPECT_EQ(w.windowTitle(), "画層状態一発変更 - typed.csv");
+    // Cancel: nothing at all.
+    openPath.clear();
+    w.LstvLayerState->clearSelection();
+    w.toolbarButtons[1]->trigger();
+    EXPECT_EQ(w.windowTitle(), "画層状態一発変更 - typed.csv");
+    EXPECT_EQ(selectedCount(*w.LstvLayerState), 0);
+}
+
+TEST_F(RuleFileWindowTest, SavingAnEmptyListWarnsWithoutAskingForAFile) {
+    frmMain& w = openWithFiles();
+    int asked = 0;
+    w.services().chooseRuleFileToSave = [&] {
+        ++asked;
+        return QString();
+    };
+    w.toolbarButtons[4]->trigger();
+    EXPECT_EQ(asked, 0);
+    ASSERT_EQ(messages.count(), 1);
+    EXPECT_EQ(messages.last().text, "保存するデータがありません。");
+    EXPECT_EQ(messages.last().style, support::vbExclamation);
+}
+
+TEST_F(RuleFileWindowTest, FailedSaveKeepsTheOldFileAndSaysSo) {
+    savePath = write("keep.csv", "\"No\",\"検索文字\",\"置換文字\"\r\n\"1\",\"x\",\"y\"\r\n");
+    QFile before(savePath);
+    ASSERT_TRUE(before.open(QIODevice::ReadOnly));
+    const QByteArray original = before.readAll();
+    before.close();
+    frmMain& w = openWithFiles();
+    appendRow(*w.LstvLayerName, {QString::fromUcs4(U"\U0001F600"), "y"});  // no CP932 form
+    w.toolbarButtons[4]->trigger();
+    ASSERT_EQ(messages.count(), 1);
+    EXPECT_EQ(messages.last().style, support::vbCritical);
+    QFile after(savePath);
+    ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+    EXPECT_EQ(after.readAll(), original);
+}
+
+}  // namespace
+}  // namespace mainwin
