@@ -10,7 +10,7 @@ target_link_libraries(laminor_host_ops PUBLIC laminor_host laminor_support Qt6::
 
 # The in-memory host is for tests only; the rule dialogs' tests use it too.
 add_library(laminor_host_fake STATIC
-  ${CMAKE_CURRENT_SOURCE_DIR}/tests/FakeHost.h ${CMAKE_CURRENT_SOURCE_DIR}/tests/FakeHost.cpp)
+  ${CMAKE_CURRENT_SOURCE_DIR}/tests/FakeDrawingHost.h ${CMAKE_CURRENT_SOURCE_DIR}/tests/FakeDrawingHost.cpp)
 target_include_directories(laminor_host_fake PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(laminor_host_fake PUBLIC laminor_host Qt6::Core)
 
@@ -20,3 +20,12 @@ add_executable(host_ops_tests
   ${CMAKE_CURRENT_SOURCE_DIR}/tests/layer_state_rules_test.cpp)
 target_link_libraries(host_ops_tests PRIVATE laminor_host_ops laminor_host_fake GTest::gtest_main)
 laminor_add_gtest(host_ops_tests)
+
+# The same operations on real drawings, through the in-process host, when
+# that host is built.
+if(TARGET laminor_host_inprocess AND EXISTS ${CMAKE_SOURCE_DIR}/samples/floor-plan.dxf)
+  add_executable(host_ops_inprocess_tests ${CMAKE_CURRENT_SOURCE_DIR}/tests/layer_rules_inprocess_test.cpp)
+  target_link_libraries(host_ops_inprocess_tests PRIVATE laminor_host_ops laminor_host_inprocess GTest::gtest_main)
+  target_compile_definitions(host_ops_inprocess_tests PRIVATE LAMINOR_SAMPLES_DIR="${CMAKE_SOURCE_DIR}/samples")
+  laminor_add_gtest(host_ops_inprocess_tests)
+endif()

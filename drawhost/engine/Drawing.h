@@ -170,6 +170,9 @@ public:
     static std::unique_ptr<Drawing> open(const std::string& path);
     // Parses a DXF held in memory; path is only used as the drawing's name.
     static std::unique_ptr<Drawing> fromBytes(std::string bytes, const std::string& path = "memory.dxf");
+    // A new empty drawing (R2000, CP932, layer 0) named by path; nothing is
+    // written until it is saved.
+    static std::unique_ptr<Drawing> createNew(const std::string& path);
     ~Drawing();
     Drawing(const Drawing&) = delete;
     Drawing& operator=(const Drawing&) = delete;

@@ -141,6 +141,10 @@ public:
     std::vector<SelectionSet> selectionSets;
 
     // lazily built lookups
+    std::vector<std::uint32_t> nameRefRecords;   // records with 1003 or non-layer group 8
+    std::vector<std::uint32_t> pointerRecords;   // records that may point at a layer by handle
+    bool refListsValid = false;
+    void buildRefLists();
     mutable std::vector<std::pair<std::uint64_t, std::uint32_t>> handleIndex;
     mutable bool handleIndexValid = false;
 

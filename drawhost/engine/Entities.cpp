@@ -1,6 +1,7 @@
 // Objects of a drawing: class names, layer, text, extents, block references.
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <unordered_map>
 
 #include "drawhost/engine/DrawingData.h"
@@ -207,22 +208,30 @@ void Entity::setTextString(const std::string& text) {
     d.setPatch(rec_, out);
 }
 
-static Extents extentsOf(DrawingData& d, std::uint32_t r, int depth);
+// Extents of each block definition, computed once per query: a block may be
+// referenced many times, by itself (cycles) or by blocks referencing each other.
+using BlockCache = std::unordered_map<std::uint32_t, std::optional<Extents>>;
 
-static Extents blockExtents(DrawingData& d, std::uint32_t b, int depth) {
+static Extents extentsOf(DrawingData& d, std::uint32_t r, int depth, BlockCache& cache);
+
+static Extents blockExtents(DrawingData& d, std::uint32_t b, int depth, BlockCache& cache) {
+    auto it = cache.find(b);
+    if (it != cache.end()) return it->second.value_or(Extents{});  // nullopt: being computed (a cycle)
+    cache[b] = std::nullopt;
     Extents e;
     const BlockRec& blk = d.blocks[b];
-    if (blk.begin == kNone || blk.end == kNone) return e;
-    for (std::uint32_t r = blk.begin + 1; r < blk.end; ++r) {
-        if (d.records[r].flags & (kSubEntity | kDeleted)) continue;
-        e.add(extentsOf(d, r, depth + 1));
-    }
+    if (blk.begin != kNone && blk.end != kNone)
+        for (std::uint32_t r = blk.begin + 1; r < blk.end; ++r) {
+            if (d.records[r].flags & (kSubEntity | kDeleted)) continue;
+            e.add(extentsOf(d, r, depth + 1, cache));
+        }
+    cache[b] = e;
     return e;
 }
 
-static Extents extentsOf(DrawingData& d, std::uint32_t r, int depth) {
+static Extents extentsOf(DrawingData& d, std::uint32_t r, int depth, BlockCache& cache) {
     Extents e;
-    if (depth > 16) return e;  // nested (or cyclic) block references
+    if (depth > 64) return e;
     const std::string& type = d.typeOf(r);
     std::vector<Tag> tags = d.tags(r);
     auto num = [&](int code, double fallback) {
@@ -282,7 +291,7 @@ static Extents extentsOf(DrawingData& d, std::uint32_t r, int depth) {
         std::string key = foldCase(name);
         for (std::uint32_t b = 0; b < d.blocks.size(); ++b) {
             if (foldCase(d.blocks[b].name) != key) continue;
-            Extents be = blockExtents(d, b, depth);
+            Extents be = blockExtents(d, b, depth, cache);
             if (!be.any) break;
             std::vector<Tag> bt = d.tags(d.blocks[b].begin);
             double bx = 0, by = 0;
@@ -331,7 +340,8 @@ static Extents extentsOf(DrawingData& d, std::uint32_t r, int depth) {
 }
 
 BoundingBox Entity::boundingBox() const {
-    Extents e = extentsOf(data(d_), rec_, 0);
+    BlockCache cache;
+    Extents e = extentsOf(data(d_), rec_, 0, cache);
     if (!e.any) throw EngineError(err::kInvalidInput, "object has no extents");
     return BoundingBox{e.lo.x < 1e299 ? Point{e.lo.x, e.lo.y, 0} : Point{}, Point{e.hi.x, e.hi.y, 0}};
 }

@@ -71,6 +71,7 @@ std::uint32_t DrawingData::insertRecordAfter(std::uint32_t anchor, const std::ve
     inserts[anchor].push_back(r);
     records[anchor].flags |= kHasInserts;
     handleIndexValid = false;
+    refListsValid = false;
     return r;
 }
 

@@ -6,7 +6,7 @@
 #include <QFileInfo>
 
 #include "host/LayerNameRules.h"
-#include "host/tests/FakeHost.h"
+#include "host/tests/FakeDrawingHost.h"
 #include "support/RecordingMessageBox.h"
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include "host/LayerStateRules.h"
 #include "host/ValueLists.h"
-#include "host/tests/FakeHost.h"
+#include "host/tests/FakeDrawingHost.h"
 #include "support/RecordingMessageBox.h"
 
 namespace {

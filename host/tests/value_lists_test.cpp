@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "host/ValueLists.h"
-#include "host/tests/FakeHost.h"
+#include "host/tests/FakeDrawingHost.h"
 
 namespace {
 

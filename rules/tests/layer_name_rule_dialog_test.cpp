@@ -9,7 +9,7 @@
 #include <QTreeWidget>
 
 #include "host/HostConnection.h"
-#include "host/tests/FakeHost.h"
+#include "host/tests/FakeDrawingHost.h"
 #include "support/RecordingMessageBox.h"
 #include "rules/frmLayerNameRule.h"
 #include "rules/tests/DialogDriver.h"

@@ -12,7 +12,7 @@
 
 #include "host/HostConnection.h"
 #include "host/ValueLists.h"
-#include "host/tests/FakeHost.h"
+#include "host/tests/FakeDrawingHost.h"
 #include "support/RecordingMessageBox.h"
 #include "rules/frmLayerStateRule.h"
 #include "rules/tests/DialogDriver.h"

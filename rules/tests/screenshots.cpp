@@ -9,7 +9,7 @@
 #include <QTimer>
 
 #include "host/HostConnection.h"
-#include "host/tests/FakeHost.h"
+#include "host/tests/FakeDrawingHost.h"
 #include "rules/frmGet2Item.h"
 #include "rules/frmLayerNameRule.h"
 #include "rules/frmLayerStateRule.h"

@@ -160,3 +160,20 @@ TEST(Collections, LayoutsAndLinetypes) {
     ASSERT_GE(layouts.size(), 2u);
     EXPECT_EQ(layouts.front(), "Model");
 }
+
+TEST(Objects, BoundingBoxOfSelfReferencingBlocksEnds) {
+    // A block that inserts itself ten times: extents must not explode.
+    DrawingSpec spec;
+    std::string body;
+    for (int i = 0; i < 10; ++i)
+        body += entity("INSERT", std::to_string(40 + i), "0", {{2, "LOOP"}, {10, std::to_string(i)}, {20, "0"}});
+    spec.blocks = tags({{0, "BLOCK"}, {5, "30"}, {330, "31"}, {100, "AcDbEntity"}, {8, "0"}, {100, "AcDbBlockBegin"},
+                        {2, "LOOP"}, {70, "0"}, {10, "0"}, {20, "0"}, {30, "0"}, {3, "LOOP"}}) +
+                  entity("LINE", "32", "A", {{10, "0"}, {20, "0"}, {11, "1"}, {21, "1"}}) + body +
+                  tags({{0, "ENDBLK"}, {5, "33"}, {330, "31"}, {100, "AcDbEntity"}, {8, "0"}, {100, "AcDbBlockEnd"}});
+    spec.entities = entity("INSERT", "100", "A", {{2, "LOOP"}, {10, "5"}, {20, "5"}});
+    auto d = dxf::Drawing::fromBytes(makeDrawing(spec));
+    dxf::BoundingBox b = d->handleToObject("100").boundingBox();
+    EXPECT_DOUBLE_EQ(b.min.x, 5);
+    EXPECT_GE(b.max.x, 6);
+}

@@ -132,3 +132,35 @@ TEST(IndependentReader, EzdxfAcceptsRenamedMergedAndEditedDrawings) {
     EXPECT_GT(checked, 0);
     fs::remove_all(dir);
 }
+
+TEST(References, MergeDropsTheOldLayersEntryFromLayerStates) {
+    std::string path = corpus("acadsharp_sample_AC1018_ascii.dxf");
+    if (!fs::exists(path)) GTEST_SKIP();
+    auto d = dxf::Drawing::open(path);
+    // Layer_color_book (handle 286) has an entry in the layer state of a named view.
+    ASSERT_EQ(d->handleToObject("286").groups().at(5).value, "Layer_color_book");
+    d->mergeLayer("Layer_color_book", "Layer1");
+    auto again = dxf::Drawing::fromBytes(d->serialize());
+    EXPECT_FALSE(again->findLayer("Layer_color_book").has_value());
+    dxf::Entity states = again->handleToObject("306");
+    ASSERT_EQ(states.type(), "XRECORD");
+    int entries = 0;
+    for (const auto& g : states.groups()) {
+        EXPECT_FALSE(g.code == 330 && g.value == "286");
+        entries += g.code == 330;
+    }
+    EXPECT_GT(entries, 5);  // the other layers' entries stay
+}
+
+TEST(References, NewHandlesNeverRepeatOnesInUse) {
+    // A seed below the handles already used would hand out duplicates.
+    DrawingSpec spec;
+    spec.handseed = "11";
+    spec.entities = entity("LINE", "100", "A", {{10, "0"}, {20, "0"}, {11, "1"}, {21, "1"}});
+    auto d = dxf::Drawing::fromBytes(makeDrawing(spec));
+    dxf::Layer n = d->addLayer("N");
+    auto again = dxf::Drawing::fromBytes(d->serialize());
+    EXPECT_EQ(again->handleToObject("100").type(), "LINE");
+    EXPECT_EQ(again->handleToObject("101").type(), "LAYER");
+    (void)n;
+}

@@ -135,3 +135,19 @@ TEST(AtomicSave, SavingToAMissingFolderFails) {
     auto d = dxf::Drawing::fromBytes(makeDrawing(DrawingSpec{}));
     EXPECT_THROW(d->saveAs("/nonexistent-folder-xyz/a.dxf"), dxf::EngineError);
 }
+
+TEST(NewDrawing, IsAUsableEmptyDrawing) {
+    std::string dir = scratchDir();
+    auto d = dxf::Drawing::createNew(dir + "/Drawing1.dxf");
+    EXPECT_EQ(d->name(), "Drawing1.dxf");
+    EXPECT_EQ(d->layerCount(), 1u);
+    EXPECT_EQ(d->activeLayer().name(), "0");
+    EXPECT_EQ(d->layouts(), (std::vector<std::string>{"Model", "Layout1"}));
+    dxf::Layer wall = d->addLayer("壁");
+    wall.setLinetype("continuous");
+    d->save();
+    auto again = dxf::Drawing::open(dir + "/Drawing1.dxf");
+    EXPECT_EQ(again->layer("壁").name(), "壁");
+    EXPECT_NE(readAll(dir + "/Drawing1.dxf").find("\x95\xC7"), std::string::npos);  // CP932
+    fs::remove_all(dir);
+}

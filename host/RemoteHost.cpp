@@ -1,0 +1,529 @@
+#include "RemoteHost.h"
+
+#include <QCborArray>
+#include <QCborMap>
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QHash>
+#include <QLocalSocket>
+#include <QSet>
+#include <deque>
+
+#include "RemoteProtocol.h"
+
+namespace host {
+
+namespace {
+
+int& callTimeout() {
+    static int ms = 60000;
+    return ms;
+}
+
+quint64& roundTrips() {
+    static quint64 n = 0;
+    return n;
+}
+
+// One connection to the host, shared by every proxy obtained through it.
+//
+// Caches: proxies may keep what they read (layer properties, the layer list)
+// tagged with the session's generation. The host reports its change counter
+// before and after each call; any change the session cannot account for
+// (another client, the user at the host's command line, a call of ours whose
+// effect the proxy does not update itself) starts a new generation, which
+// invalidates every cached value at once. A cached value is also dropped once
+// the last answer is older than kFreshMs, so a proxy kept aside while the user
+// works in the host never shows what was true long ago.
+//
+// Posting: moving an object to a layer that the session knows to exist in the
+// object's drawing cannot fail, so the request is sent without waiting for its
+// answer; the next call waits for it first (the host answers in order, so that
+// call sees the move). Only a change by someone else between the two (another
+// client deleting the layer or closing the drawing) could make a posted move
+// fail; it then counts as overtaken by that change.
+constexpr qint64 kFreshMs = 250;
+constexpr size_t kMaxPosted = 256;
+
+class Session {
+public:
+    explicit Session(const QString& path, int timeoutMs) {
+        socket_.connectToServer(path);
+        if (!socket_.waitForConnected(timeoutMs))
+            throw HostError(errc::kNotRunning, QStringLiteral("ActiveX component can't create object"));
+    }
+    ~Session() {
+        // Posted requests are done before the connection goes.
+        if (!dead_ && !posted_.empty()) {
+            try {
+                drain();
+            } catch (const HostError&) {
+                // The host went away meanwhile; nothing is left to wait for.
+            }
+        }
+    }
+
+    quint64 generation() const { return generation_; }
+    bool fresh(quint64 generation) const {
+        return generation == generation_ && lastReply_.isValid() && lastReply_.elapsed() < kFreshMs;
+    }
+
+    void release(qint64 id) {
+        if (id != 0 && !dead_) released_.append(id);
+    }
+
+    // Layers known to exist, per drawing, for the current generation.
+    void noteLayer(const QString& doc, const QString& name) {
+        if (doc.isEmpty()) return;
+        if (knownGeneration_ != generation_) {
+            known_.clear();
+            knownGeneration_ = generation_;
+        }
+        known_[doc].insert(name);
+    }
+    void forgetLayer(const QString& doc, const QString& name) {
+        if (knownGeneration_ == generation_) known_[doc].remove(name);
+    }
+    bool knowsLayer(const QString& doc, const QString& name) const {
+        if (doc.isEmpty() || !fresh(knownGeneration_)) return false;
+        auto it = known_.find(doc);
+        return it != known_.end() && it->contains(name);
+    }
+
+    // Selection sets change only by their own members; a proxy's member list
+    // is kept while neither the generation nor this epoch moves.
+    quint64 selectionEpoch() const { return selectionEpoch_; }
+    void selectionChanged() { ++selectionEpoch_; }
+
+    void post(qint64 object, const char* member, const QCborArray& args) {
+        if (dead_) throw gone();
+        const qint64 requestId = send(object, member, args);
+        posted_.push_back(requestId);
+        if (posted_.size() >= kMaxPosted) drain();
+    }
+
+    // selfAccounted: the caller updates its own cache from the answer, so a
+    // change made by this very call does not need a new generation.
+    QCborValue call(qint64 object, const char* member, const QCborArray& args = {}, bool selfAccounted = false,
+                    QString* docKey = nullptr) {
+        if (dead_) throw gone();
+        const qint64 requestId = send(object, member, args);
+        ++roundTrips();
+        QCborMap reply = awaitReply(requestId);
+        account(reply, selfAccounted);
+        if (docKey) *docKey = reply.value(QStringLiteral("k")).toString();
+        if (reply.contains(QStringLiteral("e")))
+            throw HostError(reply.value(QStringLiteral("e")).toInteger(), reply.value(QStringLiteral("d")).toString());
+        return reply.value(QStringLiteral("v"));
+    }
+
+private:
+    qint64 send(qint64 object, const char* member, const QCborArray& args) {
+        const qint64 requestId = ++requestCounter_;
+        QCborMap request;
+        request.insert(QStringLiteral("i"), requestId);
+        request.insert(QStringLiteral("o"), object);
+        request.insert(QStringLiteral("m"), QString::fromLatin1(member));
+        if (!args.isEmpty()) request.insert(QStringLiteral("a"), args);
+        if (!released_.isEmpty()) {
+            request.insert(QStringLiteral("r"), released_);
+            released_ = QCborArray();
+        }
+        socket_.write(wire::encodeFrame(request));
+        socket_.flush();
+        return requestId;
+    }
+
+    void account(const QCborMap& reply, bool selfAccounted) {
+        const qint64 before = reply.value(QStringLiteral("g0")).toInteger();
+        const qint64 after = reply.value(QStringLiteral("g")).toInteger();
+        if (before != lastCounter_ || (after != before && !selfAccounted)) ++generation_;
+        lastCounter_ = after;
+        lastReply_.start();
+    }
+
+    void drain() {
+        if (!posted_.empty()) awaitReply(-1);
+    }
+
+    // Reads answers in order: those of posted requests first, then the one
+    // awaited (-1: none, only the posted ones).
+    QCborMap awaitReply(qint64 requestId) {
+        QDeadlineTimer deadline(callTimeout());
+        if (socket_.state() != QLocalSocket::ConnectedState) fail();
+        if (!socket_.waitForBytesWritten(int(deadline.remainingTime())) && socket_.bytesToWrite() > 0) fail();
+        for (;;) {
+            try {
+                while (auto message = reader_.next()) {
+                    QCborMap reply = message->toMap();
+                    const qint64 id = reply.value(QStringLiteral("i")).toInteger();
+                    if (!posted_.empty() && id == posted_.front()) {
+                        posted_.pop_front();
+                        account(reply, true);
+                        // A posted move overtaken by someone else's change: the
+                        // world is not what the session assumed; forget it all.
+                        if (reply.contains(QStringLiteral("e"))) ++generation_;
+                        if (requestId == -1 && posted_.empty()) return reply;
+                        continue;
+                    }
+                    if (id == requestId) return reply;
+                }
+            } catch (const HostError&) {
+                fail();
+            }
+            if (socket_.state() != QLocalSocket::ConnectedState && socket_.bytesAvailable() == 0) fail();
+            if (deadline.hasExpired()) fail();
+            if (socket_.waitForReadyRead(int(std::max<qint64>(1, deadline.remainingTime()))) ||
+                socket_.bytesAvailable() > 0)
+                reader_.append(socket_.readAll());
+            else if (socket_.state() != QLocalSocket::ConnectedState || deadline.hasExpired())
+                fail();
+        }
+    }
+
+    [[noreturn]] void fail() {
+        dead_ = true;
+        socket_.abort();
+        throw gone();
+    }
+
+    static HostError gone() {
+        return HostError(errc::kDisconnected, QStringLiteral("The drawing host is not answering (disconnected)"));
+    }
+
+    QLocalSocket socket_;
+    wire::FrameReader reader_;
+    QElapsedTimer lastReply_;
+    QCborArray released_;
+    std::deque<qint64> posted_;
+    QHash<QString, QSet<QString>> known_;
+    quint64 knownGeneration_ = ~0ull;
+    quint64 selectionEpoch_ = 0;
+    qint64 requestCounter_ = 0;
+    qint64 lastCounter_ = -1;
+    quint64 generation_ = 0;
+    bool dead_ = false;
+};
+
+using SessionPtr = std::shared_ptr<Session>;
+
+// Base of every proxy: the session and the object's id in the host's table.
+class Remote {
+public:
+    Remote(SessionPtr s, qint64 id) : s_(std::move(s)), id_(id) {}
+    ~Remote() { s_->release(id_); }
+    Remote(const Remote&) = delete;
+    Remote& operator=(const Remote&) = delete;
+    qint64 id() const { return id_; }
+
+protected:
+    QCborValue call(const char* member, const QCborArray& args = {}, bool selfAccounted = false,
+                    QString* docKey = nullptr) {
+        return s_->call(id_, member, args, selfAccounted, docKey);
+    }
+    template <class P>
+    std::shared_ptr<P> wrap(const QCborValue& v) {
+        auto id = wire::objectId(v);
+        if (!id) throw HostError(errc::kKeyNotFound, QStringLiteral("The key was not found"));
+        return std::make_shared<P>(s_, *id);
+    }
+    static QString str(const QCborValue& v) { return v.toString(); }
+    static int integer(const QCborValue& v) { return int(v.toInteger()); }
+    static QStringList strings(const QCborValue& v) {
+        QStringList out;
+        for (const QCborValue& x : v.toArray()) out.append(x.toString());
+        return out;
+    }
+    SessionPtr s_;
+    qint64 id_;
+};
+
+class RemoteLayer;
+class RemoteEntity;
+class RemoteDocument;
+
+class RemoteLayer : public Layer, public Remote {
+public:
+    using Remote::Remote;
+    enum Prop { kName, kOn, kFreeze, kLock, kPlottable, kColor, kLinetype, kLineweight, kPlotStyle, kPropCount };
+
+    void setProps(const QCborValue& props, const QString& doc) {
+        props_ = props.toArray();
+        propsGeneration_ = s_->generation();
+        hasProps_ = props_.size() == kPropCount;
+        doc_ = doc;
+        if (hasProps_ && props_.at(kName).isString()) s_->noteLayer(doc, props_.at(kName).toString());
+    }
+
+    QString name() override { return prop(kName).toString(); }
+    void setName(const QString& n) override { set("SetName", n); }
+    void deleteLayer() override { call("Delete"); }
+    bool layerOn() override { return prop(kOn).toBool(); }
+    void setLayerOn(bool on) override { set("SetLayerOn", on); }
+    bool freeze() override { return prop(kFreeze).toBool(); }
+    void setFreeze(bool on) override { set("SetFreeze", on); }
+    bool lock() override { return prop(kLock).toBool(); }
+    void setLock(bool on) override { set("SetLock", on); }
+    bool plottable() override { return prop(kPlottable).toBool(); }
+    void setPlottable(bool on) override { set("SetPlottable", on); }
+    int color() override { return int(prop(kColor).toInteger()); }
+    void setColor(int index) override { set("SetColor", index); }
+    QString linetype() override { return prop(kLinetype).toString(); }
+    void setLinetype(const QString& n) override { set("SetLinetype", n); }
+    int lineweight() override { return int(prop(kLineweight).toInteger()); }
+    void setLineweight(int v) override { set("SetLineweight", v); }
+    QString plotStyleName() override { return prop(kPlotStyle).toString(); }
+    void setPlotStyleName(const QString& n) override { set("SetPlotStyleName", n); }
+
+private:
+    QCborValue prop(Prop p) {
+        if (!hasProps_ || !s_->fresh(propsGeneration_)) {
+            QString doc;
+            const QCborValue props = call("Props", {}, false, &doc);
+            setProps(props, doc);
+        }
+        const QCborValue v = props_.at(p);
+        if (v.isMap()) throw HostError(v[QStringLiteral("e")].toInteger(), v[QStringLiteral("d")].toString());
+        return v;
+    }
+    template <class V>
+    void set(const char* member, const V& value) {
+        const QString before = hasProps_ && props_.at(kName).isString() ? props_.at(kName).toString() : QString();
+        QString doc;
+        const QCborValue props = call(member, QCborArray{value}, true, &doc);
+        if (!before.isEmpty()) s_->forgetLayer(doc, before);
+        setProps(props, doc);
+    }
+
+    QCborArray props_;
+    QString doc_;
+    quint64 propsGeneration_ = 0;
+    bool hasProps_ = false;
+};
+
+class RemoteLayers : public Layers, public Remote {
+public:
+    using Remote::Remote;
+    // The whole list is fetched at once and kept while nothing changes it:
+    // enumerating layers and reading their properties is the hot loop of
+    // every batch operation.
+    int count() override { return int(snapshot().size()); }
+    LayerPtr item(int index) override {
+        const auto& all = snapshot();
+        if (index < 0 || index >= int(all.size()))
+            throw HostError(errc::kInvalidArgument, QStringLiteral("Invalid procedure call or argument"));
+        return all[size_t(index)];
+    }
+    LayerPtr item(const QString& name) override { return wrap<RemoteLayer>(call("Item", QCborArray{name})); }
+    LayerPtr add(const QString& name) override { return wrap<RemoteLayer>(call("Add", QCborArray{name})); }
+
+private:
+    const std::vector<std::shared_ptr<RemoteLayer>>& snapshot() {
+        if (!hasSnapshot_ || !s_->fresh(generation_)) {
+            QString doc;
+            const QCborArray rows = call("Snapshot", {}, false, &doc).toArray();
+            std::vector<std::shared_ptr<RemoteLayer>> layers;
+            layers.reserve(size_t(rows.size()));
+            for (const QCborValue& row : rows) {
+                auto layer = wrap<RemoteLayer>(row.toArray().at(0));
+                layer->setProps(row.toArray().at(1), doc);
+                layers.push_back(std::move(layer));
+            }
+            layers_ = std::move(layers);
+            generation_ = s_->generation();
+            hasSnapshot_ = true;
+        }
+        return layers_;
+    }
+    std::vector<std::shared_ptr<RemoteLayer>> layers_;
+    quint64 generation_ = 0;
+    bool hasSnapshot_ = false;
+};
+
+class RemoteEntity : public Entity, public Remote {
+public:
+    using Remote::Remote;
+    RemoteEntity(SessionPtr s, qint64 id, QString doc) : Remote(std::move(s), id), doc_(std::move(doc)) {}
+    QString handle() override { return str(call("Handle")); }
+    QString objectName() override { return str(call("ObjectName")); }
+    QString layer() override { return str(call("Layer")); }
+    // Moving an object changes nothing a proxy keeps (layer lists and
+    // properties, selection set members), so cached values stay valid.
+    void setLayer(const QString& n) override {
+        if (s_->knowsLayer(doc_, n)) s_->post(id_, "SetLayer", QCborArray{n});
+        else call("SetLayer", QCborArray{n}, true);
+    }
+    QString textString() override { return str(call("TextString")); }
+    void getBoundingBox(Point3& lo, Point3& hi) override {
+        const QCborArray corners = call("GetBoundingBox").toArray();
+        lo = wire::toPoint(corners.at(0));
+        hi = wire::toPoint(corners.at(1));
+    }
+    QString name() override { return str(call("Name")); }
+    bool hasAttributes() override { return call("HasAttributes").toBool(); }
+    std::vector<EntityPtr> getAttributes() override {
+        std::vector<EntityPtr> out;
+        for (const QCborValue& v : call("GetAttributes").toArray()) out.push_back(wrap<RemoteEntity>(v));
+        return out;
+    }
+
+private:
+    QString doc_;  // the drawing it belongs to, when known
+};
+
+class RemoteEntityCollection : public EntityCollection, public Remote {
+public:
+    using Remote::Remote;
+    QString name() override { return str(call("Name")); }
+    int count() override { return integer(call("Count")); }
+    EntityPtr item(int index) override { return wrap<RemoteEntity>(call("Item", QCborArray{index})); }
+};
+
+class RemoteBlocks : public Blocks, public Remote {
+public:
+    using Remote::Remote;
+    int count() override { return integer(call("Count")); }
+    EntityCollectionPtr item(int index) override {
+        return wrap<RemoteEntityCollection>(call("Item", QCborArray{index}));
+    }
+    EntityCollectionPtr item(const QString& name) override {
+        return wrap<RemoteEntityCollection>(call("Item", QCborArray{name}));
+    }
+};
+
+class RemoteSelectionSet : public SelectionSet, public Remote {
+public:
+    using Remote::Remote;
+    QString name() override { return str(call("Name")); }
+    void select(int mode, const std::vector<short>& filterType, const QVariantList& filterData) override {
+        QCborArray types, data;
+        for (short t : filterType) types.append(t);
+        for (const QVariant& d : filterData) data.append(QCborValue::fromVariant(d));
+        change("Select", QCborArray{mode, types, data});
+    }
+    void clear() override { change("Clear"); }
+    void deleteSet() override { change("Delete"); }
+    // The members are fetched at once and kept while nothing changes them:
+    // walking a set (count, then each item) is the loop of every merge.
+    int count() override { return int(members().size()); }
+    EntityPtr item(int index) override {
+        const auto& all = members();
+        if (index < 0 || index >= int(all.size()))
+            throw HostError(errc::kInvalidArgument, QStringLiteral("Invalid procedure call or argument"));
+        return all[size_t(index)];
+    }
+
+private:
+    // Selection changes touch no layer or object: other caches stay.
+    void change(const char* member, const QCborArray& args = {}) {
+        s_->selectionChanged();
+        try {
+            call(member, args, true);
+        } catch (...) {
+            s_->selectionChanged();
+            throw;
+        }
+        s_->selectionChanged();
+    }
+    const std::vector<EntityPtr>& members() {
+        if (!hasMembers_ || !s_->fresh(generation_) || epoch_ != s_->selectionEpoch()) {
+            QString doc;
+            const QCborArray refs = call("Items", {}, false, &doc).toArray();
+            std::vector<EntityPtr> items;
+            items.reserve(size_t(refs.size()));
+            for (const QCborValue& v : refs) {
+                auto id = wire::objectId(v);
+                if (id) items.push_back(std::make_shared<RemoteEntity>(s_, *id, doc));
+            }
+            members_ = std::move(items);
+            generation_ = s_->generation();
+            epoch_ = s_->selectionEpoch();
+            hasMembers_ = true;
+        }
+        return members_;
+    }
+    std::vector<EntityPtr> members_;
+    quint64 generation_ = 0;
+    quint64 epoch_ = 0;
+    bool hasMembers_ = false;
+};
+
+class RemoteSelectionSets : public SelectionSets, public Remote {
+public:
+    using Remote::Remote;
+    int count() override { return integer(call("Count")); }
+    SelectionSetPtr item(int index) override { return wrap<RemoteSelectionSet>(call("Item", QCborArray{index})); }
+    SelectionSetPtr item(const QString& name) override {
+        return wrap<RemoteSelectionSet>(call("Item", QCborArray{name}));
+    }
+    SelectionSetPtr add(const QString& name) override { return wrap<RemoteSelectionSet>(call("Add", QCborArray{name})); }
+};
+
+class RemoteDocument : public Document, public Remote {
+public:
+    using Remote::Remote;
+    QString name() override { return str(call("Name")); }
+    QString fullName() override { return str(call("FullName")); }
+    LayersPtr layers() override { return wrap<RemoteLayers>(call("Layers")); }
+    LayerPtr activeLayer() override { return wrap<RemoteLayer>(call("ActiveLayer")); }
+    void setActiveLayer(const LayerPtr& layer) override {
+        auto* remote = dynamic_cast<RemoteLayer*>(layer.get());
+        if (!remote) throw HostError(errc::kInvalidArgument, QStringLiteral("Invalid procedure call or argument"));
+        call("SetActiveLayer", QCborArray{wire::objectRef(remote->id())});
+    }
+    QStringList linetypes() override { return strings(call("Linetypes")); }
+    QStringList layouts() override { return strings(call("Layouts")); }
+    EntityCollectionPtr modelSpace() override { return wrap<RemoteEntityCollection>(call("ModelSpace")); }
+    BlocksPtr blocks() override { return wrap<RemoteBlocks>(call("Blocks")); }
+    SelectionSetsPtr selectionSets() override { return wrap<RemoteSelectionSets>(call("SelectionSets")); }
+    void purgeAll() override { call("PurgeAll"); }
+    void regen(int which) override { call("Regen", QCborArray{which}); }
+    void close(bool save) override { call("Close", QCborArray{save}); }
+    EntityPtr handleToObject(const QString& handle) override {
+        return wrap<RemoteEntity>(call("HandleToObject", QCborArray{handle}));
+    }
+};
+
+class RemoteDocuments : public Documents, public Remote {
+public:
+    using Remote::Remote;
+    int count() override { return integer(call("Count")); }
+    DocumentPtr item(int index) override { return wrap<RemoteDocument>(call("Item", QCborArray{index})); }
+    DocumentPtr item(const QString& fileName) override {
+        return wrap<RemoteDocument>(call("Item", QCborArray{fileName}));
+    }
+    DocumentPtr open(const QString& fullPath) override { return wrap<RemoteDocument>(call("Open", QCborArray{fullPath})); }
+    DocumentPtr add() override { return wrap<RemoteDocument>(call("Add")); }
+};
+
+class RemoteApplication : public Application, public Remote {
+public:
+    using Remote::Remote;
+    bool visible() override { return call("Visible").toBool(); }
+    void setVisible(bool on) override { call("SetVisible", QCborArray{on}); }
+    int windowState() override { return integer(call("WindowState")); }
+    void setWindowState(int state) override { call("SetWindowState", QCborArray{state}); }
+    QString caption() override { return str(call("Caption")); }
+    DocumentPtr activeDocument() override { return wrap<RemoteDocument>(call("ActiveDocument")); }
+    DocumentsPtr documents() override { return wrap<RemoteDocuments>(call("Documents")); }
+    void update() override { call("Update"); }
+    void zoomWindow(const Point3& lo, const Point3& hi) override {
+        call("ZoomWindow", QCborArray{wire::fromPoint(lo), wire::fromPoint(hi)});
+    }
+    void zoomScaled(double scale, int scaleType) override { call("ZoomScaled", QCborArray{scale, scaleType}); }
+    void activateWindow() override { call("Activate"); }
+    void sendKeys(const QString& keys) override { call("SendKeys", QCborArray{keys}); }
+};
+
+}  // namespace
+
+ApplicationPtr connectRemoteHost(const QString& socketPath, int connectTimeoutMs) {
+    auto session = std::make_shared<Session>(socketPath.isEmpty() ? wire::socketPath() : socketPath, connectTimeoutMs);
+    return std::make_shared<RemoteApplication>(session, 0);
+}
+
+void setRemoteCallTimeout(int milliseconds) { callTimeout() = milliseconds; }
+
+quint64 remoteRoundTrips() { return roundTrips(); }
+
+}  // namespace host

@@ -1,0 +1,45 @@
+#include "RemoteProvider.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QProcess>
+#include <QThread>
+
+#include "RemoteHost.h"
+#include "RemoteProtocol.h"
+#include "support/ProgramFolder.h"
+
+namespace host {
+
+RemoteHostProvider::RemoteHostProvider(QString program, QString socketPath, int startTimeoutMs)
+    : program_(std::move(program)), socketPath_(std::move(socketPath)), startTimeoutMs_(startTimeoutMs) {}
+
+ApplicationPtr RemoteHostProvider::getRunning() {
+    return connectRemoteHost(socketPath_.isEmpty() ? wire::socketPath() : socketPath_);
+}
+
+ApplicationPtr RemoteHostProvider::create() {
+    const QString program =
+        program_.isEmpty() ? QDir(support::programFolder()).filePath(QStringLiteral("drawhost")) : program_;
+    const QString path = socketPath_.isEmpty() ? wire::socketPath() : socketPath_;
+    QProcess process;
+    process.setProgram(program);
+    process.setArguments({QStringLiteral("--socket"), path});
+    if (!process.startDetached(&lastPid_))
+        throw HostError(errc::kNotRunning, QStringLiteral("ActiveX component can't create object"));
+    // The new host answers once its window and socket are up; until then
+    // connecting fails quickly and is retried.
+    QDeadlineTimer deadline(startTimeoutMs_);
+    while (!deadline.hasExpired()) {
+        try {
+            return connectRemoteHost(path, 250);
+        } catch (const HostError&) {
+            QThread::msleep(50);
+        }
+    }
+    throw HostError(errc::kNotRunning, QStringLiteral("ActiveX component can't create object"));
+}
+
+void installRemoteHostProvider() { setHostProvider(std::make_shared<RemoteHostProvider>()); }
+
+}  // namespace host
