@@ -345,14 +345,23 @@ void frmMain::Toolbar1_ButtonClick(int index) {
             iMode == 1 ? subShowRuleCount() : subShowStateCount();
         }
         break;
+    case 2:
+        if (iMode <= 2 && subImportRuleExcel()) {
+            selectAll(activeRuleList());
+            iMode == 1 ? subShowRuleCount() : subShowStateCount();
+            support::bringMainWindowToFront();
+        }
+        break;
     case 4:
         if (iMode <= 2) subSaveRuleCSV();
+        break;
+    case 5:
+        if (iMode <= 2) subExportRuleExcel();
         break;
     case 9:
         showVersionWindow();
         break;
     default:
-        // The spreadsheet exchange comes with its own commands.
         break;
     }
 }

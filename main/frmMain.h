@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <array>
 #include <functional>
+#include <optional>
 
 #include "main/BatchRun.h"
 #include "main/ScriptEnv.h"
@@ -41,6 +42,13 @@ struct MainWindowServices {
     // Asks for a rule file to load or to save; empty when cancelled.
     std::function<QString()> chooseRuleFileToOpen;
     std::function<QString()> chooseRuleFileToSave;
+    // The spreadsheet exchange of toolbar buttons 2 and 5. Reading gives the
+    // rows of the user's selection (each "No" first, then the rule's fields),
+    // or nothing when there is nothing to import, after telling the user why.
+    // Writing puts the header-and-all-rows table of the mode's list into a new
+    // workbook. Without them the buttons do nothing.
+    std::function<std::optional<QList<QStringList>>(int mode)> readRulesFromSpreadsheet;
+    std::function<void(int mode, const support::ListTable& table)> writeRulesToSpreadsheet;
     // Opens a text file in the desktop's text editor.
     std::function<bool(const QString& path)> openInTextEditor;
     // Starts a program without arguments and without waiting for it.
@@ -211,7 +219,12 @@ private:
     // false when the user cancelled the dialog.
     bool subLoadRuleCSV();
     void subSaveRuleCSV();
+    bool subImportRuleExcel();
+    void subExportRuleExcel();
     QTreeWidget& activeRuleList();
+    // Replaces the active rule list with the records that are neither a
+    // header row nor incomplete.
+    void fillRuleList(const QList<QStringList>& records);
 
     class Label3Status;
     MainWindowServices services_;
