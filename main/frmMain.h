@@ -30,8 +30,10 @@ namespace mainwin {
 
 class FileDropList;
 
-// What the window asks of the world outside it. Each has a working default;
-// tests and later subsystems replace them.
+// What the window asks of the world outside it. The file dialogs, the text
+// editor, starting a program and ending this one have working defaults; the
+// dialogs and the spreadsheet exchange are supplied by their own parts.
+// Tests replace any of them.
 struct MainWindowServices {
     // Ends the program ("閉じる").
     std::function<void()> endProgram;
