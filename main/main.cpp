@@ -3,6 +3,7 @@
 // operations of the parts that are built into this program.
 #include <QApplication>
 
+#include "host/RemoteProvider.h"
 #include "main/frmMain.h"
 #include "support/MessageBoxQt.h"
 
@@ -39,6 +40,9 @@ mainwin::MainWindowServices ruleEditors() {
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     support::installQtMessageBoxService();
+    // The drawing host is drawhost: the running one over its socket, or one
+    // started from this program's folder.
+    host::installRemoteHostProvider();
     mainwin::frmMain window(nullptr, ruleEditors());
 #ifdef LAMINOR_HAVE_HOST_OPS
     window.operations.applyLayerNameRules = host::fun_bApplyLayerNameRules;
