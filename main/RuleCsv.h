@@ -35,4 +35,11 @@ bool fun_bReadCSV(const QString& sFileName, CsvData& vData, QString* error = nul
 bool fun_bWriteCSV(const QString& sFolder, const QString& sFileName, const support::ListTable& vTable,
                    QString* error = nullptr);
 
+// The rule rows of a file read for a rule list whose columns are `headers`
+// ("No" first). False when the file's field count does not fit the list.
+// Header records (field 1 "no", or any field equal to its column's header,
+// ignoring letter case) and records with an empty field are left out; the
+// rest come back in file order, "No" as read.
+bool ruleRecords(const CsvData& data, const QStringList& headers, QList<QStringList>& rows);
+
 }  // namespace mainwin

@@ -20,18 +20,14 @@ bool frmMain::subLoadRuleCSV() {
     if (path.isEmpty()) return false;
 
     const QStringList headers = mode == 1 ? layerNameHeaders() : layerStateHeaders();
-    const int fields = static_cast<int>(headers.size());
     CsvData data;
+    QList<QStringList> rows;
     // No apostrophe before numbers with a leading zero here: it would turn a
     // saved rule such as "01" into a different pattern on the way back.
-    if (fun_bReadCSV(path, data, nullptr, false) && data.fields == fields) {
+    if (fun_bReadCSV(path, data, nullptr, false) && ruleRecords(data, headers, rows)) {
         QTreeWidget& list = activeRuleList();
         resetList(list);
-        for (const QStringList& record : data.records) {
-            bool header = record[0].toLower() == u"no";
-            for (int k = 1; k < fields && !header; ++k) header = record[k].toLower() == headers[k].toLower();
-            if (header) continue;
-            if (std::any_of(record.begin(), record.end(), [](const QString& f) { return f.isEmpty(); })) continue;
+        for (const QStringList& record : rows) {
             // "No" as read, not renumbered.
             auto* item = appendRow(list, record.mid(1));
             item->setText(0, record[0]);
