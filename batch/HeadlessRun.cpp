@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSet>
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
@@ -91,6 +92,7 @@ struct DrawingOutcome {
     std::vector<Message> messages;
     QStringList changes;  // dry run
     std::exception_ptr error;
+    bool ready = false;  // worked out ahead of the driver
 };
 
 class Runner {
@@ -143,16 +145,29 @@ DrawingOutcome Runner::work(host::ApplicationPtr app, const QString& name, const
 void Runner::precompute() {
     const int m = static_cast<int>(drawings_.size());
     outcomes_.resize(static_cast<size_t>(m));
-    std::atomic<int> next{0};
+    // A file listed a second time must see what its first turn did, as in a
+    // serial run: it waits for the driver's turn instead.
+    std::vector<int> ahead;
+    QSet<QString> seen;
+    for (int k = 0; k < m; ++k) {
+        const QString key = QFileInfo(drawings_[k]).canonicalFilePath();
+        if (seen.contains(key)) continue;
+        seen.insert(key);
+        ahead.push_back(k);
+    }
+    std::atomic<size_t> next{0};
     auto worker = [&] {
-        for (int k = next++; k < m; k = next++) {
+        for (size_t i = next++; i < ahead.size(); i = next++) {
+            const int k = ahead[i];
             const QString& path = drawings_[k];
             auto inProcess = host::InProcessHost::create();
-            outcomes_[static_cast<size_t>(k)] = work(inProcess->application(), QFileInfo(path).fileName(), path);
+            DrawingOutcome& o = outcomes_[static_cast<size_t>(k)];
+            o = work(inProcess->application(), QFileInfo(path).fileName(), path);
+            o.ready = true;
         }
     };
     std::vector<std::thread> threads;
-    const int n = std::min(options_.jobs, m);
+    const int n = std::min(options_.jobs, static_cast<int>(ahead.size()));
     for (int i = 0; i < n; ++i) threads.emplace_back(worker);
     for (std::thread& t : threads) t.join();
     precomputed_ = true;
@@ -175,7 +190,9 @@ void Runner::printLine(const QString& path, const DrawingOutcome& o) {
 // The operation the driver calls for each drawing, in list order.
 bool Runner::replay(host::ApplicationPtr app, const QString& name, const QString& path, bool& bNoChange) {
     const int k = next_++;
-    DrawingOutcome o = precomputed_ ? std::move(outcomes_[static_cast<size_t>(k)]) : work(app, name, path);
+    DrawingOutcome o = precomputed_ && outcomes_[static_cast<size_t>(k)].ready
+                           ? std::move(outcomes_[static_cast<size_t>(k)])
+                           : work(app, name, path);
     for (const Message& m : o.messages) printMessage(m);
     printLine(path, o);
     if (o.error) std::rethrow_exception(o.error);

@@ -1,6 +1,6 @@
 #!/usr/bin/python3
 """Independent check of drawings written by laminor-batch: prints, per file,
-its layers and their settings as read by ezdxf, the audit's error count and
+its layers, their settings and how many layout entities use them, as read by ezdxf, the audit's error count and
 the number of entities whose layer is missing from the layer table, as JSON."""
 import json
 import sys
@@ -26,10 +26,15 @@ def check(path):
             "plot": bool(layer.dxf.get("plot", 1)),
         })
     missing = 0
+    used = {}
     for layout in doc.layouts:
         for e in layout:
-            if e.dxf.layer.lower() not in names:
+            k = e.dxf.layer.lower()
+            used[k] = used.get(k, 0) + 1
+            if k not in names:
                 missing += 1
+    for layer in layers:
+        layer["used"] = used.get(layer["name"].lower(), 0)
     return {"layers": layers, "audit_errors": len(auditor.errors), "missing_layers": missing}
 
 
