@@ -15,17 +15,9 @@ namespace mainwin {
 QTreeWidget& frmMain::activeRuleList() { return iMode == 2 ? *LstvLayerState : *LstvLayerName; }
 
 void frmMain::fillRuleList(const QList<QStringList>& records) {
-    const QStringList headers = iMode == 1 ? layerNameHeaders() : layerStateHeaders();
-    const int fields = static_cast<int>(headers.size());
     QTreeWidget& list = activeRuleList();
     resetList(list);
-    for (QStringList record : records) {
-        while (record.size() < fields) record << QString();
-        record = record.mid(0, fields);
-        bool header = record[0].toLower() == u"no";
-        for (int k = 1; k < fields && !header; ++k) header = record[k].toLower() == headers[k].toLower();
-        if (header) continue;
-        if (std::any_of(record.begin(), record.end(), [](const QString& f) { return f.isEmpty(); })) continue;
+    for (const QStringList& record : ruleRows(records, iMode == 1 ? layerNameHeaders() : layerStateHeaders())) {
         // "No" as read, not renumbered.
         auto* item = appendRow(list, record.mid(1));
         item->setText(0, record[0]);
