@@ -128,6 +128,11 @@ private:
         const auto modelSpace = skipErrorValue([&] { return doc_->modelSpace(); }).value_or(nullptr);
         const auto blocks = skipErrorValue([&] { return doc_->blocks(); }).value_or(nullptr);
         if (!modelSpace) return;
+        // A definition referenced many times is walked once per pass: after its
+        // first walk every object's layer is either settled, protected or
+        // matched by no rule, so walking it again for the next reference
+        // changes nothing (and costs a walk of the definition per reference).
+        QSet<QString> walked;
         const int count = skipErrorValue([&] { return modelSpace->count(); }).value_or(0);
         for (int i = 0; i < count; ++i) {
             const auto ref = skipErrorValue([&] { return modelSpace->item(i); }).value_or(nullptr);
@@ -135,9 +140,10 @@ private:
             if (skipErrorValue([&] { return ref->objectName(); }).value_or(QString()) !=
                 QLatin1String("AcDbBlockReference"))
                 continue;
-            if (blocks) {
-                const auto definition =
-                    skipErrorValue([&] { return blocks->item(ref->name()); }).value_or(nullptr);
+            const QString blockName = skipErrorValue([&] { return ref->name(); }).value_or(QString());
+            if (blocks && !walked.contains(blockName.toCaseFolded())) {
+                walked.insert(blockName.toCaseFolded());
+                const auto definition = skipErrorValue([&] { return blocks->item(blockName); }).value_or(nullptr);
                 if (definition) renameInDefinition(definition);
             }
             if (skipErrorValue([&] { return ref->hasAttributes(); }).value_or(false)) {
