@@ -244,6 +244,8 @@ void Worksheet::select(int row, int column, int rows, int columns) {
     });
 }
 
+Workbook Worksheet::workbook() const { return Workbook(session_, doc_); }
+
 // ---- Workbook -------------------------------------------------------------
 
 Workbook::Workbook(std::shared_ptr<Session> session, std::shared_ptr<DocHandle> doc)
