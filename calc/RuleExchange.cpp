@@ -31,10 +31,10 @@ void putNamedColumn(Worksheet& wsList, int column, const CellBlock& cells, const
 
 }  // namespace
 
-bool fun_bPutTable(Worksheet& ws, const CellBlock& vTable, long lRow) {
+bool fun_bPutTable(Worksheet& ws, const CellBlock& vTable, long lRow, bool fitColumns) {
     try {
         ws.setValues(int(lRow), 1, vTable);
-        ws.autoFitColumns();
+        if (fitColumns) ws.autoFitColumns();
         return true;
     } catch (const SheetError&) {
         return false;

@@ -16,7 +16,11 @@ namespace calc {
 // Writes the table into ws with its element (r, c) at row lRow + r, column
 // c + 1, in one assignment, then fits every column of the sheet. True on
 // success, false on any spreadsheet error (nothing is reported).
-bool fun_bPutTable(Worksheet& ws, const CellBlock& vTable, long lRow);
+// A caller that appends many tables to the same sheets may leave the fitting
+// to one autoFitColumns per sheet at its end (fitColumns false): fitting
+// measures the whole sheet, so fitting after every block grows with the
+// rows written before.
+bool fun_bPutTable(Worksheet& ws, const CellBlock& vTable, long lRow, bool fitColumns = true);
 // The same for a list table of texts: every cell stays text.
 bool fun_bPutTable(Worksheet& ws, const support::ListTable& vTable, long lRow);
 

@@ -46,10 +46,10 @@ bool appendTable(calc::Worksheet& ws, const CellBlock& table, bool* atTop = null
     } catch (const calc::SheetError&) {
     }
     if (atTop) *atTop = lastRow == 1;
-    if (lastRow == 1) return calc::fun_bPutTable(ws, table, 1);
+    if (lastRow == 1) return calc::fun_bPutTable(ws, table, 1, false);
     if (table.size() < 2) return true;
     const CellBlock body(table.begin() + 1, table.end());
-    return calc::fun_bPutTable(ws, body, lastRow + 1);
+    return calc::fun_bPutTable(ws, body, lastRow + 1, false);
 }
 
 }  // namespace

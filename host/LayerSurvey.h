@@ -15,6 +15,8 @@ namespace host {
 
 // wsText may be null when text output is off. The text filter arguments are
 // taken by reference as the callers pass them; the survey does not change them.
+// The column widths are left to the caller: fit them once when the last
+// drawing is written (calc::Worksheet::autoFitColumns).
 bool fun_bOutputLayerInfo(const ApplicationPtr& acadApp, const QString& sDWGName, const QString& sDWGFullPath,
                           const calc::ApplicationPtr& xlApp, calc::Worksheet& wsLayer, calc::Worksheet& wsRename,
                           calc::Worksheet& wsState, calc::Worksheet& wsList, calc::Worksheet* wsText, bool bOutputText,

@@ -54,6 +54,19 @@ bool CalcSurveyWorkbook::fun_bOutputLayerInfo(host::ApplicationPtr acadApp, cons
 }
 
 void CalcSurveyWorkbook::finish() {
+    // The survey appends without fitting; every sheet is fitted once, here.
+    for (calc::Worksheet* ws : {&wsLayer_, &wsRename_, &wsState_, &wsList_}) {
+        try {
+            ws->autoFitColumns();
+        } catch (const calc::SheetError&) {
+        }
+    }
+    if (wsText_) {
+        try {
+            wsText_->autoFitColumns();
+        } catch (const calc::SheetError&) {
+        }
+    }
     try {
         xlApp_->activateWindow();
         wsLayer_.activate();
