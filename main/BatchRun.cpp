@@ -42,21 +42,17 @@ QString scriptFilter(const QString& stored) {
     return stored.contains(QStringLiteral("全て")) ? QString() : stored;
 }
 
-struct Counters {
-    int done = 0;
-    int unchanged = 0;
-    int failed = 0;
-};
-
 class Run {
 public:
     Run(const BatchInputs& in, const DrawingOperations& ops, const BatchContext& ctx) : in_(in), ops_(ops), ctx_(ctx) {}
 
     void execute();
+    const BatchResult& result() const { return count_; }
 
 private:
     bool prepareMode4();
-    bool processDrawing(const QString& name, const QString& path);
+    DrawingOutcome processDrawing(const QString& name, const QString& path);
+    void count(int k, const QString& name, const QString& path, DrawingOutcome outcome);
     void finishMode4();
     void report();
 
@@ -66,7 +62,7 @@ private:
     host::ApplicationPtr app_;
     std::unique_ptr<SurveyWorkbook> workbook_;
     ScriptRequest script_;
-    Counters count_;
+    BatchResult count_;
 };
 
 void Run::execute() {
@@ -111,7 +107,7 @@ void Run::execute() {
         ctx_.lblStatus.setCaption(QStringLiteral("ただいま処理中...  %1 / %2").arg(k + 1).arg(m));
         const QString name = drawings.at(0, k);
         if (name.isEmpty()) break;
-        processDrawing(name, drawings.at(1, k));
+        count(k, name, drawings.at(1, k), processDrawing(name, drawings.at(1, k)));
     }
     ctx_.lblStatus.setCaption(QString());
     if (ctx_.yield) ctx_.yield();
@@ -120,6 +116,22 @@ void Run::execute() {
         finishMode4();
     else
         report();
+    count_.completed = true;
+}
+
+void Run::count(int k, const QString& name, const QString& path, DrawingOutcome outcome) {
+    switch (outcome) {
+    case DrawingOutcome::Done:
+        ++count_.done;
+        break;
+    case DrawingOutcome::Unchanged:
+        ++count_.unchanged;
+        break;
+    case DrawingOutcome::Failed:
+        ++count_.failed;
+        break;
+    }
+    if (ctx_.drawingDone) ctx_.drawingDone(k, name, path, outcome);
 }
 
 bool Run::prepareMode4() {
@@ -140,27 +152,19 @@ bool Run::prepareMode4() {
     return true;
 }
 
-// One drawing through the mode's operation; the outcome goes to the counters.
-bool Run::processDrawing(const QString& name, const QString& path) {
+// One drawing through the mode's operation.
+DrawingOutcome Run::processDrawing(const QString& name, const QString& path) {
     switch (in_.mode) {
     case 1:
     case 2: {
         const RuleOperation& op = in_.mode == 1 ? ops_.applyLayerNameRules : ops_.applyLayerStateRules;
         bool bNoChange = false;
-        if (!op || !op(app_, name, path, *in_.ruleTable, bNoChange, ctx_.lblStatus))
-            ++count_.failed;
-        else if (bNoChange)
-            ++count_.unchanged;
-        else
-            ++count_.done;
-        return true;
+        if (!op || !op(app_, name, path, *in_.ruleTable, bNoChange, ctx_.lblStatus)) return DrawingOutcome::Failed;
+        return bNoChange ? DrawingOutcome::Unchanged : DrawingOutcome::Done;
     }
     case 3:
-        if (workbook_->fun_bOutputLayerInfo(app_, name, path, in_.survey, ctx_.lblStatus))
-            ++count_.done;
-        else
-            ++count_.failed;
-        return true;
+        return workbook_->fun_bOutputLayerInfo(app_, name, path, in_.survey, ctx_.lblStatus) ? DrawingOutcome::Done
+                                                                                             : DrawingOutcome::Failed;
     default: {
         // The folder comes from the path as listed; a drawing that has gone
         // since is left to the operation, which fails it like any drawing it
@@ -169,19 +173,14 @@ bool Run::processDrawing(const QString& name, const QString& path) {
         request.drawingFolder = QDir::toNativeSeparators(QFileInfo(path).absolutePath());
         request.drawingTitle = name.left(name.size() - 4);
         QString block;
-        if (!ops_.makeDWGScript || !ops_.makeDWGScript(app_, name, path, request, block)) {
-            ++count_.failed;
-            return true;
-        }
+        if (!ops_.makeDWGScript || !ops_.makeDWGScript(app_, name, path, request, block)) return DrawingOutcome::Failed;
         QString error;
         if (!support::appendTextFile(mergedScriptPath(), block + kCrLf, &error)) {
             // A block that cannot be kept would silently drop the drawing from the script.
             message(error, support::vbCritical);
-            ++count_.failed;
-            return true;
+            return DrawingOutcome::Failed;
         }
-        ++count_.done;
-        return true;
+        return DrawingOutcome::Done;
     }
     }
 }
@@ -241,9 +240,11 @@ BatchReport reportFor(int done, int unchanged, int failed, const QString& noun) 
     return {text, unchanged == 0 ? support::vbInformation : support::vbExclamation};
 }
 
-void subExecute(const BatchInputs& inputs, const DrawingOperations& operations, const BatchContext& context) {
+BatchResult subExecute(const BatchInputs& inputs, const DrawingOperations& operations, const BatchContext& context) {
+    Run run(inputs, operations, context);
     try {
-        Run(inputs, operations, context).execute();
+        run.execute();
+        return run.result();
     } catch (const host::HostError& e) {
         message(QStringLiteral("予期せぬエラーが発生しました。") + kCrLf + QString::number(e.number()) + kCrLf +
                     e.description(),
@@ -253,6 +254,9 @@ void subExecute(const BatchInputs& inputs, const DrawingOperations& operations, 
                     QString::fromLocal8Bit(e.what()),
                 support::vbCritical);
     }
+    BatchResult stopped = run.result();
+    stopped.completed = false;
+    return stopped;
 }
 
 }  // namespace mainwin

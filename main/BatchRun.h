@@ -89,13 +89,28 @@ struct BatchInputs {
     support::OptionalListTable keywordTable;
 };
 
-// How the run meets the window: the status line, the yield before each
-// drawing, and whether the window was closed meanwhile (the run then stops
-// before the next drawing, without a report).
+enum class DrawingOutcome { Done, Unchanged, Failed };
+
+// How the run meets its caller: the status line, the yield before each
+// drawing, whether the window was closed meanwhile (the run then stops
+// before the next drawing, without a report), and optionally the outcome of
+// each drawing as it is counted (entry k of the drawing table).
 struct BatchContext {
     support::StatusLabel& lblStatus;
     std::function<void()> yield;
     std::function<bool()> stopRequested;
+    std::function<void(int k, const QString& sDWGName, const QString& sDWGFullPath, DrawingOutcome outcome)>
+        drawingDone;
+};
+
+// What a run came to: the counters, and whether it reached its end (the
+// report, or the script editor) rather than stopping at a check, an error or
+// a closed window.
+struct BatchResult {
+    bool completed = false;
+    int done = 0;
+    int unchanged = 0;
+    int failed = 0;
 };
 
 // The file the serial-script mode merges its blocks into.
@@ -108,6 +123,6 @@ struct BatchReport {
 };
 BatchReport reportFor(int done, int unchanged, int failed, const QString& noun);
 
-void subExecute(const BatchInputs& inputs, const DrawingOperations& operations, const BatchContext& context);
+BatchResult subExecute(const BatchInputs& inputs, const DrawingOperations& operations, const BatchContext& context);
 
 }  // namespace mainwin

@@ -52,9 +52,15 @@ protected:
             bNoChange = o == 'u';
             return o != 'f';
         };
-        subExecute(in, ops, BatchContext{status, {}, {}});
+        result = subExecute(in, ops,
+                            BatchContext{status, {}, {},
+                                         [this](int k, const QString& name, const QString&, DrawingOutcome o) {
+                                             counted << QString("%1 %2 %3").arg(k).arg(name).arg(int(o));
+                                         }});
     }
 
+    BatchResult result;
+    QStringList counted;
     std::shared_ptr<RunningHost> provider = std::make_shared<RunningHost>();
     DrawingOperations ops;
     RecordingStatus status;
@@ -121,6 +127,10 @@ TEST_F(BatchRunTest, SelectedDrawingsReachTheOperationInOrderWithProgress) {
     EXPECT_EQ(status.caption(), "");
     EXPECT_EQ(provider->app->state, host::kWindowNormal);
     EXPECT_EQ(provider->app->updates, 1);
+    EXPECT_EQ(counted, (QStringList{"0 b.dwg 0", "1 e.dwg 0", "2 f.dwg 0", "3 j.dwg 1"}));
+    EXPECT_TRUE(result.completed);
+    EXPECT_EQ(result.done, 3);
+    EXPECT_EQ(result.unchanged, 1);
     ASSERT_EQ(messages.count(), 1);
     EXPECT_EQ(messages.last().text,
               "3 件のファイルについて画層名変更が正常終了しました。\r\n1 件のファイルは画層名変更を行っていません。");
@@ -131,6 +141,7 @@ TEST_F(BatchRunTest, NoHostStopsWithTheCriticalMessage) {
     provider->running = false;
     runRename({"a.dwg"}, "d");
     EXPECT_TRUE(seen.isEmpty());
+    EXPECT_FALSE(result.completed);
     ASSERT_EQ(messages.count(), 1);
     EXPECT_EQ(messages.last().text, "AutoCAD（レギュラー版）が見つかりません。\r\n処理を続行することが出来ません。");
     EXPECT_EQ(messages.last().style, support::vbCritical);

@@ -6,7 +6,7 @@
 #include "WindowFixture.h"
 #include "host/LayerNameRules.h"
 #include "host/LayerStateRules.h"
-#include "host/tests/FakeHost.h"
+#include "host/tests/FakeDrawingHost.h"
 #include "main/ListConversion.h"
 
 namespace mainwin {

@@ -127,6 +127,23 @@ TEST_F(WindowTest, ValueTheIniCannotHoldIsSaidAtCloseAndTheRestIsSaved) {
     EXPECT_EQ(readMain("LstvKeyword1"), "<点1>||<点2>");
 }
 
+TEST_F(WindowTest, ReadOnlyIniRestoresButNeverWritesNorComplains) {
+    setMain("mode", "2");
+    QFile::setPermissions(iniPath(), QFileDevice::ReadOwner | QFileDevice::ReadGroup);
+    QFile before(iniPath());
+    ASSERT_TRUE(before.open(QIODevice::ReadOnly));
+    const QByteArray original = before.readAll();
+    before.close();
+    frmMain& w = open();
+    EXPECT_EQ(w.iMode, 2);
+    w.subSetMode(3);
+    closeWindow();
+    EXPECT_TRUE(messages.messages.empty());
+    QFile after(iniPath());
+    ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+    EXPECT_EQ(after.readAll(), original);
+}
+
 TEST_F(WindowTest, StoredPositionOutOfSightOpensAtTheTopLeft) {
     setMain("left", "150");
     setMain("top", "300");
