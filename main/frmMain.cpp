@@ -345,14 +345,32 @@ void frmMain::Toolbar1_ButtonClick(int index) {
             iMode == 1 ? subShowRuleCount() : subShowStateCount();
         }
         break;
+    case 2:
+        if (iMode <= 2 && services_.importRulesFromSheet) {
+            QTreeWidget& list = activeRuleList();
+            RuleListAccess access;
+            access.reset = [this, &list] { resetList(list); };
+            // "No" as read, not renumbered.
+            access.appendRow = [&list](const QStringList& v) { appendRow(list, v.mid(1))->setText(0, v.value(0)); };
+            access.setTitle = [this](const QString& title) { setWindowTitle(title); };
+            services_.importRulesFromSheet(iMode, access);
+            selectAll(list);
+            iMode == 1 ? subShowRuleCount() : subShowStateCount();
+            support::bringMainWindowToFront();
+        }
+        break;
     case 4:
         if (iMode <= 2) subSaveRuleCSV();
+        break;
+    case 5:
+        if (iMode <= 2 && services_.exportRulesToSheet)
+            services_.exportRulesToSheet(iMode, iMode == 1 ? subGetLayerNameListAll(*LstvLayerName)
+                                                           : subGetLayerStateListAll(*LstvLayerState));
         break;
     case 9:
         showVersionWindow();
         break;
     default:
-        // The spreadsheet exchange comes with its own commands.
         break;
     }
 }

@@ -10,6 +10,7 @@
 
 #include "main/BatchRun.h"
 #include "main/ScriptEnv.h"
+#include "main/SpreadsheetExchange.h"
 #include "support/StatusLabel.h"
 
 class QAction;
@@ -41,6 +42,10 @@ struct MainWindowServices {
     // Asks for a rule file to load or to save; empty when cancelled.
     std::function<QString()> chooseRuleFileToOpen;
     std::function<QString()> chooseRuleFileToSave;
+    // Rules from and to the spreadsheet (toolbar buttons 2 and 5), supplied
+    // by the spreadsheet module; without them the buttons do nothing.
+    std::function<bool(int iMode, const RuleListAccess& list)> importRulesFromSheet;
+    std::function<void(int iMode, const support::OptionalListTable& vTable)> exportRulesToSheet;
     // Opens a text file in the desktop's text editor.
     std::function<bool(const QString& path)> openInTextEditor;
     // Starts a program without arguments and without waiting for it.
