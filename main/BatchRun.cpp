@@ -221,6 +221,12 @@ FilterFlags filterFlags(int classIndex) {
     }
 }
 
+bool isDrawingFile(const QFileInfo& file) {
+    if (!file.isFile()) return false;
+    const QString tail = file.fileName().right(3).toLower();
+    return tail == u"dwg" || tail == u"dxf";
+}
+
 QString mergedScriptPath() { return QDir(support::programFolder()).filePath(QStringLiteral("Laminor_script.scr")); }
 
 BatchReport reportFor(int done, int unchanged, int failed, const QString& noun) {

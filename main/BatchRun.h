@@ -4,6 +4,7 @@
 // per-drawing operation, shows the progress in the status line, and reports
 // the outcome in one message. No window is needed: the main window collects
 // the inputs and supplies the operations.
+#include <QFileInfo>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -112,6 +113,10 @@ struct BatchResult {
     int unchanged = 0;
     int failed = 0;
 };
+
+// A file the drawing list takes: an existing file whose name ends in "dwg",
+// or "dxf" since our host opens those, in any letter case.
+bool isDrawingFile(const QFileInfo& file);
 
 // The file the serial-script mode merges its blocks into.
 QString mergedScriptPath();

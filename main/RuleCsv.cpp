@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <algorithm>
 
 #include "support/TextFile.h"
 
@@ -99,6 +100,28 @@ bool fun_bWriteCSV(const QString& sFolder, const QString& sFileName, const suppo
         text += fields.join(u',') + QStringLiteral("\r\n");
     }
     return support::writeTextFile(QDir(sFolder).filePath(sFileName), text, error);
+}
+
+QList<QStringList> ruleRows(const QList<QStringList>& records, const QStringList& headers) {
+    const int fields = static_cast<int>(headers.size());
+    QList<QStringList> rows;
+    for (QStringList record : records) {
+        while (record.size() < fields) record << QString();
+        record = record.mid(0, fields);
+        bool header = record[0].toLower() == u"no";
+        for (int k = 1; k < fields && !header; ++k) header = record[k].toLower() == headers[k].toLower();
+        if (header) continue;
+        if (std::any_of(record.begin(), record.end(), [](const QString& f) { return f.isEmpty(); })) continue;
+        rows << record;
+    }
+    return rows;
+}
+
+bool ruleRecords(const CsvData& data, const QStringList& headers, QList<QStringList>& rows) {
+    rows.clear();
+    if (data.fields != static_cast<int>(headers.size())) return false;
+    rows = ruleRows(data.records, headers);
+    return true;
 }
 
 }  // namespace mainwin

@@ -35,4 +35,13 @@ bool fun_bReadCSV(const QString& sFileName, CsvData& vData, QString* error = nul
 bool fun_bWriteCSV(const QString& sFolder, const QString& sFileName, const support::ListTable& vTable,
                    QString* error = nullptr);
 
+// The rule rows among records read for a rule list whose columns are
+// `headers` ("No" first): each record is padded or cut to the header count;
+// header records (field 1 "no", or any field equal to its column's header,
+// ignoring letter case) and records with an empty field are left out; the
+// rest come back in order, "No" as read.
+QList<QStringList> ruleRows(const QList<QStringList>& records, const QStringList& headers);
+// The same for a rule file; false when its field count does not fit the list.
+bool ruleRecords(const CsvData& data, const QStringList& headers, QList<QStringList>& rows);
+
 }  // namespace mainwin

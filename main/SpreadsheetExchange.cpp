@@ -28,31 +28,25 @@ void bringOfficeForward(const calc::ApplicationPtr& xlApp) {
 
 }  // namespace
 
-bool subImportRuleExcel(int iMode, const RuleListAccess& list) {
+std::optional<QList<QStringList>> readRulesFromSpreadsheet(int iMode) {
     calc::ApplicationPtr xlApp;
     if (!calc::fun_bGetExcel(xlApp)) {
         support::MsgBox(QStringLiteral("Excelが見つかりません。"), support::vbCritical, support::kLaminorTitle);
-        return false;
+        return std::nullopt;
     }
     bringOfficeForward(xlApp);
     std::optional<calc::CellBlock> v;
     calc::fun_bGetSelectionValues(xlApp, v, iMode);
     if (!v) {
         warn(QStringLiteral("取り込むデータがありません。"));
-        return false;
+        return std::nullopt;
     }
-    if (list.reset) list.reset();
-    for (const QStringList& rule : calc::importRuleRows(*v, iMode))
-        if (list.appendRow) list.appendRow(rule);
-    if (list.setTitle) list.setTitle(QStringLiteral("Stratakit"));
-    return true;
+    QList<QStringList> rules;
+    for (const QStringList& rule : calc::importRuleRows(*v, iMode)) rules << rule;
+    return rules;
 }
 
-void subExportRuleExcel(int iMode, const support::OptionalListTable& vTable) {
-    if (!vTable) {
-        warn(QStringLiteral("出力するデータがありません。"));
-        return;
-    }
+void writeRulesToSpreadsheet(int iMode, const support::ListTable& vTable) {
     calc::ApplicationPtr xlApp;
     if (!calc::fun_bGetExcel(xlApp)) {
         warn(QStringLiteral("Excelが見つかりません。"), support::vbCritical);
@@ -65,7 +59,7 @@ void subExportRuleExcel(int iMode, const support::OptionalListTable& vTable) {
         calc::Worksheet wsRule = wb.worksheet(1);
         calc::Worksheet wsList = wb.worksheet(2);
         wsList.setName(QStringLiteral("list_source"));
-        if (calc::fun_bPutTable(wsRule, *vTable, 1)) xlApp->activateWindow();
+        if (calc::fun_bPutTable(wsRule, vTable, 1)) xlApp->activateWindow();
         if (iMode != 2) return;
 
         host::ApplicationPtr acadApp;

@@ -5,28 +5,21 @@
 // from the drawing active in the host.
 #include <QString>
 #include <QStringList>
-#include <functional>
+#include <QList>
+#include <optional>
 
 #include "support/ListTable.h"
 
 namespace mainwin {
 
-// How the import meets the window's active rule list.
-struct RuleListAccess {
-    // Empties the list as its reset command does.
-    std::function<void()> reset;
-    // Appends a row: "No", then the sub-items.
-    std::function<void(const QStringList& values)> appendRow;
-    // Sets the window's title.
-    std::function<void(const QString& title)> setTitle;
-};
+// Button 2: the rules in the cells the user selected in the spreadsheet, in
+// mode iMode (3 or 10 columns), each "No" first, then the rule's fields, all
+// as texts; header rows and rows with an empty cell are left out. Nothing
+// when there is nothing to import, after telling the user why.
+std::optional<QList<QStringList>> readRulesFromSpreadsheet(int iMode);
 
-// The import of button 2 in mode iMode. True when rows were taken into the
-// list (the caller then selects them all and brings the window forward).
-bool subImportRuleExcel(int iMode, const RuleListAccess& list);
-
-// The export of button 5: vTable is the list's header-and-all-rows table
-// (nothing when the list is empty).
-void subExportRuleExcel(int iMode, const support::OptionalListTable& vTable);
+// Button 5: the list's header-and-all-rows table into a new workbook; state
+// rules (mode 2) with choice lists from the drawing active in the host.
+void writeRulesToSpreadsheet(int iMode, const support::ListTable& vTable);
 
 }  // namespace mainwin

@@ -346,15 +346,8 @@ void frmMain::Toolbar1_ButtonClick(int index) {
         }
         break;
     case 2:
-        if (iMode <= 2 && services_.importRulesFromSheet) {
-            QTreeWidget& list = activeRuleList();
-            RuleListAccess access;
-            access.reset = [this, &list] { resetList(list); };
-            // "No" as read, not renumbered.
-            access.appendRow = [&list](const QStringList& v) { appendRow(list, v.mid(1))->setText(0, v.value(0)); };
-            access.setTitle = [this](const QString& title) { setWindowTitle(title); };
-            services_.importRulesFromSheet(iMode, access);
-            selectAll(list);
+        if (iMode <= 2 && subImportRuleExcel()) {
+            selectAll(activeRuleList());
             iMode == 1 ? subShowRuleCount() : subShowStateCount();
             support::bringMainWindowToFront();
         }
@@ -363,9 +356,7 @@ void frmMain::Toolbar1_ButtonClick(int index) {
         if (iMode <= 2) subSaveRuleCSV();
         break;
     case 5:
-        if (iMode <= 2 && services_.exportRulesToSheet)
-            services_.exportRulesToSheet(iMode, iMode == 1 ? subGetLayerNameListAll(*LstvLayerName)
-                                                           : subGetLayerStateListAll(*LstvLayerState));
+        if (iMode <= 2) subExportRuleExcel();
         break;
     case 9:
         showVersionWindow();

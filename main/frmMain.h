@@ -7,10 +7,10 @@
 #include <QWidget>
 #include <array>
 #include <functional>
+#include <optional>
 
 #include "main/BatchRun.h"
 #include "main/ScriptEnv.h"
-#include "main/SpreadsheetExchange.h"
 #include "support/StatusLabel.h"
 
 class QAction;
@@ -30,8 +30,10 @@ namespace mainwin {
 
 class FileDropList;
 
-// What the window asks of the world outside it. Each has a working default;
-// tests and later subsystems replace them.
+// What the window asks of the world outside it. The file dialogs, the text
+// editor, starting a program and ending this one have working defaults; the
+// dialogs and the spreadsheet exchange are supplied by their own parts.
+// Tests replace any of them.
 struct MainWindowServices {
     // Ends the program ("閉じる").
     std::function<void()> endProgram;
@@ -42,10 +44,13 @@ struct MainWindowServices {
     // Asks for a rule file to load or to save; empty when cancelled.
     std::function<QString()> chooseRuleFileToOpen;
     std::function<QString()> chooseRuleFileToSave;
-    // Rules from and to the spreadsheet (toolbar buttons 2 and 5), supplied
-    // by the spreadsheet module; without them the buttons do nothing.
-    std::function<bool(int iMode, const RuleListAccess& list)> importRulesFromSheet;
-    std::function<void(int iMode, const support::OptionalListTable& vTable)> exportRulesToSheet;
+    // The spreadsheet exchange of toolbar buttons 2 and 5. Reading gives the
+    // rows of the user's selection (each "No" first, then the rule's fields),
+    // or nothing when there is nothing to import, after telling the user why.
+    // Writing puts the header-and-all-rows table of the mode's list into a new
+    // workbook. Without them the buttons do nothing.
+    std::function<std::optional<QList<QStringList>>(int mode)> readRulesFromSpreadsheet;
+    std::function<void(int mode, const support::ListTable& table)> writeRulesToSpreadsheet;
     // Opens a text file in the desktop's text editor.
     std::function<bool(const QString& path)> openInTextEditor;
     // Starts a program without arguments and without waiting for it.
@@ -216,7 +221,12 @@ private:
     // false when the user cancelled the dialog.
     bool subLoadRuleCSV();
     void subSaveRuleCSV();
+    bool subImportRuleExcel();
+    void subExportRuleExcel();
     QTreeWidget& activeRuleList();
+    // Replaces the active rule list with the records that are neither a
+    // header row nor incomplete.
+    void fillRuleList(const QList<QStringList>& records);
 
     class Label3Status;
     MainWindowServices services_;

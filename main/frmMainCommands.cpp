@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QTreeWidget>
 
+#include "main/BatchRun.h"
 #include "main/FileDropList.h"
 #include "main/ListConversion.h"
 #include "main/frmMain.h"
@@ -35,14 +36,6 @@ QTreeWidgetItem* rowToEdit(QTreeWidget& list) {
         return nullptr;
     }
     return list.currentItem();
-}
-
-// A drawing file: an existing file whose name ends in "dwg", or "dxf" since
-// our host opens those, in any letter case.
-bool isDrawingFile(const QFileInfo& file) {
-    if (!file.isFile()) return false;
-    const QString tail = file.fileName().right(3).toLower();
-    return tail == u"dwg" || tail == u"dxf";
 }
 
 }  // namespace

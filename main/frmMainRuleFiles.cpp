@@ -1,5 +1,5 @@
-// The toolbar's rule-file commands: the active rule list saved to and loaded
-// from a CSV file.
+// The toolbar's rule exchange: the active rule list saved to and loaded from
+// a CSV file, and read from or written to the spreadsheet.
 #include <QDir>
 #include <QFileInfo>
 #include <QTreeWidget>
@@ -14,29 +14,26 @@ namespace mainwin {
 
 QTreeWidget& frmMain::activeRuleList() { return iMode == 2 ? *LstvLayerState : *LstvLayerName; }
 
+void frmMain::fillRuleList(const QList<QStringList>& records) {
+    QTreeWidget& list = activeRuleList();
+    resetList(list);
+    for (const QStringList& record : ruleRows(records, iMode == 1 ? layerNameHeaders() : layerStateHeaders())) {
+        // "No" as read, not renumbered.
+        auto* item = appendRow(list, record.mid(1));
+        item->setText(0, record[0]);
+    }
+}
+
 bool frmMain::subLoadRuleCSV() {
     const int mode = iMode;
     const QString path = services_.chooseRuleFileToOpen();
     if (path.isEmpty()) return false;
 
-    const QStringList headers = mode == 1 ? layerNameHeaders() : layerStateHeaders();
-    const int fields = static_cast<int>(headers.size());
+    const int fields = mode == 1 ? 3 : 10;
     CsvData data;
     // No apostrophe before numbers with a leading zero here: it would turn a
     // saved rule such as "01" into a different pattern on the way back.
-    if (fun_bReadCSV(path, data, nullptr, false) && data.fields == fields) {
-        QTreeWidget& list = activeRuleList();
-        resetList(list);
-        for (const QStringList& record : data.records) {
-            bool header = record[0].toLower() == u"no";
-            for (int k = 1; k < fields && !header; ++k) header = record[k].toLower() == headers[k].toLower();
-            if (header) continue;
-            if (std::any_of(record.begin(), record.end(), [](const QString& f) { return f.isEmpty(); })) continue;
-            // "No" as read, not renumbered.
-            auto* item = appendRow(list, record.mid(1));
-            item->setText(0, record[0]);
-        }
-    }
+    if (fun_bReadCSV(path, data, nullptr, false) && data.fields == fields) fillRuleList(data.records);
     setWindowTitle(modeMenuText(mode) + QStringLiteral(" - ") + QFileInfo(path).fileName());
     mode == 1 ? subShowRuleCount() : subShowStateCount();
     return true;
@@ -61,6 +58,27 @@ void frmMain::subSaveRuleCSV() {
                             QStringLiteral("\r\n") + error,
                         support::vbCritical, support::kLaminorTitle);
     }
+}
+
+bool frmMain::subImportRuleExcel() {
+    if (!services_.readRulesFromSpreadsheet) return false;
+    const std::optional<QList<QStringList>> records = services_.readRulesFromSpreadsheet(iMode);
+    if (!records) return false;
+    fillRuleList(*records);
+    setWindowTitle(QStringLiteral("Stratakit"));
+    return true;
+}
+
+void frmMain::subExportRuleExcel() {
+    if (!services_.writeRulesToSpreadsheet) return;
+    const support::OptionalListTable table =
+        iMode == 1 ? subGetLayerNameListAll(*LstvLayerName) : subGetLayerStateListAll(*LstvLayerState);
+    if (!table) {
+        support::bringMainWindowToFront();
+        support::MsgBox(QStringLiteral("出力するデータがありません。"), support::vbExclamation, support::kLaminorTitle);
+        return;
+    }
+    services_.writeRulesToSpreadsheet(iMode, *table);
 }
 
 }  // namespace mainwin

@@ -3,6 +3,7 @@
 // operations of the parts that are built into this program.
 #include <QApplication>
 
+#include "host/RemoteProvider.h"
 #include "main/frmMain.h"
 #include "support/MessageBoxQt.h"
 
@@ -36,8 +37,8 @@ mainwin::MainWindowServices ruleEditors() {
     };
 #endif
 #ifdef LAMINOR_HAVE_CALC
-    services.importRulesFromSheet = mainwin::subImportRuleExcel;
-    services.exportRulesToSheet = mainwin::subExportRuleExcel;
+    services.readRulesFromSpreadsheet = mainwin::readRulesFromSpreadsheet;
+    services.writeRulesToSpreadsheet = mainwin::writeRulesToSpreadsheet;
 #endif
     return services;
 }
@@ -47,6 +48,9 @@ mainwin::MainWindowServices ruleEditors() {
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     support::installQtMessageBoxService();
+    // The drawing host is drawhost: the running one over its socket, or one
+    // started from this program's folder.
+    host::installRemoteHostProvider();
     mainwin::frmMain window(nullptr, ruleEditors());
 #ifdef LAMINOR_HAVE_HOST_OPS
     window.operations.applyLayerNameRules = host::fun_bApplyLayerNameRules;

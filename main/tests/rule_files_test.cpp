@@ -161,3 +161,55 @@ TEST_F(RuleFileWindowTest, FailedSaveKeepsTheOldFileAndSaysSo) {
 
 }  // namespace
 }  // namespace mainwin
+
+namespace mainwin {
+namespace {
+
+using testing::WindowTest;
+
+TEST_F(WindowTest, SpreadsheetRowsReplaceTheRulesAllSelected) {
+    MainWindowServices s;
+    s.readRulesFromSpreadsheet = [](int mode) -> std::optional<QList<QStringList>> {
+        EXPECT_EQ(mode, 2);
+        return QList<QStringList>{
+            {"No", "画層名規則", "表示", "ﾌﾘｰｽﾞ", "ﾛｯｸ", "色", "線種", "線の太さ", "印刷ｽﾀｲﾙ", "印刷"},
+            {"1", "^A", "する", "しない", "(変更なし)", "3", "DASHED", "0.25 mm", "(変更なし)", "する"},
+            {"2", "^B", "", "しない", "(変更なし)", "3", "DASHED", "0.25 mm", "(変更なし)", "する"},
+            {"5", "^C", "しない", "しない", "しない", "4", "(変更なし)", "(変更なし)", "(変更なし)", "しない"}};
+    };
+    frmMain& w = open(s);
+    w.subSetMode(2);
+    appendRow(*w.LstvLayerState, {"old", "", "", "", "", "", "", "", ""});
+    w.toolbarButtons[2]->trigger();
+    EXPECT_EQ(column(*w.LstvLayerState, 0), (QStringList{"1", "5"}));
+    EXPECT_EQ(column(*w.LstvLayerState, 1), (QStringList{"^A", "^C"}));
+    EXPECT_EQ(w.Label4->text(), "画層状態の変更規則 - 2/2 件を実行");
+    EXPECT_EQ(w.windowTitle(), "Stratakit");
+}
+
+TEST_F(WindowTest, NothingToImportLeavesTheListAndExportNeedsRows) {
+    MainWindowServices s;
+    s.readRulesFromSpreadsheet = [](int) -> std::optional<QList<QStringList>> { return std::nullopt; };
+    std::vector<support::ListTable> written;
+    s.writeRulesToSpreadsheet = [&](int mode, const support::ListTable& t) {
+        EXPECT_EQ(mode, 1);
+        written.push_back(t);
+    };
+    frmMain& w = open(s);
+    w.toolbarButtons[5]->trigger();
+    ASSERT_EQ(messages.count(), 1);
+    EXPECT_EQ(messages.last().text, "出力するデータがありません。");
+    EXPECT_TRUE(written.empty());
+    appendRow(*w.LstvLayerName, {"^A", "B"});
+    w.toolbarButtons[2]->trigger();
+    EXPECT_EQ(w.LstvLayerName->topLevelItemCount(), 1);
+    EXPECT_EQ(w.windowTitle(), "画層名一発変換");
+    w.toolbarButtons[5]->trigger();
+    ASSERT_EQ(written.size(), 1u);
+    EXPECT_EQ(written[0].rows(), 2);
+    EXPECT_EQ(written[0].at(0, 1), "検索文字");
+    EXPECT_EQ(written[0].at(1, 1), "^A");
+}
+
+}  // namespace
+}  // namespace mainwin

@@ -15,18 +15,8 @@
 using calctest::CalcTest;
 using calctest::office;
 using calctest::openpyxl;
-using mainwin::RuleListAccess;
 
 namespace {
-
-struct RecordedList {
-    std::vector<QStringList> rows{{"old"}};
-    QString title = "Stratakit - 画層名一発変換";
-    RuleListAccess access() {
-        return {[this] { rows.clear(); }, [this](const QStringList& r) { rows.push_back(r); },
-                [this](const QString& t) { title = t; }};
-    }
-};
 
 support::ListTable stateRules() {
     const QStringList header{"No", QStringLiteral("画層名規則"), QStringLiteral("表示"), QStringLiteral("ﾌﾘｰｽﾞ"),
@@ -68,7 +58,7 @@ struct HostGuard {
 TEST_F(CalcTest, ExportThenImportBringsTheStateRulesBack) {
     support::RecordingMessageBox box;
     HostGuard host(true);
-    mainwin::subExportRuleExcel(2, stateRules());
+    mainwin::writeRulesToSpreadsheet(2, stateRules());
     EXPECT_EQ(box.count(), 0);
     calc::Workbook wb = onlyWorkbook();
     EXPECT_EQ(wb.worksheet(2).name(), "list_source");
@@ -82,26 +72,25 @@ TEST_F(CalcTest, ExportThenImportBringsTheStateRulesBack) {
     calc::Worksheet ws = wb.worksheet(1);
     ws.setValues(3, 1, {{2, "x", "", "", "", "", "", "", "", ""}});
     ws.select(1, 1, 3, 10);
-    RecordedList list;
-    EXPECT_TRUE(mainwin::subImportRuleExcel(2, list.access()));
-    ASSERT_EQ(list.rows.size(), 1u);
-    EXPECT_EQ(list.rows[0][1], "^001$");
-    EXPECT_EQ(list.rows[0][7], "0.25 mm");
-    EXPECT_EQ(list.title, "Stratakit");
+    std::optional<QList<QStringList>> rules = mainwin::readRulesFromSpreadsheet(2);
+    ASSERT_TRUE(rules.has_value());
+    ASSERT_EQ(rules->size(), 1);
+    EXPECT_EQ(rules->at(0)[0], "1");
+    EXPECT_EQ(rules->at(0)[1], "^001$");
+    EXPECT_EQ(rules->at(0)[7], "0.25 mm");
 
-    // The wrong shape: two warnings and the list stays as it was.
+    // The wrong shape: two warnings and nothing to import.
     ws.select(1, 1, 2, 4);
-    EXPECT_FALSE(mainwin::subImportRuleExcel(2, list.access()));
+    EXPECT_FALSE(mainwin::readRulesFromSpreadsheet(2).has_value());
     ASSERT_EQ(box.count(), 2);
     EXPECT_EQ(box.messages[1].text, QStringLiteral("取り込むデータがありません。"));
-    EXPECT_EQ(list.rows.size(), 1u);
     wb.close();
 }
 
 TEST_F(CalcTest, ExportWithoutADrawingKeepsTheTableAndExplains) {
     support::RecordingMessageBox box;
     HostGuard host(false);
-    mainwin::subExportRuleExcel(2, stateRules());
+    mainwin::writeRulesToSpreadsheet(2, stateRules());
     ASSERT_EQ(box.count(), 1);
     EXPECT_EQ(box.last().text, QStringLiteral("AutoCADの図面が見つかりませんので\r画層色、線種、線幅等のリスト候補を取得することが出来ませんでした。"));
     EXPECT_EQ(box.last().style, support::vbExclamation);
@@ -110,21 +99,16 @@ TEST_F(CalcTest, ExportWithoutADrawingKeepsTheTableAndExplains) {
     EXPECT_EQ(wb.worksheet(2).usedRange().rows, 1);
     EXPECT_TRUE(wb.worksheet(2).values(1, 1, 1, 1)[0][0].toString().isEmpty());
     wb.close();
-
-    mainwin::subExportRuleExcel(1, std::nullopt);
-    EXPECT_EQ(box.last().text, QStringLiteral("出力するデータがありません。"));
     EXPECT_EQ(office()->workbooksCount(), 0);
 }
 
 TEST_F(CalcTest, ImportWithNoWorkbookOpenGivesBothWarnings) {
     support::RecordingMessageBox box;
     ASSERT_EQ(office()->workbooksCount(), 0);
-    RecordedList list;
-    EXPECT_FALSE(mainwin::subImportRuleExcel(1, list.access()));
+    EXPECT_FALSE(mainwin::readRulesFromSpreadsheet(1).has_value());
     ASSERT_EQ(box.count(), 2);
     EXPECT_EQ(box.messages[0].text, QStringLiteral("Excelシートが見つかりません。"));
     EXPECT_EQ(box.messages[1].text, QStringLiteral("取り込むデータがありません。"));
-    EXPECT_EQ(list.rows.size(), 1u);
 }
 
 TEST_F(CalcTest, SurveyWorkbookHasItsSheetsInOrderAndEndsOnLayerSheet) {
@@ -153,9 +137,8 @@ TEST(SpreadsheetMissing, ImportAndExportSayTheOfficeIsMissing) {
     o.sofficeProgram = "/nonexistent/soffice";
     o.startTimeoutMs = 300;
     calc::setOfficeOptions(o);
-    RecordedList list;
-    EXPECT_FALSE(mainwin::subImportRuleExcel(1, list.access()));
-    mainwin::subExportRuleExcel(1, support::ListTable(1, 3));
+    EXPECT_FALSE(mainwin::readRulesFromSpreadsheet(1).has_value());
+    mainwin::writeRulesToSpreadsheet(1, support::ListTable(1, 3));
     EXPECT_FALSE(mainwin::CalcSurveyWorkbook::open(false));
     calc::setOfficeOptions(saved);
     ASSERT_EQ(box.count(), 2);
@@ -163,5 +146,4 @@ TEST(SpreadsheetMissing, ImportAndExportSayTheOfficeIsMissing) {
         EXPECT_EQ(m.text, QStringLiteral("Excelが見つかりません。"));
         EXPECT_EQ(m.style, support::vbCritical);
     }
-    EXPECT_EQ(list.rows.size(), 1u);
 }

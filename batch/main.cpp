@@ -1,0 +1,44 @@
+// laminor-batch: the batch run of laminor's modes 1 and 2 from the command
+// line, with the main window's driver, rule files and operations.
+#include <QCoreApplication>
+
+#include "batch/CommandLine.h"
+#include "batch/HeadlessRun.h"
+#include "batch/Inputs.h"
+#include "host/LayerNameRules.h"
+#include "host/LayerStateRules.h"
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    using namespace batch;
+
+    BatchOptions options;
+    QString error;
+    if (!parseCommandLine(app.arguments().mid(1), options, error)) {
+        printErr(error + QStringLiteral("\nlaminor-batch --help で使い方を表示します。 (see laminor-batch --help)"));
+        return 2;
+    }
+    if (options.help) {
+        printOut(helpText());
+        return 0;
+    }
+
+    support::ListTable rules;
+    if (!loadRuleTable(options.rulesFile, options.mode, rules, error)) {
+        printErr(error);
+        return 2;
+    }
+    QStringList skipped;
+    const QStringList drawings = collectDrawings(options.drawings, options.recursive, &skipped);
+    for (const QString& s : skipped)
+        printErr(QStringLiteral("図面が見つかりません。 (no drawing here, skipped): ") + s);
+    if (drawings.isEmpty()) {
+        printErr(QStringLiteral("処理するDWGファイルが見つかりません。 (no drawings to work on)"));
+        return 2;
+    }
+
+    mainwin::DrawingOperations operations;
+    operations.applyLayerNameRules = host::fun_bApplyLayerNameRules;
+    operations.applyLayerStateRules = host::fun_bApplyLayerStateRules;
+    return runHeadless(options, rules, drawings, operations);
+}

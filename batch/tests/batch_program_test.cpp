@@ -1,0 +1,279 @@
+// laminor-batch as a user runs it: over copies of the sample drawings, in
+// this process's engine and through a real drawhost, with the drawings it
+// writes read back by ezdxf, and with the report, the per-drawing lines and
+// the exit status checked; bad inputs end with status 2 and touch nothing.
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QThread>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include "support/TextFile.h"
+
+namespace {
+
+struct Result {
+    int exitCode = -1;
+    QString out;
+    QString err;
+    QStringList outLines() const { return out.split(u'\n', Qt::SkipEmptyParts); }
+};
+
+const QString kRenameRules =
+    "\"No\",\"検索文字\",\"置換文字\"\r\n\"1\",\"^A-\",\"B-\"\r\n\"2\",\"^TMP_\",\"A-\"\r\n\"3\",\"^旧\",\"既存\"\r\n";
+// Layers named A-... get colour 1 and are locked; 寸法 is frozen.
+const QString kStateRules =
+    "\"No\",\"画層名規則\",\"表示\",\"ﾌﾘｰｽﾞ\",\"ﾛｯｸ\",\"色\",\"線種\",\"線の太さ\",\"印刷ｽﾀｲﾙ\",\"印刷\"\r\n"
+    "\"1\",\"A-.*\",\"(変更なし)\",\"(変更なし)\",\"する\",\"1\",\"(変更なし)\",\"(変更なし)\",\"(変更なし)\",\"("
+    "変更なし)\"\r\n"
+    "\"2\",\"寸法\",\"(変更なし)\",\"する\",\"(変更なし)\",\"(変更なし)\",\"(変更なし)\",\"(変更なし)\",\"("
+    "変更なし)\",\"(変更なし)\"\r\n";
+
+class BatchProgram : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(tmp.isValid());
+        dir.mkdir("dwg");
+        for (const char* name : {"floor-plan.dxf", "site-R12.dxf", "details-R2018.dxf"})
+            ASSERT_TRUE(QFile::copy(QDir(LAMINOR_SAMPLES_DIR).filePath(name), drawing(name)));
+        rename = writeRules("rename.csv", kRenameRules);
+        state = writeRules("state.csv", kStateRules);
+    }
+    QString drawing(const QString& name) const { return dir.filePath("dwg/" + name); }
+    QString writeRules(const QString& name, const QString& text) {
+        const QString path = dir.filePath(name);
+        QString error;
+        EXPECT_TRUE(support::writeTextFile(path, text, &error)) << error.toStdString();
+        return path;
+    }
+    Result run(const QStringList& args, const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.start(LAMINOR_BATCH_EXE, args);
+        Result r;
+        if (!p.waitForFinished(120000)) {
+            p.kill();
+            p.waitForFinished();
+            ADD_FAILURE() << "laminor-batch did not finish";
+            return r;
+        }
+        r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        r.out = QString::fromUtf8(p.readAllStandardOutput());
+        r.err = QString::fromUtf8(p.readAllStandardError());
+        return r;
+    }
+    // Layers of drawings as ezdxf reads them: path -> {name -> layer object}, and the audit.
+    QJsonObject check(const QStringList& paths) {
+        QProcess p;
+        p.start("/usr/bin/python3", QStringList{LAYER_CHECK_PY} + paths);
+        EXPECT_TRUE(p.waitForFinished(120000));
+        const QJsonObject all = QJsonDocument::fromJson(p.readAllStandardOutput()).object();
+        EXPECT_FALSE(all.isEmpty()) << p.readAllStandardError().toStdString();
+        return all;
+    }
+    static QJsonObject layer(const QJsonObject& file, const QString& name) {
+        for (const QJsonValue& v : file["layers"].toArray())
+            if (v.toObject()["name"].toString() == name) return v.toObject();
+        return {};
+    }
+    static QStringList layerNames(const QJsonObject& file) {
+        QStringList names;
+        for (const QJsonValue& v : file["layers"].toArray()) names << v.toObject()["name"].toString();
+        return names;
+    }
+    QByteArray hashOf(const QString& path) {
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::ReadOnly));
+        return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+    }
+    QStringList drawings() const {
+        return {drawing("details-R2018.dxf"), drawing("floor-plan.dxf"), drawing("site-R12.dxf")};
+    }
+
+    QTemporaryDir tmp;
+    QDir dir{tmp.path()};
+    QString rename, state;
+};
+
+// After the rename rules no entity of a layout stays on a layer they rename
+// (a layer that block definitions still use may stay in the table), and no
+// entity points to a layer the table lacks that did not before.
+void expectRenamed(const QJsonObject& file, const QJsonObject& original) {
+    EXPECT_EQ(file["audit_errors"].toInt(), 0);
+    EXPECT_EQ(file["missing_layers"].toInt(), original["missing_layers"].toInt());
+    for (const QJsonValue& v : file["layers"].toArray()) {
+        const QString name = v.toObject()["name"].toString();
+        const bool renamed = (name.startsWith("A-") && name != "A-WALL" && name != "A-GRID") ||
+                             name.startsWith("TMP_") || name.startsWith("旧");
+        if (renamed) EXPECT_EQ(v.toObject()["used"].toInt(), 0) << name.toStdString();
+    }
+}
+
+TEST_F(BatchProgram, RenameInProcessChangesEveryDrawingAndReportsLikeTheWindow) {
+    const QJsonObject original = check(drawings());
+    const Result r = run({"rename", "--in-process", "--rules", rename, dir.filePath("dwg")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QStringList lines = r.outLines();
+    ASSERT_EQ(lines.size(), 4) << r.out.toStdString();
+    EXPECT_EQ(lines[0], "done\t" + drawing("details-R2018.dxf"));
+    EXPECT_EQ(lines[2], "done\t" + drawing("site-R12.dxf"));
+    EXPECT_EQ(lines[3], "3 件のファイルについて画層名変更が正常終了しました。");
+
+    const QJsonObject all = check(drawings());
+    const QJsonObject plan = all[drawing("floor-plan.dxf")].toObject();
+    // A-WALL merges into B-WALL, and TMP_WALL then takes the freed name A-WALL.
+    EXPECT_GT(layer(plan, "B-WALL")["used"].toInt(), 0);
+    EXPECT_GT(layer(plan, "A-WALL")["used"].toInt(), 0);
+    EXPECT_FALSE(layer(plan, "A-DOOR").contains("name"));
+    EXPECT_GT(layer(plan, "B-DOOR")["used"].toInt(), 0);
+    for (const QString& path : drawings()) expectRenamed(all[path].toObject(), original[path].toObject());
+}
+
+TEST_F(BatchProgram, StateInProcessWritesTheRuleSettingsAndLeavesTheRestAlone) {
+    const QJsonObject before = check({drawing("floor-plan.dxf")})[drawing("floor-plan.dxf")].toObject();
+    const Result r = run({"state", "--in-process", "--rules", state, drawing("floor-plan.dxf")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.outLines().last(), "1 件のファイルについて画層状態変更が正常終了しました。");
+    const QJsonObject after = check({drawing("floor-plan.dxf")})[drawing("floor-plan.dxf")].toObject();
+    EXPECT_EQ(after["audit_errors"].toInt(), 0);
+    for (const QString& name : layerNames(before)) {
+        const QJsonObject a = layer(before, name), b = layer(after, name);
+        if (name.startsWith("A-")) {
+            EXPECT_EQ(b["color"].toInt(), 1) << name.toStdString();
+            EXPECT_TRUE(b["locked"].toBool()) << name.toStdString();
+            EXPECT_EQ(b["frozen"], a["frozen"]) << name.toStdString();
+        } else if (name == "寸法") {
+            EXPECT_TRUE(b["frozen"].toBool());
+            EXPECT_EQ(b["color"], a["color"]);
+        } else {
+            EXPECT_EQ(a, b) << name.toStdString();
+        }
+    }
+}
+
+TEST_F(BatchProgram, SeveralAtOnceGiveTheSameLinesReportAndDrawingsAsOneAtATime) {
+    QDir().mkpath(dir.filePath("serial"));
+    QStringList serial;
+    for (const QString& path : drawings()) {
+        serial << dir.filePath("serial/" + QFileInfo(path).fileName());
+        ASSERT_TRUE(QFile::copy(path, serial.last()));
+    }
+    // A drawing listed twice: its second turn works on what the first one
+    // saved (the rules rename TMP_WALL to A-WALL, which a second pass merges
+    // into B-WALL), so the drawing only matches the serial run's when the two
+    // turns did not overlap.
+    const Result one = run({"rename", "--in-process", "-j", "1", "--rules", rename, dir.filePath("serial"),
+                            dir.filePath("serial/site-R12.dxf")});
+    const Result two = run({"rename", "--in-process", "-j", "2", "--rules", rename, dir.filePath("dwg"),
+                            drawing("site-R12.dxf")});
+    ASSERT_EQ(one.exitCode, 0);
+    ASSERT_EQ(two.exitCode, 0);
+    EXPECT_EQ(QString(one.out).replace("/serial/", "/dwg/"), two.out);
+    for (int i = 0; i < serial.size(); ++i) EXPECT_EQ(hashOf(serial[i]), hashOf(drawings()[i])) << i;
+}
+
+TEST_F(BatchProgram, DryRunTellsTheChangesAndSavesNothing) {
+    QList<QByteArray> before;
+    for (const QString& path : drawings()) before << hashOf(path);
+    const Result r = run({"rename", "--dry-run", "-j", "2", "--rules", rename, dir.filePath("dwg")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains("\trename TMP_GRID -> A-GRID") || r.out.contains("\tmerge TMP_GRID -> A-GRID"))
+        << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("\tmerge 旧壁 -> 既存壁")) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("\trename A-DOOR -> B-DOOR")) << r.out.toStdString();
+    const Result s = run({"state", "--dry-run", "--rules", state, drawing("floor-plan.dxf")});
+    ASSERT_EQ(s.exitCode, 0) << s.err.toStdString();
+    EXPECT_TRUE(s.out.contains("\tstate 寸法: ﾌﾘｰｽﾞ しない -> する")) << s.out.toStdString();
+    for (int i = 0; i < before.size(); ++i) EXPECT_EQ(hashOf(drawings()[i]), before[i]) << i;
+    EXPECT_EQ(QDir(dir.filePath("dwg")).entryList(QDir::Files).size(), 3);
+}
+
+TEST_F(BatchProgram, UnchangedAndFailedDrawingsAreCountedAndSetTheStatus) {
+    const QString none = writeRules("none.csv", "1,^NOSUCHLAYER,X\r\n");
+    const Result u = run({"rename", "--in-process", "--rules", none, drawing("site-R12.dxf"), drawing("floor-plan.dxf")});
+    EXPECT_EQ(u.exitCode, 0);
+    EXPECT_EQ(u.outLines(), (QStringList{"unchanged\t" + drawing("site-R12.dxf"), "unchanged\t" + drawing("floor-plan.dxf"),
+                                         "2 件のファイルは画層名変更対象外でした。"}));
+
+    QFile broken(drawing("broken.dxf"));
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+    broken.write("  0\nSECTION\n  2\nHEADER\n  9\n");
+    broken.close();
+    const Result f = run({"rename", "--in-process", "-j", "2", "--rules", rename, drawing("broken.dxf"),
+                          drawing("site-R12.dxf")});
+    EXPECT_EQ(f.exitCode, 1);
+    const QStringList lines = f.outLines();
+    ASSERT_EQ(lines.size(), 4) << f.out.toStdString();
+    EXPECT_TRUE(lines[0].startsWith("failed\t" + drawing("broken.dxf") + "\t")) << lines[0].toStdString();
+    EXPECT_EQ(lines[1], "done\t" + drawing("site-R12.dxf"));
+    EXPECT_EQ(lines[2], "1 件のファイルについて画層名変更が正常終了しました。");
+    EXPECT_EQ(lines[3], "1 件変換できなかったファイルが存在します。");
+    // The drawing's message box went to standard error, with the program's title.
+    EXPECT_TRUE(f.err.contains("[Stratakit Ver1.00]")) << f.err.toStdString();
+}
+
+TEST_F(BatchProgram, BadInputsEndWithStatusTwoAndTouchNothing) {
+    const QByteArray before = hashOf(drawing("floor-plan.dxf"));
+    struct Case {
+        QStringList args;
+        QString says;
+    };
+    const QList<Case> cases = {
+        {{"rename", "--in-process", "--rules", dir.filePath("missing.csv"), drawing("floor-plan.dxf")}, "missing.csv"},
+        {{"state", "--in-process", "--rules", rename, drawing("floor-plan.dxf")}, "10"},
+        {{"rename", "--in-process", "--rules", rename, dir.filePath("nothing-here")}, "処理するDWGファイルが見つかりません。"},
+        {{"rename", "--in-process", "--rules", rename}, "処理するDWGファイルが見つかりません。"},
+        {{"--rules", rename, drawing("floor-plan.dxf")}, "rename"},
+        {{"rename", "-j", "2", "--rules", rename, drawing("floor-plan.dxf")}, "--in-process"},
+    };
+    for (const Case& c : cases) {
+        const Result r = run(c.args);
+        EXPECT_EQ(r.exitCode, 2) << c.args.join(' ').toStdString();
+        EXPECT_TRUE(r.err.contains(c.says)) << r.err.toStdString();
+        EXPECT_TRUE(r.out.isEmpty());
+    }
+    EXPECT_EQ(hashOf(drawing("floor-plan.dxf")), before);
+    const Result help = run({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.out.contains("使い方") && help.out.contains("Usage:"));
+}
+
+#ifdef DRAWHOST_EXE
+// Through a drawhost started for the test on a private socket, as laminor
+// reaches the user's host.
+TEST_F(BatchProgram, BothModesThroughARunningDrawhost) {
+    const QJsonObject original = check(drawings());
+    const QString socket = dir.filePath("run/drawhost.sock");
+    QDir().mkpath(dir.filePath("run"));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("DRAWHOST_SOCKET", socket);
+    QProcess host;
+    host.setProcessEnvironment(env);
+    host.start(DRAWHOST_EXE, {"--socket", socket});
+    ASSERT_TRUE(host.waitForStarted());
+    for (int i = 0; i < 200 && !QFileInfo::exists(socket); ++i) QThread::msleep(50);
+
+    const Result r = run({"rename", "--rules", rename, dir.filePath("dwg")}, env);
+    const Result s = run({"state", "--rules", state, drawing("floor-plan.dxf")}, env);
+    host.kill();
+    host.waitForFinished();
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.outLines().last(), "3 件のファイルについて画層名変更が正常終了しました。");
+    ASSERT_EQ(s.exitCode, 0) << s.err.toStdString();
+    EXPECT_EQ(s.outLines().last(), "1 件のファイルについて画層状態変更が正常終了しました。");
+    const QJsonObject all = check(drawings());
+    for (const QString& path : drawings()) expectRenamed(all[path].toObject(), original[path].toObject());
+    const QJsonObject plan = all[drawing("floor-plan.dxf")].toObject();
+    EXPECT_EQ(layer(plan, "A-WALL")["color"].toInt(), 1);
+    EXPECT_TRUE(layer(plan, "A-WALL")["locked"].toBool());
+    EXPECT_TRUE(layer(plan, "寸法")["frozen"].toBool());
+}
+#endif
+
+}  // namespace
