@@ -249,6 +249,33 @@ private:
         return out;
     }
 
+    // An object with what loops read of it: [ref, ObjectName, Layer, Handle,
+    // Name and HasAttributes of a block reference (else null)]; a member the
+    // object refuses is carried as its error.
+    QCborValue entityRow(const EntityPtr& e) {
+        QCborArray row{ref(e)};
+        auto put = [&](auto get) {
+            try {
+                row.append(get());
+            } catch (const HostError& err) {
+                row.append(QCborMap{{QStringLiteral("e"), static_cast<qint64>(err.number())},
+                                    {QStringLiteral("d"), err.description()}});
+            }
+        };
+        QString objectName;
+        put([&] { return QCborValue(objectName = e->objectName()); });
+        put([&] { return QCborValue(e->layer()); });
+        put([&] { return QCborValue(e->handle()); });
+        if (objectName == u"AcDbBlockReference") {
+            put([&] { return QCborValue(e->name()); });
+            put([&] { return QCborValue(e->hasAttributes()); });
+        } else {
+            row.append(QCborValue(QCborValue::Null));
+            row.append(QCborValue(QCborValue::Null));
+        }
+        return row;
+    }
+
     QCborValue call(Layers& layers, const QString& m, const QCborArray& a) {
         if (m == u"Count") return layers.count();
         if (m == u"Item") {
@@ -259,6 +286,10 @@ private:
             auto layer = layers.add(argString(a, 0));
             AutomationServer::noteChange();
             return ref(layer);
+        }
+        if (m == u"ItemProps") {
+            LayerPtr layer = layers.item(argString(a, 0));
+            return QCborArray{ref(layer), layerProps(*layer)};
         }
         if (m == u"Snapshot") {
             // [[layer ref, props], ...] for the whole collection, in order.
@@ -322,6 +353,11 @@ private:
             for (auto& attr : e.getAttributes()) out.append(ref(attr));
             return out;
         }
+        if (m == u"AttributeRows") {
+            QCborArray out;
+            for (auto& attr : e.getAttributes()) out.append(entityRow(attr));
+            return out;
+        }
         notApplicable();
     }
 
@@ -329,6 +365,12 @@ private:
         if (m == u"Name") return c.name();
         if (m == u"Count") return c.count();
         if (m == u"Item") return ref(c.item(int(argInt(a, 0))));
+        if (m == u"Rows") {
+            QCborArray out;
+            const int n = c.count();
+            for (int i = 0; i < n; ++i) out.append(entityRow(c.item(i)));
+            return out;
+        }
         notApplicable();
     }
 
@@ -370,6 +412,12 @@ private:
             QCborArray out;
             const int n = s.count();
             for (int i = 0; i < n; ++i) out.append(ref(s.item(i)));
+            return out;
+        }
+        if (m == u"Rows") {
+            QCborArray out;
+            const int n = s.count();
+            for (int i = 0; i < n; ++i) out.append(entityRow(s.item(i)));
             return out;
         }
         notApplicable();

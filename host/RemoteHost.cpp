@@ -8,6 +8,7 @@
 #include <QLocalSocket>
 #include <QSet>
 #include <deque>
+#include <map>
 
 #include "RemoteProtocol.h"
 
@@ -94,6 +95,11 @@ public:
     // is kept while neither the generation nor this epoch moves.
     quint64 selectionEpoch() const { return selectionEpoch_; }
     void selectionChanged() { ++selectionEpoch_; }
+
+    // A layer renamed by this client changes the layer name of objects on it:
+    // objects' cached layers follow this epoch as well as the generation.
+    quint64 entityEpoch() const { return entityEpoch_; }
+    void entityLayersChanged() { ++entityEpoch_; }
 
     void post(qint64 object, const char* member, const QCborArray& args) {
         if (dead_) throw gone();
@@ -199,6 +205,7 @@ private:
     QHash<QString, QSet<QString>> known_;
     quint64 knownGeneration_ = ~0ull;
     quint64 selectionEpoch_ = 0;
+    quint64 entityEpoch_ = 0;
     qint64 requestCounter_ = 0;
     qint64 lastCounter_ = -1;
     quint64 generation_ = 0;
@@ -290,7 +297,15 @@ private:
     void set(const char* member, const V& value) {
         const QString before = hasProps_ && props_.at(kName).isString() ? props_.at(kName).toString() : QString();
         QString doc;
-        const QCborValue props = call(member, QCborArray{value}, true, &doc);
+        const bool rename = qstrcmp(member, "SetName") == 0;
+        QCborValue props;
+        try {
+            props = call(member, QCborArray{value}, true, &doc);
+        } catch (...) {
+            if (rename) s_->entityLayersChanged();
+            throw;
+        }
+        if (rename) s_->entityLayersChanged();
         if (!before.isEmpty()) s_->forgetLayer(doc, before);
         setProps(props, doc);
     }
@@ -314,7 +329,13 @@ public:
             throw HostError(errc::kInvalidArgument, QStringLiteral("Invalid procedure call or argument"));
         return all[size_t(index)];
     }
-    LayerPtr item(const QString& name) override { return wrap<RemoteLayer>(call("Item", QCborArray{name})); }
+    LayerPtr item(const QString& name) override {
+        QString doc;
+        const QCborArray row = call("ItemProps", QCborArray{name}, false, &doc).toArray();
+        auto layer = wrap<RemoteLayer>(row.at(0));
+        layer->setProps(row.at(1), doc);
+        return layer;
+    }
     LayerPtr add(const QString& name) override { return wrap<RemoteLayer>(call("Add", QCborArray{name})); }
 
 private:
@@ -344,12 +365,29 @@ class RemoteEntity : public Entity, public Remote {
 public:
     using Remote::Remote;
     RemoteEntity(SessionPtr s, qint64 id, QString doc) : Remote(std::move(s), id), doc_(std::move(doc)) {}
-    QString handle() override { return str(call("Handle")); }
-    QString objectName() override { return str(call("ObjectName")); }
-    QString layer() override { return str(call("Layer")); }
-    // Moving an object changes nothing a proxy keeps (layer lists and
-    // properties, selection set members), so cached values stay valid.
+
+    // An object with the members loops read of it, as the host sent them in a row.
+    static std::shared_ptr<RemoteEntity> fromRow(const SessionPtr& s, const QCborValue& value, const QString& doc) {
+        const QCborArray row = value.toArray();
+        auto id = wire::objectId(row.at(0));
+        if (!id) throw HostError(errc::kKeyNotFound, QStringLiteral("The key was not found"));
+        auto e = std::make_shared<RemoteEntity>(s, *id, doc);
+        e->row_ = row;
+        e->rowGeneration_ = s->generation();
+        e->rowEpoch_ = s->entityEpoch();
+        e->layerCached_ = true;
+        return e;
+    }
+
+    QString handle() override { return cached(kHandle, "Handle").toString(); }
+    QString objectName() override { return cached(kObjectName, "ObjectName").toString(); }
+    QString layer() override {
+        if (layerCached_ && rowEpoch_ != s_->entityEpoch()) layerCached_ = false;
+        if (!layerCached_) return str(call("Layer"));
+        return cached(kLayer, "Layer").toString();
+    }
     void setLayer(const QString& n) override {
+        layerCached_ = false;  // the host may spell the layer as its record does
         if (s_->knowsLayer(doc_, n)) s_->post(id_, "SetLayer", QCborArray{n});
         else call("SetLayer", QCborArray{n}, true);
     }
@@ -359,24 +397,67 @@ public:
         lo = wire::toPoint(corners.at(0));
         hi = wire::toPoint(corners.at(1));
     }
-    QString name() override { return str(call("Name")); }
-    bool hasAttributes() override { return call("HasAttributes").toBool(); }
+    QString name() override { return cached(kName, "Name").toString(); }
+    bool hasAttributes() override { return cached(kHasAttributes, "HasAttributes").toBool(); }
     std::vector<EntityPtr> getAttributes() override {
+        QString doc;
         std::vector<EntityPtr> out;
-        for (const QCborValue& v : call("GetAttributes").toArray()) out.push_back(wrap<RemoteEntity>(v));
+        for (const QCborValue& row : call("AttributeRows", {}, false, &doc).toArray())
+            out.push_back(fromRow(s_, row, doc));
         return out;
     }
 
 private:
+    enum Column { kRef, kObjectName, kLayer, kHandle, kName, kHasAttributes, kColumns };
+
+    // The row's value while it is fresh; else (or when the row has none) the host's answer.
+    QCborValue cached(Column c, const char* member) {
+        if (row_.size() == kColumns && s_->fresh(rowGeneration_)) {
+            const QCborValue v = row_.at(c);
+            if (v.isMap()) throw HostError(v[QStringLiteral("e")].toInteger(), v[QStringLiteral("d")].toString());
+            if (!v.isNull()) return v;
+        }
+        return call(member);
+    }
+
     QString doc_;  // the drawing it belongs to, when known
+    QCborArray row_;
+    quint64 rowGeneration_ = 0;
+    quint64 rowEpoch_ = 0;
+    bool layerCached_ = false;
 };
 
 class RemoteEntityCollection : public EntityCollection, public Remote {
 public:
     using Remote::Remote;
     QString name() override { return str(call("Name")); }
-    int count() override { return integer(call("Count")); }
-    EntityPtr item(int index) override { return wrap<RemoteEntity>(call("Item", QCborArray{index})); }
+    // Walking model space or a block is the loop of the block pass: the
+    // objects come in one call, with what the walk reads of each.
+    int count() override { return int(rows().size()); }
+    EntityPtr item(int index) override {
+        const auto& all = rows();
+        if (index < 0 || index >= int(all.size()))
+            throw HostError(errc::kInvalidArgument, QStringLiteral("Invalid procedure call or argument"));
+        return all[size_t(index)];
+    }
+
+private:
+    const std::vector<EntityPtr>& rows() {
+        if (!hasRows_ || !s_->fresh(generation_)) {
+            QString doc;
+            const QCborArray list = call("Rows", {}, false, &doc).toArray();
+            std::vector<EntityPtr> items;
+            items.reserve(size_t(list.size()));
+            for (const QCborValue& row : list) items.push_back(RemoteEntity::fromRow(s_, row, doc));
+            rows_ = std::move(items);
+            generation_ = s_->generation();
+            hasRows_ = true;
+        }
+        return rows_;
+    }
+    std::vector<EntityPtr> rows_;
+    quint64 generation_ = 0;
+    bool hasRows_ = false;
 };
 
 class RemoteBlocks : public Blocks, public Remote {
@@ -386,9 +467,17 @@ public:
     EntityCollectionPtr item(int index) override {
         return wrap<RemoteEntityCollection>(call("Item", QCborArray{index}));
     }
+    // A block looked up again (one per reference to it) is the same collection.
     EntityCollectionPtr item(const QString& name) override {
-        return wrap<RemoteEntityCollection>(call("Item", QCborArray{name}));
+        auto it = byName_.find(name);
+        if (it != byName_.end() && s_->fresh(it->second.first)) return it->second.second;
+        auto block = wrap<RemoteEntityCollection>(call("Item", QCborArray{name}));
+        byName_[name] = {s_->generation(), block};
+        return block;
     }
+
+private:
+    std::map<QString, std::pair<quint64, EntityCollectionPtr>> byName_;
 };
 
 class RemoteSelectionSet : public SelectionSet, public Remote {
@@ -428,13 +517,10 @@ private:
     const std::vector<EntityPtr>& members() {
         if (!hasMembers_ || !s_->fresh(generation_) || epoch_ != s_->selectionEpoch()) {
             QString doc;
-            const QCborArray refs = call("Items", {}, false, &doc).toArray();
+            const QCborArray rows = call("Rows", {}, false, &doc).toArray();
             std::vector<EntityPtr> items;
-            items.reserve(size_t(refs.size()));
-            for (const QCborValue& v : refs) {
-                auto id = wire::objectId(v);
-                if (id) items.push_back(std::make_shared<RemoteEntity>(s_, *id, doc));
-            }
+            items.reserve(size_t(rows.size()));
+            for (const QCborValue& row : rows) items.push_back(RemoteEntity::fromRow(s_, row, doc));
             members_ = std::move(items);
             generation_ = s_->generation();
             epoch_ = s_->selectionEpoch();

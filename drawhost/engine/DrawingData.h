@@ -176,7 +176,7 @@ public:
     std::optional<std::uint32_t> findLayerId(std::string_view name) const;
     std::string currentLayerName() const;
     void commitLayer(std::uint32_t id);
-    void renameReferences(const std::string& from, const std::string& to);
+    void renameReferences(const std::string& from, const std::string& to, bool merging = false);
     bool layerInUse(std::uint32_t id, std::string* why) const;
     void deleteLayer(std::uint32_t id, std::optional<std::uint32_t> redirect);
 

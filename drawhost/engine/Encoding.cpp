@@ -112,21 +112,29 @@ Codec::Codec(const std::string& acadver, const std::string& codepage) {
     utf8_ = acadver.size() == 6 && acadver.compare(0, 2, "AC") == 0 && acadver >= "AC1021";
     iconvName_ = utf8_ ? "UTF-8" : iconvNameForCodepage(codepage);
     if (iconvName_ == "UTF-8") utf8_ = true;
+}
+
+// Converters are opened on the first string that is not plain ASCII: most
+// names are, and opening one loads a code page module.
+void Codec::open() const {
+    if (opened_) return;
+    opened_ = true;
+    const iconv_t bad = reinterpret_cast<iconv_t>(-1);
     if (!utf8_) {
         iconv_t a = iconv_open("UTF-8", iconvName_.c_str());
         iconv_t b = iconv_open(iconvName_.c_str(), "UTF-8");
-        if (a == reinterpret_cast<iconv_t>(-1) || b == reinterpret_cast<iconv_t>(-1)) {
-            if (a != reinterpret_cast<iconv_t>(-1)) iconv_close(a);
-            if (b != reinterpret_cast<iconv_t>(-1)) iconv_close(b);
-            iconvName_ = "CP1252";
+        if (a == bad || b == bad) {
+            if (a != bad) iconv_close(a);
+            if (b != bad) iconv_close(b);
+            iconvName_ = "CP1252";  // a code page iconv does not know
             a = iconv_open("UTF-8", "CP1252");
             b = iconv_open("CP1252", "UTF-8");
         }
-        toUtf8_ = a == reinterpret_cast<iconv_t>(-1) ? nullptr : a;
-        fromUtf8_ = b == reinterpret_cast<iconv_t>(-1) ? nullptr : b;
+        toUtf8_ = a == bad ? nullptr : a;
+        fromUtf8_ = b == bad ? nullptr : b;
     }
     iconv_t c = iconv_open("UTF-8", "CP1252");
-    cp1252_ = c == reinterpret_cast<iconv_t>(-1) ? nullptr : c;
+    cp1252_ = c == bad ? nullptr : c;
 }
 
 Codec::~Codec() {
@@ -136,6 +144,7 @@ Codec::~Codec() {
 
 std::string Codec::decode(std::string_view raw) const {
     if (isAscii(raw)) return expandUnicodeEscapes(raw);
+    open();
     std::string out;
     if (utf8_) {
         // R2007+ files are UTF-8; a stray legacy byte falls back to CP1252.
@@ -161,6 +170,7 @@ std::string Codec::decode(std::string_view raw) const {
 
 std::string Codec::encode(std::string_view utf8) const {
     if (utf8_ || isAscii(utf8)) return std::string(utf8);
+    open();
     std::string out;
     for (std::size_t i = 0; i < utf8.size();) {
         unsigned char c = utf8[i];

@@ -25,8 +25,10 @@ public:
     const std::string& iconvName() const { return iconvName_; }
 
 private:
+    void open() const;
     bool utf8_ = false;
-    std::string iconvName_;
+    mutable bool opened_ = false;
+    mutable std::string iconvName_;
     mutable void* toUtf8_ = nullptr;    // iconv_t
     mutable void* fromUtf8_ = nullptr;  // iconv_t
     mutable void* cp1252_ = nullptr;    // iconv_t, fallback decoder

@@ -181,7 +181,7 @@ void Drawing::mergeLayer(const std::string& from, const std::string& to) {
     if (isProtectedName(la.name()) || la.isXrefDependent())
         throw EngineError(err::kObjectInUse, "layer cannot be merged: " + la.name());
     const std::string target = d_->layers[*b].name;
-    d_->renameReferences(d_->layers[*a].name, target);
+    d_->renameReferences(d_->layers[*a].name, target, true);
     d_->deleteLayer(*a, *b);
 }
 

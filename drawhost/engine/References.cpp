@@ -35,7 +35,7 @@ std::string DrawingData::currentLayerName() const {
 
 void DrawingData::commitLayer(std::uint32_t id) { setPatch(layers[id].record, layers[id].tags); }
 
-void DrawingData::renameReferences(const std::string& from, const std::string& to) {
+void DrawingData::renameReferences(const std::string& from, const std::string& to, bool merging) {
     const std::string key = foldCase(from);
     const std::string raw = codec->encode(to);
     for (Slot& s : slots)
@@ -49,19 +49,31 @@ void DrawingData::renameReferences(const std::string& from, const std::string& t
     for (std::uint32_t r : nameRefRecords) {
         if (records[r].flags & kDeleted) continue;
         std::vector<Tag> t = tags(r);
+        std::vector<Tag> out;
+        out.reserve(t.size());
         bool changed = false;
         bool firstLayer = records[r].slot != kNone;  // that one follows its slot
+        std::string app;
+        bool mview = false;
         for (Tag& tag : t) {
+            if (tag.code == 1001) {
+                app = tag.value;
+                mview = false;
+            } else if (tag.code == 1000 && app == "ACAD" && tag.value == "MVIEW") {
+                mview = true;
+            }
             if (tag.code == 8 && firstLayer) {
                 firstLayer = false;
-                continue;
-            }
-            if ((tag.code == 1003 || tag.code == 8) && foldCase(codec->decode(tag.value)) == key) {
-                tag.value = raw;
+            } else if ((tag.code == 1003 || tag.code == 8) && foldCase(codec->decode(tag.value)) == key) {
                 changed = true;
+                // An R12 viewport freezing the merged layer must not freeze
+                // the target instead: its entry goes, as with R2000+'s 331.
+                if (merging && mview && tag.code == 1003) continue;
+                tag.value = raw;
             }
+            out.push_back(std::move(tag));
         }
-        if (changed) setPatch(r, t);
+        if (changed) setPatch(r, out);
     }
     dirty = true;
 }

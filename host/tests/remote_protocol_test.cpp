@@ -226,6 +226,31 @@ TEST_F(RemoteTest, LayerLoopsAreBatched) {
     EXPECT_EQ(layers->item(1)->name(), QStringLiteral("壁"));
 }
 
+TEST_F(RemoteTest, ObjectsReadInOneCallFollowRenamesAndMoves) {
+    ServerThread server(path_, library_);
+    ApplicationPtr app = connectRemoteHost(path_);
+    DocumentPtr doc = app->documents()->open(QStringLiteral("/d/A1.dxf"));
+    SelectionSetPtr set = doc->selectionSets()->add(QStringLiteral("walk"));
+    set->select(5, {8}, {QStringLiteral("壁")});
+    ASSERT_EQ(set->count(), 2);
+    EntityPtr text = set->item(0);
+    const quint64 before = remoteRoundTrips();
+    EXPECT_EQ(text->layer(), QStringLiteral("壁"));
+    EXPECT_EQ(text->objectName(), QStringLiteral("AcDbText"));
+    EXPECT_EQ(text->handle(), QStringLiteral("1A"));
+    EXPECT_EQ(remoteRoundTrips(), before);  // all three came with the set
+    // Name is not a member of a text: the host's refusal comes through.
+    EXPECT_EQ(errorOf([&] { text->name(); }), errc::kNotApplicable);
+
+    // Renaming the layer renames it on its objects too.
+    doc->layers()->item(QStringLiteral("壁"))->setName(QStringLiteral("新壁"));
+    EXPECT_EQ(text->layer(), QStringLiteral("新壁"));
+    EXPECT_EQ(set->item(1)->layer(), QStringLiteral("新壁"));
+    // A moved object reads its new layer.
+    set->item(1)->setLayer(QStringLiteral("wall-a"));
+    EXPECT_EQ(set->item(1)->layer(), QStringLiteral("WALL-A"));
+}
+
 TEST_F(RemoteTest, AHostThatDiesFailsCallsPromptly) {
     auto server = std::make_unique<ServerThread>(path_, library_);
     ApplicationPtr app = connectRemoteHost(path_);

@@ -80,7 +80,7 @@ TEST(References, DeletingALayerDropsItsLayerStateEntriesAndExtensionDictionary) 
     EXPECT_EQ(again->layerCount(), before - purged);
 }
 
-TEST(References, RenameRewritesR12ViewportFreezesInExtendedData) {
+TEST(References, R12ViewportFreezesInExtendedDataFollowRenamesAndDropMergedLayers) {
     DrawingSpec spec;
     spec.acadver = "AC1009";
     spec.entities = entity("VIEWPORT", "100", "0",
@@ -88,8 +88,12 @@ TEST(References, RenameRewritesR12ViewportFreezesInExtendedData) {
                             {1003, "B"}, {1002, "}"}});
     auto d = dxf::Drawing::fromBytes(makeDrawing(spec));
     d->layer("A").setName("A2");
+    EXPECT_NE(d->serialize().find("1003\nA2\n1003\nB\n"), std::string::npos);
+    // merged away: the viewport no longer lists it, and does not freeze the target
+    d->mergeLayer("A2", "0");
     std::string out = d->serialize();
-    EXPECT_NE(out.find("1003\nA2\n1003\nB\n"), std::string::npos);
+    EXPECT_NE(out.find("1002\n{\n1003\nB\n1002\n}"), std::string::npos);
+    EXPECT_EQ(out.find("1003\n0\n"), std::string::npos);
 }
 
 TEST(IndependentReader, EzdxfAcceptsRenamedMergedAndEditedDrawings) {
