@@ -5,6 +5,9 @@
 #include "batch/CommandLine.h"
 #include "batch/HeadlessRun.h"
 #include "batch/Inputs.h"
+#ifdef LAMINOR_HAVE_SURVEY
+#include "batch/SurveyCommand.h"
+#endif
 #include "host/LayerNameRules.h"
 #include "host/LayerStateRules.h"
 
@@ -12,6 +15,9 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     using namespace batch;
 
+#ifdef LAMINOR_HAVE_SURVEY
+    if (app.arguments().value(1) == QLatin1String("survey")) return runSurveyCommand(app.arguments().mid(2));
+#endif
     BatchOptions options;
     QString error;
     if (!parseCommandLine(app.arguments().mid(1), options, error)) {

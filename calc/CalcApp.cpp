@@ -244,6 +244,8 @@ void Worksheet::select(int row, int column, int rows, int columns) {
     });
 }
 
+Workbook Worksheet::workbook() const { return Workbook(session_, doc_); }
+
 // ---- Workbook -------------------------------------------------------------
 
 Workbook::Workbook(std::shared_ptr<Session> session, std::shared_ptr<DocHandle> doc)
@@ -427,6 +429,12 @@ void Application::setScreenUpdating(bool on) {
         while (e->hasMoreElements()) {
             Reference<frame::XModel> m(e->nextElement(), UNO_QUERY);
             if (!m.is() || !Reference<sheet::XSpreadsheetDocument>(m, UNO_QUERY).is()) continue;
+            // Row heights are adjusted after every write unless this is off;
+            // with the screen not updating they are adjusted once, when it is
+            // switched back on.
+            Reference<beans::XPropertySet> props(m, UNO_QUERY);
+            if (props.is() && props->getPropertySetInfo()->hasPropertyByName("IsAdjustHeightEnabled"))
+                props->setPropertyValue("IsAdjustHeightEnabled", Any(on));
             if (on) {
                 while (m->hasControllersLocked()) m->unlockControllers();
             } else {

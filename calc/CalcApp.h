@@ -59,6 +59,8 @@ public:
     // Makes a block (rows and columns from 1) the current selection, as a user
     // does with the mouse.
     void select(int row, int column, int rows, int columns);
+    // The workbook that holds the sheet (where its names are defined).
+    Workbook workbook() const;
 
 private:
     friend class Workbook;

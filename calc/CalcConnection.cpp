@@ -11,6 +11,7 @@
 #include <QThread>
 #include <QUrl>
 
+#include <csignal>
 #include <unistd.h>
 
 #include "CalcSession.h"
@@ -38,6 +39,10 @@ QString acceptString() { return QStringLiteral("pipe,name=%1;urp;StarOffice.Comp
 // start gets an environment without it (see startOffice).
 Reference<uno::XComponentContext> localContext() {
     static Reference<uno::XComponentContext> context = [] {
+        // An office that ends or crashes while we talk to it closes the pipe
+        // under our feet; that must be an error of the call, not SIGPIPE
+        // ending the program.
+        ::signal(SIGPIPE, SIG_IGN);
         if (!qEnvironmentVariableIsSet("URE_BOOTSTRAP"))
             qputenv("URE_BOOTSTRAP", "vnd.sun.star.pathname:" LO_PROGRAM_DIR "/fundamentalrc");
         return cppu::defaultBootstrap_InitialComponentContext();

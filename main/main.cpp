@@ -11,6 +11,10 @@
 #include "host/LayerNameRules.h"
 #include "host/LayerStateRules.h"
 #endif
+#ifdef LAMINOR_HAVE_CALC
+#include "main/CalcSurveyWorkbook.h"
+#include "main/SpreadsheetExchange.h"
+#endif
 #ifdef LAMINOR_HAVE_RULES
 #include "rules/frmGet2Item.h"
 #include "rules/frmLayerNameRule.h"
@@ -32,6 +36,10 @@ mainwin::MainWindowServices ruleEditors() {
         return rules::frmGet2Item::pu_fun_bGet2Item(caption, l1, l2, s1, s2);
     };
 #endif
+#ifdef LAMINOR_HAVE_CALC
+    services.readRulesFromSpreadsheet = mainwin::readRulesFromSpreadsheet;
+    services.writeRulesToSpreadsheet = mainwin::writeRulesToSpreadsheet;
+#endif
     return services;
 }
 
@@ -47,6 +55,11 @@ int main(int argc, char** argv) {
 #ifdef LAMINOR_HAVE_HOST_OPS
     window.operations.applyLayerNameRules = host::fun_bApplyLayerNameRules;
     window.operations.applyLayerStateRules = host::fun_bApplyLayerStateRules;
+#endif
+#ifdef LAMINOR_HAVE_CALC
+    window.operations.openSurveyWorkbook = [](bool outputText) -> std::unique_ptr<mainwin::SurveyWorkbook> {
+        return mainwin::CalcSurveyWorkbook::open(outputText);
+    };
 #endif
     window.show();
     return app.exec();

@@ -10,13 +10,14 @@
 #include <QTemporaryDir>
 
 #include "calc/CalcConnection.h"
+#include "calc/tests/OfficeFixture.h"
 
 using namespace calc;
 
 namespace {
 
 QTemporaryDir* profile = nullptr;
-ApplicationPtr office;
+ApplicationPtr theOffice;
 
 class OfficeEnvironment : public ::testing::Environment {
 public:
@@ -28,22 +29,21 @@ public:
         o.profileDir = profile->path();
         o.pipeName = QStringLiteral("laminor_calc_test_%1").arg(QCoreApplication::applicationPid());
         setOfficeOptions(o);
-        if (!fun_bGetExcel(office)) office.reset();
+        if (!fun_bGetExcel(theOffice)) theOffice.reset();
     }
     void TearDown() override {
-        office.reset();
+        theOffice.reset();
         terminateOffice();
         delete profile;
     }
 };
 
-struct CalcTest : ::testing::Test {
-    void SetUp() override {
-        if (!office) GTEST_SKIP() << "no office available";
-    }
-};
+}  // namespace
 
-// Runs python with openpyxl on a saved workbook; returns what it prints.
+namespace calctest {
+
+calc::ApplicationPtr office() { return theOffice; }
+
 QString openpyxl(const QString& path, const QString& script) {
     QProcess p;
     p.start("/usr/bin/python3", {"-c", "import openpyxl,sys\nwb=openpyxl.load_workbook(sys.argv[1])\n" + script, path});
@@ -51,10 +51,13 @@ QString openpyxl(const QString& path, const QString& script) {
     return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
 }
 
-}  // namespace
+}  // namespace calctest
+
+using calctest::CalcTest;
+using calctest::openpyxl;
 
 TEST_F(CalcTest, NewWorkbookHasThreeSheetsAndSheetsAddAfter) {
-    Workbook wb = office->addWorkbook();
+    Workbook wb = calctest::office()->addWorkbook();
     ASSERT_EQ(wb.worksheetCount(), 3);
     wb.worksheet(1).setName(QStringLiteral("画層情報"));
     wb.worksheet(2).setName(QStringLiteral("画層名変更規則"));
@@ -65,12 +68,12 @@ TEST_F(CalcTest, NewWorkbookHasThreeSheetsAndSheetsAddAfter) {
     for (int i = 1; i <= wb.worksheetCount(); ++i) names << wb.worksheet(i).name();
     EXPECT_EQ(names, QStringList({QStringLiteral("画層情報"), QStringLiteral("文字出力"), QStringLiteral("画層名変更規則"),
                                   QStringLiteral("画層状態変更規則"), "list_source"}));
-    EXPECT_GE(office->workbooksCount(), 1);
+    EXPECT_GE(calctest::office()->workbooksCount(), 1);
     wb.close();
 }
 
 TEST_F(CalcTest, ValuesKeepTheirTypesAndTextNeverBecomesANumberOrFormula) {
-    Workbook wb = office->addWorkbook();
+    Workbook wb = calctest::office()->addWorkbook();
     Worksheet ws = wb.worksheet(1);
     ws.setValues(2, 1, {{QStringLiteral("1E5"), QStringLiteral("001"), QStringLiteral("=A1"), QStringLiteral("+3.50")},
                         {QStringLiteral("GL+500"), 7, 2.5, QStringLiteral("'2F")}});
@@ -95,7 +98,7 @@ TEST_F(CalcTest, ValuesKeepTheirTypesAndTextNeverBecomesANumberOrFormula) {
 }
 
 TEST_F(CalcTest, NamesAndListValidationsReachTheSavedFile) {
-    Workbook wb = office->addWorkbook();
+    Workbook wb = calctest::office()->addWorkbook();
     Worksheet list = wb.worksheet(2);
     list.setName("list_source");
     CellBlock colours{{QStringLiteral("(変更なし)")}};
@@ -104,12 +107,12 @@ TEST_F(CalcTest, NamesAndListValidationsReachTheSavedFile) {
     wb.addName("ColorList", "=list_source!R1C1:R256C1");
     Worksheet rules = wb.worksheet(1);
     rules.setValues(1, 1, {{"No", QStringLiteral("画層名規則"), QStringLiteral("表示")}});
-    office->setScreenUpdating(false);
+    calctest::office()->setScreenUpdating(false);
     rules.setListValidation(3, QStringLiteral("(変更なし),する,しない"));
     rules.setListValidation(6, "=ColorList");
     rules.deleteValidation(6);
     rules.setListValidation(6, "=ColorList");
-    office->setScreenUpdating(true);
+    calctest::office()->setScreenUpdating(true);
     rules.autoFitColumns();
 
     QTemporaryDir dir;
@@ -126,18 +129,18 @@ TEST_F(CalcTest, NamesAndListValidationsReachTheSavedFile) {
 }
 
 TEST_F(CalcTest, SelectionOfWholeColumnsReadsOnlyTheUsedRows) {
-    Workbook wb = office->addWorkbook();
+    Workbook wb = calctest::office()->addWorkbook();
     Worksheet ws = wb.worksheet(1);
     ws.setValues(1, 1, {{"No", QStringLiteral("検索文字"), QStringLiteral("置換文字")}, {1, "A-", "B-"}, {2, "C", "D"}});
     ws.select(1, 1, 1048576, 3);
-    std::optional<CellBlock> values = office->selectionValues();
+    std::optional<CellBlock> values = calctest::office()->selectionValues();
     ASSERT_TRUE(values.has_value());
     ASSERT_EQ(values->size(), 3u);
     EXPECT_EQ((*values)[2][2], QVariant("D"));
     EXPECT_EQ((*values)[1][0].toDouble(), 1.0);
 
     ws.select(2, 2, 1, 1);
-    values = office->selectionValues();
+    values = calctest::office()->selectionValues();
     ASSERT_TRUE(values.has_value());
     EXPECT_EQ(values->size(), 1u);
     EXPECT_EQ(values->front().size(), 1u);

@@ -374,7 +374,10 @@ public:
             for (size_t i = 0; i < filterType.size(); ++i) {
                 const QString value = filterData[static_cast<qsizetype>(i)].toString();
                 if (filterType[i] == 8 && !state_->sloppyFilter) pass = pass && sameName(e->layer->name, value);
-                else if (filterType[i] == 0) pass = pass && sameName(e->objectName, value);
+                // Group code 0 names the DXF type ("TEXT"), which the object
+                // name spells with the "AcDb" prefix ("AcDbText").
+                else if (filterType[i] == 0)
+                    pass = pass && (sameName(e->objectName, value) || sameName(e->objectName, QStringLiteral("AcDb") + value));
             }
             if (pass) data_->items.push_back(e);
         }

@@ -1,0 +1,84 @@
+#include "batch/SurveyCommand.h"
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+
+#include "batch/HeadlessRun.h"
+#include "batch/Inputs.h"
+#include "calc/CalcConnection.h"
+#include "host/InProcessHost.h"
+#include "main/SurveyRun.h"
+
+namespace batch {
+
+namespace {
+
+const QString kUsage = QStringLiteral(
+    "laminor-batch survey --out FILE.xlsx [--text] [--count] [--layer-filter P --layer-class N] "
+    "[--text-filter P --text-class N] DRAWING...");
+
+}  // namespace
+
+int runSurveyCommand(const QStringList& args) {
+    mainwin::SurveyOptions options;
+    QString out;
+    QStringList inputs;
+    int layerClass = 3, textClass = 3;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        const bool hasValue = i + 1 < args.size();
+        bool ok = true;
+        if (a == QLatin1String("--out") && hasValue) out = args[++i];
+        else if (a == QLatin1String("--text")) options.outputText = true;
+        else if (a == QLatin1String("--count")) options.countObjects = true;
+        else if (a == QLatin1String("--layer-filter") && hasValue) options.layerFilter = args[++i];
+        else if (a == QLatin1String("--text-filter") && hasValue) options.textFilter = args[++i];
+        else if (a == QLatin1String("--layer-class") && hasValue) layerClass = args[++i].toInt(&ok);
+        else if (a == QLatin1String("--text-class") && hasValue) textClass = args[++i].toInt(&ok);
+        else if (a.startsWith(QLatin1String("--"))) ok = false;
+        else inputs << a;
+        if (!ok || layerClass < 0 || layerClass > 3 || textClass < 0 || textClass > 3) {
+            printErr(QStringLiteral("引数が正しくありません。 (bad argument): ") + a + QStringLiteral("\n") + kUsage);
+            return 2;
+        }
+    }
+    if (out.isEmpty() || inputs.isEmpty()) {
+        printErr(kUsage);
+        return 2;
+    }
+    options.layerFlags = mainwin::filterFlags(layerClass);
+    options.textFlags = mainwin::filterFlags(textClass);
+
+    QStringList skipped;
+    const QStringList drawings = collectDrawings(inputs, false, &skipped);
+    for (const QString& s : skipped) printErr(QStringLiteral("図面が見つかりません。 (no drawing here, skipped): ") + s);
+    if (drawings.isEmpty()) {
+        printErr(QStringLiteral("処理するDWGファイルが見つかりません。 (no drawings to work on)"));
+        return 2;
+    }
+
+    // A private office of our own: the user's office is not disturbed and
+    // no window appears.
+    QTemporaryDir profile;
+    calc::OfficeOptions office;
+    office.headless = true;
+    office.profileDir = profile.path();
+    office.pipeName = QStringLiteral("laminor_batch_survey_%1").arg(QCoreApplication::applicationPid());
+    calc::setOfficeOptions(office);
+    host::installInProcessHostProvider();
+
+    const mainwin::SurveyRunResult result =
+        mainwin::runSurvey(options, drawings, out, [](const QString& drawing, bool ok, double) {
+            printOut((ok ? QStringLiteral("ok     ") : QStringLiteral("FAILED ")) + drawing);
+        });
+    calc::terminateOffice();
+    if (!result.officeFound) {
+        printErr(QStringLiteral("Excelが見つかりません。 (LibreOffice Calc could not be started)"));
+        return 2;
+    }
+    if (!result.saved) printErr(QStringLiteral("保存できませんでした。 (not saved): ") + result.error);
+    printOut(QStringLiteral("%1 件 ok, %2 件 failed -> %3").arg(result.done).arg(result.failed).arg(out));
+    return result.saved && result.failed == 0 ? 0 : 1;
+}
+
+}  // namespace batch
