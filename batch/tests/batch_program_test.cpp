@@ -277,3 +277,36 @@ TEST_F(BatchProgram, BothModesThroughARunningDrawhost) {
 #endif
 
 }  // namespace
+
+#ifdef LAMINOR_BATCH_SURVEY
+// Mode 3 headless: every layer of every drawing in a saved workbook, read back by openpyxl.
+TEST_F(BatchProgram, SurveyWritesEveryLayerOfEveryDrawingToTheWorkbook) {
+    const QString out = dir.filePath("survey.xlsx");
+    const Result r = run({"survey", "--out", out, "--count", "--text", drawing("floor-plan.dxf"), drawing("site-R12.dxf")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    ASSERT_TRUE(QFile::exists(out));
+
+    QProcess p;
+    p.start("/usr/bin/python3",
+            {"-c",
+             "import openpyxl,sys\n"
+             "wb=openpyxl.load_workbook(sys.argv[1])\n"
+             "print('|'.join(wb.sheetnames))\n"
+             "ws=wb['画層情報']\n"
+             "rows=list(ws.iter_rows(values_only=True))\n"
+             "print(len(rows[0]), rows[0][0], rows[0][13])\n"
+             "print(sorted(set(r[1].rsplit('/',1)[-1] for r in rows[1:])))\n"
+             "print(type(rows[1][0]).__name__, type(rows[1][6]).__name__)\n"
+             "t=list(wb['文字出力'].iter_rows(values_only=True))\n"
+             "print(t[0][4], all(isinstance(r[4], str) and not r[4].startswith(\"'\") for r in t[1:]), len(t) > 1)\n",
+             out});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    const QStringList lines = QString::fromUtf8(p.readAllStandardOutput()).trimmed().split(u'\n');
+    ASSERT_EQ(lines.size(), 5) << p.readAllStandardError().toStdString();
+    EXPECT_EQ(lines[0], QStringLiteral("画層情報|文字出力|画層名変更規則|画層状態変更規則|list_source"));
+    EXPECT_EQ(lines[1], QStringLiteral("14 No ダイナミックテキスト総数"));
+    EXPECT_EQ(lines[2], QStringLiteral("['floor-plan.dxf', 'site-R12.dxf']"));
+    EXPECT_EQ(lines[3], QStringLiteral("int int"));  // No and colour stay numbers
+    EXPECT_EQ(lines[4], QStringLiteral("ハンドル値 True True"));  // handles are texts, without the apostrophe
+}
+#endif
