@@ -126,29 +126,45 @@ private:
 
     void blockPass(const QString& sOldName, const QString& sTargetName) {
         const auto modelSpace = skipErrorValue([&] { return doc_->modelSpace(); }).value_or(nullptr);
-        const auto blocks = skipErrorValue([&] { return doc_->blocks(); }).value_or(nullptr);
         if (!modelSpace) return;
         const int count = skipErrorValue([&] { return modelSpace->count(); }).value_or(0);
         for (int i = 0; i < count; ++i) {
             const auto ref = skipErrorValue([&] { return modelSpace->item(i); }).value_or(nullptr);
-            if (!ref) continue;
-            if (skipErrorValue([&] { return ref->objectName(); }).value_or(QString()) !=
-                QLatin1String("AcDbBlockReference"))
-                continue;
-            if (blocks) {
-                const auto definition =
-                    skipErrorValue([&] { return blocks->item(ref->name()); }).value_or(nullptr);
-                if (definition) renameInDefinition(definition);
-            }
-            if (skipErrorValue([&] { return ref->hasAttributes(); }).value_or(false)) {
-                const auto attributes = skipErrorValue([&] { return ref->getAttributes(); })
-                                            .value_or(std::vector<EntityPtr>{});
-                for (const auto& attribute : attributes) {
-                    if (!attribute) continue;
-                    const auto onLayer = skipErrorValue([&] { return attribute->layer(); });
-                    if (onLayer && sameLayerName(*onLayer, sOldName))
-                        skipError([&] { attribute->setLayer(sTargetName); });
-                }
+            if (ref) visitReference(ref, sOldName, sTargetName);
+        }
+        // Block references in paper space (title blocks and their attributes)
+        // hold the merged layer too; a selection of every reference reaches
+        // them. Visiting a model-space reference again changes nothing.
+        const auto sets = skipErrorValue([&] { return doc_->selectionSets(); }).value_or(nullptr);
+        if (!sets) return;
+        const auto ss = skipErrorValue([&] { return sets->add(QStringLiteral("SSetDummy")); }).value_or(nullptr);
+        if (!ss) return;
+        skipError([&] { ss->select(5, {0}, QVariantList{QStringLiteral("INSERT")}); });
+        const int refs = skipErrorValue([&] { return ss->count(); }).value_or(0);
+        for (int i = 0; i < refs; ++i) {
+            const auto ref = skipErrorValue([&] { return ss->item(i); }).value_or(nullptr);
+            if (ref) visitReference(ref, sOldName, sTargetName);
+        }
+        skipError([&] { ss->deleteSet(); });
+    }
+
+    // One block reference: its definition through the rules, its attributes
+    // on the merged layer to the target.
+    void visitReference(const EntityPtr& ref, const QString& sOldName, const QString& sTargetName) {
+        if (skipErrorValue([&] { return ref->objectName(); }).value_or(QString()) !=
+            QLatin1String("AcDbBlockReference"))
+            return;
+        if (const auto blocks = skipErrorValue([&] { return doc_->blocks(); }).value_or(nullptr)) {
+            const auto definition = skipErrorValue([&] { return blocks->item(ref->name()); }).value_or(nullptr);
+            if (definition) renameInDefinition(definition);
+        }
+        if (skipErrorValue([&] { return ref->hasAttributes(); }).value_or(false)) {
+            const auto attributes =
+                skipErrorValue([&] { return ref->getAttributes(); }).value_or(std::vector<EntityPtr>{});
+            for (const auto& attribute : attributes) {
+                if (!attribute) continue;
+                const auto onLayer = skipErrorValue([&] { return attribute->layer(); });
+                if (onLayer && sameLayerName(*onLayer, sOldName)) skipError([&] { attribute->setLayer(sTargetName); });
             }
         }
     }
