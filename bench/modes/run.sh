@@ -22,7 +22,7 @@ fresh() {  # fresh copies of the set in $work/$1
     rm -rf "${work:?}/$1"; mkdir -p "$work/$1"
     cp "$data"/*.dxf "$work/$1/"
 }
-mb=$(du -cm "$data"/*.dxf | tail -1 | cut -f1)
+mb=$(du -cmL "$data"/*.dxf | tail -1 | cut -f1)
 n=$(ls "$data"/*.dxf | wc -l)
 secs() { sed -n 's/.*seconds=\([0-9.]*\).*/\1/p'; }
 
