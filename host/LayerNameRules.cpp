@@ -124,17 +124,10 @@ private:
         blockPass(sOldName, sTargetName);
     }
 
+    // Every block reference, in model and paper space, found by one selection
+    // rather than by asking for each object of model space in turn (a round
+    // trip to the host per object).
     void blockPass(const QString& sOldName, const QString& sTargetName) {
-        const auto modelSpace = skipErrorValue([&] { return doc_->modelSpace(); }).value_or(nullptr);
-        if (!modelSpace) return;
-        const int count = skipErrorValue([&] { return modelSpace->count(); }).value_or(0);
-        for (int i = 0; i < count; ++i) {
-            const auto ref = skipErrorValue([&] { return modelSpace->item(i); }).value_or(nullptr);
-            if (ref) visitReference(ref, sOldName, sTargetName);
-        }
-        // Block references in paper space (title blocks and their attributes)
-        // hold the merged layer too; a selection of every reference reaches
-        // them. Visiting a model-space reference again changes nothing.
         const auto sets = skipErrorValue([&] { return doc_->selectionSets(); }).value_or(nullptr);
         if (!sets) return;
         const auto ss = skipErrorValue([&] { return sets->add(QStringLiteral("SSetDummy")); }).value_or(nullptr);
