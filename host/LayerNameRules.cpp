@@ -124,37 +124,50 @@ private:
         blockPass(sOldName, sTargetName);
     }
 
+    // Every block reference, in model and paper space, found by one selection
+    // rather than by asking for each object of model space in turn (a round
+    // trip to the host per object).
     void blockPass(const QString& sOldName, const QString& sTargetName) {
-        const auto modelSpace = skipErrorValue([&] { return doc_->modelSpace(); }).value_or(nullptr);
-        const auto blocks = skipErrorValue([&] { return doc_->blocks(); }).value_or(nullptr);
-        if (!modelSpace) return;
+        const auto sets = skipErrorValue([&] { return doc_->selectionSets(); }).value_or(nullptr);
+        if (!sets) return;
+        const auto ss = skipErrorValue([&] { return sets->add(QStringLiteral("SSetDummy")); }).value_or(nullptr);
+        if (!ss) return;
+        skipError([&] { ss->select(5, {0}, QVariantList{QStringLiteral("INSERT")}); });
         // A definition referenced many times is walked once per pass: after its
         // first walk every object's layer is either settled, protected or
         // matched by no rule, so walking it again for the next reference
         // changes nothing (and costs a walk of the definition per reference).
         QSet<QString> walked;
-        const int count = skipErrorValue([&] { return modelSpace->count(); }).value_or(0);
-        for (int i = 0; i < count; ++i) {
-            const auto ref = skipErrorValue([&] { return modelSpace->item(i); }).value_or(nullptr);
-            if (!ref) continue;
-            if (skipErrorValue([&] { return ref->objectName(); }).value_or(QString()) !=
-                QLatin1String("AcDbBlockReference"))
-                continue;
-            const QString blockName = skipErrorValue([&] { return ref->name(); }).value_or(QString());
-            if (blocks && !walked.contains(blockName.toCaseFolded())) {
-                walked.insert(blockName.toCaseFolded());
+        const int refs = skipErrorValue([&] { return ss->count(); }).value_or(0);
+        for (int i = 0; i < refs; ++i) {
+            const auto ref = skipErrorValue([&] { return ss->item(i); }).value_or(nullptr);
+            if (ref) visitReference(ref, sOldName, sTargetName, walked);
+        }
+        skipError([&] { ss->deleteSet(); });
+    }
+
+    // One block reference: its definition through the rules, its attributes
+    // on the merged layer to the target.
+    void visitReference(const EntityPtr& ref, const QString& sOldName, const QString& sTargetName,
+                        QSet<QString>& walked) {
+        if (skipErrorValue([&] { return ref->objectName(); }).value_or(QString()) !=
+            QLatin1String("AcDbBlockReference"))
+            return;
+        const QString blockName = skipErrorValue([&] { return ref->name(); }).value_or(QString());
+        if (!walked.contains(blockName.toCaseFolded())) {
+            walked.insert(blockName.toCaseFolded());
+            if (const auto blocks = skipErrorValue([&] { return doc_->blocks(); }).value_or(nullptr)) {
                 const auto definition = skipErrorValue([&] { return blocks->item(blockName); }).value_or(nullptr);
                 if (definition) renameInDefinition(definition);
             }
-            if (skipErrorValue([&] { return ref->hasAttributes(); }).value_or(false)) {
-                const auto attributes = skipErrorValue([&] { return ref->getAttributes(); })
-                                            .value_or(std::vector<EntityPtr>{});
-                for (const auto& attribute : attributes) {
-                    if (!attribute) continue;
-                    const auto onLayer = skipErrorValue([&] { return attribute->layer(); });
-                    if (onLayer && sameLayerName(*onLayer, sOldName))
-                        skipError([&] { attribute->setLayer(sTargetName); });
-                }
+        }
+        if (skipErrorValue([&] { return ref->hasAttributes(); }).value_or(false)) {
+            const auto attributes =
+                skipErrorValue([&] { return ref->getAttributes(); }).value_or(std::vector<EntityPtr>{});
+            for (const auto& attribute : attributes) {
+                if (!attribute) continue;
+                const auto onLayer = skipErrorValue([&] { return attribute->layer(); });
+                if (onLayer && sameLayerName(*onLayer, sOldName)) skipError([&] { attribute->setLayer(sTargetName); });
             }
         }
     }

@@ -358,6 +358,14 @@ private:
     OpenDocumentPtr doc_;
 };
 
+// The object type as a selection filter names it.
+QString dxfType(const QString& objectName) {
+    if (objectName == QLatin1String("AcDbBlockReference")) return QStringLiteral("INSERT");
+    if (objectName == QLatin1String("AcDbText")) return QStringLiteral("TEXT");
+    if (objectName == QLatin1String("AcDbLine")) return QStringLiteral("LINE");
+    return objectName;
+}
+
 class FakeSelectionSet : public SelectionSet {
 public:
     FakeSelectionSet(OpenDocumentPtr doc, std::shared_ptr<SelectionSetData> data, const HostState* state)
@@ -374,10 +382,7 @@ public:
             for (size_t i = 0; i < filterType.size(); ++i) {
                 const QString value = filterData[static_cast<qsizetype>(i)].toString();
                 if (filterType[i] == 8 && !state_->sloppyFilter) pass = pass && sameName(e->layer->name, value);
-                // Group code 0 names the DXF type ("TEXT"), which the object
-                // name spells with the "AcDb" prefix ("AcDbText").
-                else if (filterType[i] == 0)
-                    pass = pass && (sameName(e->objectName, value) || sameName(e->objectName, QStringLiteral("AcDb") + value));
+                else if (filterType[i] == 0) pass = pass && (sameName(e->objectName, value) || sameName(dxfType(e->objectName), value));
             }
             if (pass) data_->items.push_back(e);
         }

@@ -1,0 +1,198 @@
+// The window against a real drawhost, started offscreen on a private socket:
+// "実行" in mode 1 and mode 2 over copies of the sample drawings, and the
+// saved files read back by an independent reader (ezdxf) with its audit.
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QtTest/QTest>
+#include <csignal>
+#include <cstdio>
+#include <map>
+
+#include "WindowFixture.h"
+#include "host/LayerNameRules.h"
+#include "host/LayerStateRules.h"
+#include "host/RemoteProvider.h"
+#include "main/ListConversion.h"
+
+namespace mainwin {
+namespace {
+
+using testing::WindowTest;
+
+// What ezdxf reads in one file.
+struct DiskDrawing {
+    int auditErrors = -1;
+    QString currentLayer;
+    QJsonObject layers;             // name -> settings
+    std::map<QString, int> counts;  // name -> objects on it
+    bool has(const QString& name) const { return layers.contains(name); }
+    QJsonObject layer(const QString& name) const { return layers.value(name).toObject(); }
+};
+
+DiskDrawing readWithEzdxf(const QString& path) {
+    QProcess p;
+    p.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral(READ_LAYERS_PY), path});
+    DiskDrawing d;
+    if (!p.waitForFinished(120000) || p.exitCode() != 0) {
+        ADD_FAILURE() << "ezdxf could not read " << path.toStdString() << ": " << p.readAllStandardError().toStdString();
+        return d;
+    }
+    const QJsonObject o = QJsonDocument::fromJson(p.readAllStandardOutput()).object();
+    d.auditErrors = o.value("errors").toInt(-1);
+    d.currentLayer = o.value("clayer").toString();
+    d.layers = o.value("layers").toObject();
+    const QJsonObject counts = o.value("counts").toObject();
+    for (auto it = counts.begin(); it != counts.end(); ++it) d.counts[it.key()] = it.value().toInt();
+    return d;
+}
+
+class DrawhostRunTest : public WindowTest {
+protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        // The drawhost the run starts answers on this test's own socket.
+        qputenv("DRAWHOST_SOCKET", folder.filePath(QStringLiteral("drawhost.sock")).toLocal8Bit());
+        provider = std::make_shared<host::RemoteHostProvider>(QStringLiteral(DRAWHOST_EXE));
+        host::setHostProvider(provider);
+    }
+    void TearDown() override {
+        window.reset();
+        if (provider->lastStartedPid() > 0) ::kill(pid_t(provider->lastStartedPid()), SIGKILL);
+        qunsetenv("DRAWHOST_SOCKET");
+        WindowTest::TearDown();
+    }
+    QString copySample(const QString& sample, const QString& name) {
+        const QString path = folder.filePath(name);
+        EXPECT_TRUE(QFile::copy(QStringLiteral(LAMINOR_SAMPLES_DIR "/") + sample, path));
+        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        return path;
+    }
+    frmMain& openWired() {
+        frmMain& w = open();
+        w.operations.applyLayerNameRules = host::fun_bApplyLayerNameRules;
+        w.operations.applyLayerStateRules = host::fun_bApplyLayerStateRules;
+        w.show();
+        return w;
+    }
+    std::shared_ptr<host::RemoteHostProvider> provider;
+};
+
+TEST_F(DrawhostRunTest, RenameRunRenamesAndMergesInTheSavedFiles) {
+    const QStringList samples{"floor-plan.dxf", "site-R12.dxf", "details-R2018.dxf"};
+    QStringList paths;
+    std::vector<DiskDrawing> before;
+    for (const QString& s : samples) {
+        paths << copySample(s, QStringLiteral("平面図 ") + s);
+        before.push_back(readWithEzdxf(paths.last()));
+    }
+    frmMain& w = openWired();
+    w.subAddFiles(paths);
+    w.CmdSelectAllDWGs->click();
+    appendRow(*w.LstvLayerName, {"^A-", "B-"});
+    appendRow(*w.LstvLayerName, {"^TMP_", "T-"});
+    appendRow(*w.LstvLayerName, {"^旧", "既存"});
+    appendRow(*w.LstvLayerName, {"^S-", "構造-"});  // not selected: never applied
+    for (int i = 0; i < 3; ++i) w.LstvLayerName->topLevelItem(i)->setSelected(true);
+
+    QTest::mouseClick(w.CmdExecute, Qt::LeftButton);
+
+    ASSERT_EQ(messages.count(), 1);
+    EXPECT_EQ(messages.last().text, "3 件のファイルについて画層名変更が正常終了しました。");
+    EXPECT_EQ(messages.last().icon(), support::vbInformation);
+    EXPECT_EQ(messages.last().title, support::kLaminorTitle);
+    ASSERT_GT(provider->lastStartedPid(), 0);  // the run started drawhost
+
+    // Where each layer's objects end: A- into B- (merged where the B- layer
+    // exists, whatever its case), TMP_ renamed, 旧 into 既存 (the third rule
+    // applies although the first two do not match).
+    const std::map<QString, QString> moved{
+        {"A-WALL", "B-WALL"},   {"A-DOOR", "B-DOOR"},       {"A-Furn", "B-FURN"},  {"A-WIND", "B-WIND"},
+        {"A-通り芯", "B-通り芯"}, {"A-GRID", "B-GRID"},       {"A-ANNO-TEXT", "B-ANNO-TEXT"},
+        {"TMP_WALL", "T-WALL"}, {"TMP_GRID", "T-GRID"},     {"旧壁", "既存壁"},    {"旧建具", "既存建具"}};
+    for (int k = 0; k < paths.size(); ++k) {
+        SCOPED_TRACE(samples[k].toStdString());
+        const DiskDrawing after = readWithEzdxf(paths[k]);
+        EXPECT_EQ(after.auditErrors, 0);
+        EXPECT_EQ(after.currentLayer, "0");
+        for (const char* kept : {"0", "SITE|C-TOPO", "S-COLS", "壁", "通り芯", "T-WALL", "T-GRID", "B-FURN"})
+            EXPECT_TRUE(after.has(QString::fromUtf8(kept))) << kept;
+        // Every object is on the layer its old layer went to; none is lost or
+        // strays to a third layer. Objects a merge does not reach yet (inside
+        // nested block definitions, R12 paper space) stay on their old layer,
+        // which is then kept; they are counted and printed, not hidden.
+        std::map<QString, int> expected;
+        int total = 0;
+        for (const auto& [name, n] : before[k].counts) {
+            const auto m = moved.find(name);
+            expected[m == moved.end() ? name : m->second] += n;
+            total += n;
+        }
+        int left = 0, seen = 0;
+        for (const auto& [name, n] : after.counts) {
+            seen += n;
+            if (moved.count(name)) {
+                left += n;
+                EXPECT_TRUE(after.has(name)) << name.toStdString();  // kept while it holds objects
+                expected[moved.at(name)] -= n;
+                expected[name] += n;
+            }
+        }
+        EXPECT_EQ(seen, total);
+        std::erase_if(expected, [](const auto& e) { return e.second == 0; });
+        EXPECT_EQ(after.counts, expected);
+        std::printf("%s: %d of %d objects left on an old layer\n", qPrintable(samples[k]), left, total);
+        for (const char* gone : {"A-WALL", "A-DOOR", "TMP_WALL", "旧壁", "旧建具"})
+            if (!after.counts.count(QString::fromUtf8(gone))) EXPECT_FALSE(after.has(QString::fromUtf8(gone))) << gone;
+        // A merge keeps the target's own settings.
+        EXPECT_EQ(after.layer("B-WALL").value("color"), before[k].layer("B-WALL").value("color"));
+    }
+}
+
+TEST_F(DrawhostRunTest, StateRunRestylesTheWholeNameMatchesInTheSavedFiles) {
+    const QStringList samples{"floor-plan.dxf", "details-R2018.dxf"};
+    QStringList paths;
+    std::vector<DiskDrawing> before;
+    for (const QString& s : samples) {
+        paths << copySample(s, s);
+        before.push_back(readWithEzdxf(paths.last()));
+    }
+    frmMain& w = openWired();
+    w.subSetMode(2);
+    appendRow(*w.LstvLayerState,
+              {"壁", "しない", "(変更なし)", "する", "1", "(変更なし)", "0.30 mm", "(変更なし)", "(変更なし)"});
+    appendRow(*w.LstvLayerState,
+              {"通り芯", "(変更なし)", "する", "(変更なし)", "3", "(変更なし)", "(変更なし)", "(変更なし)", "(変更なし)"});
+    w.CmdSelectAllLayerNameState->click();
+    w.subAddFiles(paths);
+    w.CmdSelectAllDWGs->click();
+
+    QTest::mouseClick(w.CmdExecute, Qt::LeftButton);
+
+    ASSERT_EQ(messages.count(), 1);
+    EXPECT_EQ(messages.last().text, "2 件のファイルについて画層状態変更が正常終了しました。");
+    EXPECT_EQ(messages.last().icon(), support::vbInformation);
+    for (int k = 0; k < paths.size(); ++k) {
+        SCOPED_TRACE(samples[k].toStdString());
+        const DiskDrawing after = readWithEzdxf(paths[k]);
+        EXPECT_EQ(after.auditErrors, 0);
+        const QJsonObject wall = after.layer("壁");
+        EXPECT_FALSE(wall.value("on").toBool());
+        EXPECT_TRUE(wall.value("locked").toBool());
+        EXPECT_EQ(wall.value("color").toInt(), 1);
+        EXPECT_EQ(wall.value("lineweight").toInt(), 30);
+        EXPECT_EQ(wall.value("frozen"), before[k].layer("壁").value("frozen"));
+        const QJsonObject grid = after.layer("通り芯");
+        EXPECT_TRUE(grid.value("frozen").toBool());
+        EXPECT_EQ(grid.value("color").toInt(), 3);
+        EXPECT_EQ(grid.value("locked"), before[k].layer("通り芯").value("locked"));
+        // Whole names only: 既存壁 and A-通り芯 keep everything.
+        EXPECT_EQ(after.layer("既存壁"), before[k].layer("既存壁"));
+        EXPECT_EQ(after.layer("A-通り芯"), before[k].layer("A-通り芯"));
+        EXPECT_EQ(after.counts, before[k].counts);
+    }
+}
+
+}  // namespace
+}  // namespace mainwin
