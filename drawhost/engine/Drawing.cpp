@@ -284,29 +284,24 @@ std::vector<std::string> Drawing::layouts() const {
     return out;
 }
 
-std::vector<Entity> Drawing::modelSpace() const {
+namespace {
+// The top-level objects of model space (paper false) or of the paper space layouts.
+std::vector<Entity> layoutObjects(const Drawing& drawing, const DrawingData& d, bool paper) {
     std::vector<Entity> out;
-    auto* self = const_cast<Drawing*>(this);
-    for (std::uint32_t r = 0; r < d_->records.size(); ++r) {
-        if (!d_->isTopLevelInLayout(r)) continue;
-        const Record& rec = d_->records[r];
-        bool paper = rec.section == Section::Entities ? (rec.flags & kPaperSpace) != 0 : d_->blocks[rec.block].paper;
-        if (!paper) out.emplace_back(self, r);
+    auto* self = const_cast<Drawing*>(&drawing);
+    for (std::uint32_t r = 0; r < d.records.size(); ++r) {
+        if (!d.isTopLevelInLayout(r)) continue;
+        const Record& rec = d.records[r];
+        const bool inPaper = rec.section == Section::Entities ? (rec.flags & kPaperSpace) != 0 : d.blocks[rec.block].paper;
+        if (inPaper == paper) out.emplace_back(self, r);
     }
     return out;
 }
+}  // namespace
 
-std::vector<Entity> Drawing::paperSpace() const {
-    std::vector<Entity> out;
-    auto* self = const_cast<Drawing*>(this);
-    for (std::uint32_t r = 0; r < d_->records.size(); ++r) {
-        if (!d_->isTopLevelInLayout(r)) continue;
-        const Record& rec = d_->records[r];
-        bool paper = rec.section == Section::Entities ? (rec.flags & kPaperSpace) != 0 : d_->blocks[rec.block].paper;
-        if (paper) out.emplace_back(self, r);
-    }
-    return out;
-}
+std::vector<Entity> Drawing::modelSpace() const { return layoutObjects(*this, *d_, false); }
+
+std::vector<Entity> Drawing::paperSpace() const { return layoutObjects(*this, *d_, true); }
 
 std::size_t Drawing::blockCount() const { return d_->blocks.size(); }
 
