@@ -81,4 +81,14 @@ void discardDrawing(OperationDrawing& drawing) {
     drawing.doc.reset();
 }
 
+std::vector<LayerPtr> layersOf(const DocumentPtr& doc) {
+    std::vector<LayerPtr> out;
+    const auto layers = skipErrorValue([&] { return doc->layers(); }).value_or(nullptr);
+    if (!layers) return out;
+    const int count = skipErrorValue([&] { return layers->count(); }).value_or(0);
+    for (int i = 0; i < count; ++i)
+        if (auto layer = skipErrorValue([&] { return layers->item(i); }).value_or(nullptr)) out.push_back(layer);
+    return out;
+}
+
 }  // namespace host

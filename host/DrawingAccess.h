@@ -4,6 +4,7 @@
 // opened; one it opened is closed again (saved only when changed), one that
 // was open stays open, unsaved, and is regenerated.
 #include <QString>
+#include <vector>
 
 #include "host/HostApi.h"
 
@@ -33,6 +34,11 @@ bool fun_bFindOrOpenDrawing(const ApplicationPtr& app, const QString& sDWGName, 
 // save failed: the drawing is then closed unsaved and the file on disk keeps
 // its previous contents.
 bool finishDrawing(OperationDrawing& drawing, bool bNoChange);
+
+// The drawing's layers in the collection's order, taken once: a layer that
+// cannot be read is left out. Walking this list, rather than the live
+// collection, keeps a deleted (merged) layer from shifting the walk.
+std::vector<LayerPtr> layersOf(const DocumentPtr& doc);
 
 // Closes a drawing opened here without saving; leaves one that was open before.
 void discardDrawing(OperationDrawing& drawing);

@@ -232,14 +232,8 @@ bool fun_bApplyLayerNameRules(ApplicationPtr acadApp, const QString& sDWGName, c
 
     skipError([&] { doc->setActiveLayer(layerZero(doc)); });
 
-    // The layers are taken before the walk: a merge deletes a layer, which
-    // must not make the walk pass over the layer after it.
-    std::vector<LayerPtr> snapshot;
-    if (const auto layers = skipErrorValue([&] { return doc->layers(); }).value_or(nullptr)) {
-        const int count = skipErrorValue([&] { return layers->count(); }).value_or(0);
-        for (int i = 0; i < count; ++i)
-            if (auto layer = skipErrorValue([&] { return layers->item(i); }).value_or(nullptr)) snapshot.push_back(layer);
-    }
+    // Taken before the walk: a merge deletes a layer.
+    const std::vector<LayerPtr> snapshot = layersOf(doc);
 
     RenameRun run(doc, vRule, bNoChange);
     for (const LayerPtr& layer : snapshot) {

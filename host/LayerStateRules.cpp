@@ -86,19 +86,14 @@ bool fun_bApplyLayerStateRules(ApplicationPtr acadApp, const QString& sDWGName, 
     if (!fun_bFindOrOpenDrawing(acadApp, sDWGName, sDWGFullPath, drawing)) return false;
     const DocumentPtr doc = drawing.doc;
 
-    if (const auto layers = skipErrorValue([&] { return doc->layers(); }).value_or(nullptr)) {
-        const int count = skipErrorValue([&] { return layers->count(); }).value_or(0);
-        for (int i = 0; i < count; ++i) {
-            const auto layer = skipErrorValue([&] { return layers->item(i); }).value_or(nullptr);
-            if (!layer) continue;
-            const auto sName = skipErrorValue([&] { return layer->name(); });
-            if (!sName) continue;
-            lblStatus.setCaption(sCaption + QStringLiteral("  Layer：") + *sName);
-            for (int row = 0; row < vRule.rows(); ++row) {
-                if (vRule.upperColumn() < kStatePattern) break;
-                if (!support::fun_bRegExpMatch(*sName, vRule.at(row, kStatePattern), nullptr, true)) continue;
-                applyStateRule(doc, layer, *sName, vRule, row, bNoChange);
-            }
+    for (const LayerPtr& layer : layersOf(doc)) {
+        const auto sName = skipErrorValue([&] { return layer->name(); });
+        if (!sName) continue;
+        lblStatus.setCaption(sCaption + QStringLiteral("  Layer：") + *sName);
+        for (int row = 0; row < vRule.rows(); ++row) {
+            if (vRule.upperColumn() < kStatePattern) break;
+            if (!support::fun_bRegExpMatch(*sName, vRule.at(row, kStatePattern), nullptr, true)) continue;
+            applyStateRule(doc, layer, *sName, vRule, row, bNoChange);
         }
     }
     return finishDrawing(drawing, bNoChange);
