@@ -96,9 +96,16 @@ private:
         if (dropped_) return;
         reader_.append(socket_->readAll());
         try {
+            // Every request that has arrived is answered before the answers go
+            // out together: a client that posts requests without waiting sends
+            // them in one piece and gets their answers in one piece.
+            bool answered = false;
             while (auto message = reader_.next()) {
                 socket_->write(wire::encodeFrame(handle(message->toMap())));
                 if (dropped_) return;
+                answered = true;
+            }
+            if (answered) {
                 // The client is waiting: send now rather than on the next loop turn.
                 socket_->flush();
                 emit static_cast<AutomationServer*>(parent())->requestAnswered();
@@ -250,8 +257,8 @@ private:
     }
 
     // An object with what loops read of it: [ref, ObjectName, Layer, Handle,
-    // Name and HasAttributes of a block reference (else null)]; a member the
-    // object refuses is carried as its error.
+    // and of a block reference Name, HasAttributes and the rows of its
+    // attributes (else null)]; a member the object refuses is carried as its error.
     QCborValue entityRow(const EntityPtr& e) {
         QCborArray row{ref(e)};
         auto put = [&](auto get) {
@@ -268,8 +275,21 @@ private:
         put([&] { return QCborValue(e->handle()); });
         if (objectName == u"AcDbBlockReference") {
             put([&] { return QCborValue(e->name()); });
-            put([&] { return QCborValue(e->hasAttributes()); });
+            bool hasAttributes = false;
+            put([&] { return QCborValue(hasAttributes = e->hasAttributes()); });
+            QCborArray attributes;
+            if (hasAttributes) {
+                try {
+                    for (auto& attr : e->getAttributes()) attributes.append(entityRow(attr));
+                } catch (const HostError&) {
+                    // Left out: the client then asks for them itself and meets the error.
+                    row.append(QCborValue(QCborValue::Null));
+                    return row;
+                }
+            }
+            row.append(hasAttributes ? QCborValue(attributes) : QCborValue(QCborValue::Null));
         } else {
+            row.append(QCborValue(QCborValue::Null));
             row.append(QCborValue(QCborValue::Null));
             row.append(QCborValue(QCborValue::Null));
         }

@@ -79,7 +79,7 @@ public:
         settle(sNew.value_or(sName));
         if (!sNew || *sNew == sName) return true;
 
-        const auto layers = skipErrorValue([&] { return doc_->layers(); }).value_or(nullptr);
+        const LayersPtr layers = layersCollection();
         if (!layers) return true;
         const LayerPtr target = skipErrorValue([&] { return layers->item(*sNew); }).value_or(nullptr);
         // The host finds layers without regard to letter case, so a new name
@@ -156,7 +156,7 @@ private:
         const QString blockName = skipErrorValue([&] { return ref->name(); }).value_or(QString());
         if (!walked.contains(blockName.toCaseFolded())) {
             walked.insert(blockName.toCaseFolded());
-            if (const auto blocks = skipErrorValue([&] { return doc_->blocks(); }).value_or(nullptr)) {
+            if (const BlocksPtr blocks = blocksCollection()) {
                 const auto definition = skipErrorValue([&] { return blocks->item(blockName); }).value_or(nullptr);
                 if (definition) renameInDefinition(definition);
             }
@@ -173,7 +173,7 @@ private:
     }
 
     void renameInDefinition(const EntityCollectionPtr& definition) {
-        const auto layers = skipErrorValue([&] { return doc_->layers(); }).value_or(nullptr);
+        const LayersPtr layers = layersCollection();
         if (!layers) return;
         const int count = skipErrorValue([&] { return definition->count(); }).value_or(0);
         for (int i = 0; i < count; ++i) {
@@ -205,11 +205,23 @@ private:
         }
     }
 
+    // The document's collections, asked for once per drawing.
+    LayersPtr layersCollection() {
+        if (!layers_) layers_ = skipErrorValue([&] { return doc_->layers(); }).value_or(nullptr);
+        return layers_;
+    }
+    BlocksPtr blocksCollection() {
+        if (!blocks_) blocks_ = skipErrorValue([&] { return doc_->blocks(); }).value_or(nullptr);
+        return blocks_;
+    }
+
     // Names the walk has given their final layer, compared as the host compares them.
     void settle(const QString& sName) { settled_.insert(sName.toCaseFolded()); }
     bool isSettled(const QString& sName) const { return settled_.contains(sName.toCaseFolded()); }
 
     DocumentPtr doc_;
+    LayersPtr layers_;
+    BlocksPtr blocks_;
     const support::ListTable& vRule_;
     bool& bNoChange_;
     QSet<QString> settled_;

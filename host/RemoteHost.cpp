@@ -101,9 +101,15 @@ public:
     quint64 entityEpoch() const { return entityEpoch_; }
     void entityLayersChanged() { ++entityEpoch_; }
 
+    // A layer added by this client changes the layer list and nothing else:
+    // layer lists follow this epoch as well as the generation.
+    quint64 layersEpoch() const { return layersEpoch_; }
+    void layersAdded() { ++layersEpoch_; }
+
     void post(qint64 object, const char* member, const QCborArray& args) {
         if (dead_) throw gone();
-        const qint64 requestId = send(object, member, args);
+        // Not flushed: posted requests leave together with the next call.
+        const qint64 requestId = send(object, member, args, false);
         posted_.push_back(requestId);
         if (posted_.size() >= kMaxPosted) drain();
     }
@@ -124,7 +130,7 @@ public:
     }
 
 private:
-    qint64 send(qint64 object, const char* member, const QCborArray& args) {
+    qint64 send(qint64 object, const char* member, const QCborArray& args, bool flush = true) {
         const qint64 requestId = ++requestCounter_;
         QCborMap request;
         request.insert(QStringLiteral("i"), requestId);
@@ -136,7 +142,7 @@ private:
             released_ = QCborArray();
         }
         socket_.write(wire::encodeFrame(request));
-        socket_.flush();
+        if (flush) socket_.flush();
         return requestId;
     }
 
@@ -206,6 +212,7 @@ private:
     quint64 knownGeneration_ = ~0ull;
     quint64 selectionEpoch_ = 0;
     quint64 entityEpoch_ = 0;
+    quint64 layersEpoch_ = 0;
     qint64 requestCounter_ = 0;
     qint64 lastCounter_ = -1;
     quint64 generation_ = 0;
@@ -336,11 +343,15 @@ public:
         layer->setProps(row.at(1), doc);
         return layer;
     }
-    LayerPtr add(const QString& name) override { return wrap<RemoteLayer>(call("Add", QCborArray{name})); }
+    LayerPtr add(const QString& name) override {
+        auto layer = wrap<RemoteLayer>(call("Add", QCborArray{name}, true));
+        s_->layersAdded();
+        return layer;
+    }
 
 private:
     const std::vector<std::shared_ptr<RemoteLayer>>& snapshot() {
-        if (!hasSnapshot_ || !s_->fresh(generation_)) {
+        if (!hasSnapshot_ || !s_->fresh(generation_) || epoch_ != s_->layersEpoch()) {
             QString doc;
             const QCborArray rows = call("Snapshot", {}, false, &doc).toArray();
             std::vector<std::shared_ptr<RemoteLayer>> layers;
@@ -352,12 +363,14 @@ private:
             }
             layers_ = std::move(layers);
             generation_ = s_->generation();
+            epoch_ = s_->layersEpoch();
             hasSnapshot_ = true;
         }
         return layers_;
     }
     std::vector<std::shared_ptr<RemoteLayer>> layers_;
     quint64 generation_ = 0;
+    quint64 epoch_ = 0;
     bool hasSnapshot_ = false;
 };
 
@@ -366,17 +379,22 @@ public:
     using Remote::Remote;
     RemoteEntity(SessionPtr s, qint64 id, QString doc) : Remote(std::move(s), id), doc_(std::move(doc)) {}
 
-    // An object with the members loops read of it, as the host sent them in a row.
-    static std::shared_ptr<RemoteEntity> fromRow(const SessionPtr& s, const QCborValue& value, const QString& doc) {
+    // An object with the members loops read of it, as the host sent them in a
+    // row; the row is as current as the session's generation and epoch given.
+    static std::shared_ptr<RemoteEntity> fromRow(const SessionPtr& s, const QCborValue& value, const QString& doc,
+                                                 quint64 generation, quint64 epoch) {
         const QCborArray row = value.toArray();
         auto id = wire::objectId(row.at(0));
         if (!id) throw HostError(errc::kKeyNotFound, QStringLiteral("The key was not found"));
         auto e = std::make_shared<RemoteEntity>(s, *id, doc);
         e->row_ = row;
-        e->rowGeneration_ = s->generation();
-        e->rowEpoch_ = s->entityEpoch();
+        e->rowGeneration_ = generation;
+        e->rowEpoch_ = epoch;
         e->layerCached_ = true;
         return e;
+    }
+    static std::shared_ptr<RemoteEntity> fromRow(const SessionPtr& s, const QCborValue& value, const QString& doc) {
+        return fromRow(s, value, doc, s->generation(), s->entityEpoch());
     }
 
     QString handle() override { return cached(kHandle, "Handle").toString(); }
@@ -387,9 +405,14 @@ public:
         return cached(kLayer, "Layer").toString();
     }
     void setLayer(const QString& n) override {
+        if (s_->knowsLayer(doc_, n)) {
+            // A known layer is named as its record spells it: the row now says so.
+            s_->post(id_, "SetLayer", QCborArray{n});
+            if (layerCached_ && row_.size() == kColumns) row_[kLayer] = n;
+            return;
+        }
         layerCached_ = false;  // the host may spell the layer as its record does
-        if (s_->knowsLayer(doc_, n)) s_->post(id_, "SetLayer", QCborArray{n});
-        else call("SetLayer", QCborArray{n}, true);
+        call("SetLayer", QCborArray{n}, true);
     }
     QString textString() override { return str(call("TextString")); }
     void getBoundingBox(Point3& lo, Point3& hi) override {
@@ -400,15 +423,24 @@ public:
     QString name() override { return cached(kName, "Name").toString(); }
     bool hasAttributes() override { return cached(kHasAttributes, "HasAttributes").toBool(); }
     std::vector<EntityPtr> getAttributes() override {
-        QString doc;
         std::vector<EntityPtr> out;
+        // A block reference's row brings its attributes along. They are handed
+        // out once: after that the caller may have moved them, so a second
+        // request asks the host.
+        if (row_.size() == kColumns && row_.at(kAttributes).isArray() && s_->fresh(rowGeneration_)) {
+            const QCborArray rows = row_.at(kAttributes).toArray();
+            row_[kAttributes] = QCborValue(QCborValue::Null);
+            for (const QCborValue& row : rows) out.push_back(fromRow(s_, row, doc_, rowGeneration_, rowEpoch_));
+            return out;
+        }
+        QString doc;
         for (const QCborValue& row : call("AttributeRows", {}, false, &doc).toArray())
             out.push_back(fromRow(s_, row, doc));
         return out;
     }
 
 private:
-    enum Column { kRef, kObjectName, kLayer, kHandle, kName, kHasAttributes, kColumns };
+    enum Column { kRef, kObjectName, kLayer, kHandle, kName, kHasAttributes, kAttributes, kColumns };
 
     // The row's value while it is fresh; else (or when the row has none) the host's answer.
     QCborValue cached(Column c, const char* member) {
@@ -443,7 +475,9 @@ public:
 
 private:
     const std::vector<EntityPtr>& rows() {
-        if (!hasRows_ || !s_->fresh(generation_)) {
+        // After a rename the rows' layer names are stale: one new read
+        // replaces a read of each object's layer.
+        if (!hasRows_ || !s_->fresh(generation_) || epoch_ != s_->entityEpoch()) {
             QString doc;
             const QCborArray list = call("Rows", {}, false, &doc).toArray();
             std::vector<EntityPtr> items;
@@ -451,12 +485,14 @@ private:
             for (const QCborValue& row : list) items.push_back(RemoteEntity::fromRow(s_, row, doc));
             rows_ = std::move(items);
             generation_ = s_->generation();
+            epoch_ = s_->entityEpoch();
             hasRows_ = true;
         }
         return rows_;
     }
     std::vector<EntityPtr> rows_;
     quint64 generation_ = 0;
+    quint64 epoch_ = 0;
     bool hasRows_ = false;
 };
 
