@@ -307,6 +307,11 @@ private:
             AutomationServer::noteChange();
             return ref(layer);
         }
+        if (m == u"AddProps") {
+            auto layer = layers.add(argString(a, 0));
+            AutomationServer::noteChange();
+            return QCborArray{ref(layer), layerProps(*layer)};
+        }
         if (m == u"ItemProps") {
             LayerPtr layer = layers.item(argString(a, 0));
             return QCborArray{ref(layer), layerProps(*layer)};

@@ -98,7 +98,7 @@ public:
 private:
     void merge(const LayerPtr& layer, const QString& sOldName, const LayerPtr& target) {
         const QString sTargetName = skipErrorValue([&] { return target->name(); }).value_or(QString());
-        const auto sets = skipErrorValue([&] { return doc_->selectionSets(); }).value_or(nullptr);
+        const auto sets = selectionSetsCollection();
         if (sets) {
             const int n = skipErrorValue([&] { return sets->count(); }).value_or(0);
             for (int i = 0; i < n; ++i) skipError([&] { sets->item(0)->deleteSet(); });
@@ -124,47 +124,58 @@ private:
         blockPass(sOldName, sTargetName);
     }
 
-    // Every block reference, in model and paper space, found by one selection
-    // rather than by asking for each object of model space in turn (a round
-    // trip to the host per object).
-    void blockPass(const QString& sOldName, const QString& sTargetName) {
-        const auto sets = skipErrorValue([&] { return doc_->selectionSets(); }).value_or(nullptr);
-        if (!sets) return;
+    // Every block reference, in model and paper space, with its attributes.
+    // Found by one selection on the first pass (rather than by asking for each
+    // object of model space in turn, a round trip to the host per object) and
+    // kept for the later passes: renames and merges move objects between
+    // layers but never add or remove a block reference.
+    struct BlockReference {
+        QString blockName;
+        std::vector<EntityPtr> attributes;
+    };
+
+    const std::vector<BlockReference>& blockReferences() {
+        if (references_) return *references_;
+        references_.emplace();
+        const auto sets = selectionSetsCollection();
+        if (!sets) return *references_;
         const auto ss = skipErrorValue([&] { return sets->add(QStringLiteral("SSetDummy")); }).value_or(nullptr);
-        if (!ss) return;
+        if (!ss) return *references_;
         skipError([&] { ss->select(5, {0}, QVariantList{QStringLiteral("INSERT")}); });
-        // A definition referenced many times is walked once per pass: after its
-        // first walk every object's layer is either settled, protected or
-        // matched by no rule, so walking it again for the next reference
-        // changes nothing (and costs a walk of the definition per reference).
-        QSet<QString> walked;
         const int refs = skipErrorValue([&] { return ss->count(); }).value_or(0);
         for (int i = 0; i < refs; ++i) {
             const auto ref = skipErrorValue([&] { return ss->item(i); }).value_or(nullptr);
-            if (ref) visitReference(ref, sOldName, sTargetName, walked);
+            if (!ref || skipErrorValue([&] { return ref->objectName(); }).value_or(QString()) !=
+                            QLatin1String("AcDbBlockReference"))
+                continue;
+            BlockReference reference;
+            reference.blockName = skipErrorValue([&] { return ref->name(); }).value_or(QString());
+            if (skipErrorValue([&] { return ref->hasAttributes(); }).value_or(false))
+                reference.attributes =
+                    skipErrorValue([&] { return ref->getAttributes(); }).value_or(std::vector<EntityPtr>{});
+            references_->push_back(std::move(reference));
         }
         skipError([&] { ss->deleteSet(); });
+        return *references_;
     }
 
-    // One block reference: its definition through the rules, its attributes
+    // Each block reference: its definition through the rules, its attributes
     // on the merged layer to the target.
-    void visitReference(const EntityPtr& ref, const QString& sOldName, const QString& sTargetName,
-                        QSet<QString>& walked) {
-        if (skipErrorValue([&] { return ref->objectName(); }).value_or(QString()) !=
-            QLatin1String("AcDbBlockReference"))
-            return;
-        const QString blockName = skipErrorValue([&] { return ref->name(); }).value_or(QString());
-        if (!walked.contains(blockName.toCaseFolded())) {
-            walked.insert(blockName.toCaseFolded());
-            if (const BlocksPtr blocks = blocksCollection()) {
-                const auto definition = skipErrorValue([&] { return blocks->item(blockName); }).value_or(nullptr);
-                if (definition) renameInDefinition(definition);
+    void blockPass(const QString& sOldName, const QString& sTargetName) {
+        for (const BlockReference& reference : blockReferences()) {
+            // A definition is walked once per run: after its walk every
+            // object's layer is settled, protected or matched by no rule, and
+            // neither later renames nor merges change that, so walking it
+            // again (for another reference or another merge) changes nothing.
+            if (!walked_.contains(reference.blockName.toCaseFolded())) {
+                walked_.insert(reference.blockName.toCaseFolded());
+                if (const BlocksPtr blocks = blocksCollection()) {
+                    const auto definition =
+                        skipErrorValue([&] { return blocks->item(reference.blockName); }).value_or(nullptr);
+                    if (definition) renameInDefinition(definition);
+                }
             }
-        }
-        if (skipErrorValue([&] { return ref->hasAttributes(); }).value_or(false)) {
-            const auto attributes =
-                skipErrorValue([&] { return ref->getAttributes(); }).value_or(std::vector<EntityPtr>{});
-            for (const auto& attribute : attributes) {
+            for (const auto& attribute : reference.attributes) {
                 if (!attribute) continue;
                 const auto onLayer = skipErrorValue([&] { return attribute->layer(); });
                 if (onLayer && sameLayerName(*onLayer, sOldName)) skipError([&] { attribute->setLayer(sTargetName); });
@@ -210,6 +221,10 @@ private:
         if (!layers_) layers_ = skipErrorValue([&] { return doc_->layers(); }).value_or(nullptr);
         return layers_;
     }
+    SelectionSetsPtr selectionSetsCollection() {
+        if (!selectionSets_) selectionSets_ = skipErrorValue([&] { return doc_->selectionSets(); }).value_or(nullptr);
+        return selectionSets_;
+    }
     BlocksPtr blocksCollection() {
         if (!blocks_) blocks_ = skipErrorValue([&] { return doc_->blocks(); }).value_or(nullptr);
         return blocks_;
@@ -222,6 +237,9 @@ private:
     DocumentPtr doc_;
     LayersPtr layers_;
     BlocksPtr blocks_;
+    SelectionSetsPtr selectionSets_;
+    std::optional<std::vector<BlockReference>> references_;
+    QSet<QString> walked_;  // block definitions walked, case-folded
     const support::ListTable& vRule_;
     bool& bNoChange_;
     QSet<QString> settled_;

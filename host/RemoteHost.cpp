@@ -9,6 +9,7 @@
 #include <QSet>
 #include <deque>
 #include <map>
+#include <optional>
 
 #include "RemoteProtocol.h"
 
@@ -97,14 +98,42 @@ public:
     void selectionChanged() { ++selectionEpoch_; }
 
     // A layer renamed by this client changes the layer name of objects on it:
-    // objects' cached layers follow this epoch as well as the generation.
+    // objects' cached layers follow this epoch as well as the generation. Each
+    // step of the epoch is a rename (drawing, old name, the record's new name)
+    // or, when the outcome is unknown, an empty step that a cached layer name
+    // cannot be carried over.
     quint64 entityEpoch() const { return entityEpoch_; }
-    void entityLayersChanged() { ++entityEpoch_; }
+    void layerRenamed(const QString& doc, const QString& oldName, const QString& newName) {
+        renames_.push_back({doc, oldName, newName});
+        ++entityEpoch_;
+    }
+    void entityLayersChanged() { layerRenamed({}, {}, {}); }
+    // A layer deleted by this client held no object: cached object layers
+    // stay; cached copies of the layer and layer lists do not.
+    void layerDeleted(const QString& doc, const QString& name) {
+        forgetLayer(doc, name);
+        layerRenamed(doc, name, {});
+        ++layersEpoch_;
+    }
+    // A layer name cached at epoch `since` brought up to now; false when a step
+    // in between is unknown.
+    bool carryLayerName(const QString& doc, quint64 since, QString& name) const {
+        if (since > entityEpoch_ || entityEpoch_ - since > renames_.size()) return false;
+        for (size_t i = renames_.size() - size_t(entityEpoch_ - since); i < renames_.size(); ++i) {
+            const Rename& r = renames_[i];
+            if (r.doc.isEmpty() || doc.isEmpty()) return false;
+            if (r.doc == doc && name.compare(r.oldName, Qt::CaseInsensitive) == 0) {
+                if (r.newName.isEmpty()) return false;  // deleted
+                name = r.newName;
+            }
+        }
+        return true;
+    }
 
-    // A layer added by this client changes the layer list and nothing else:
-    // layer lists follow this epoch as well as the generation.
+    // A layer added or deleted by this client changes the layer list and
+    // nothing else: layer lists follow this epoch as well as the generation.
     quint64 layersEpoch() const { return layersEpoch_; }
-    void layersAdded() { ++layersEpoch_; }
+    void layersChanged() { ++layersEpoch_; }
 
     void post(qint64 object, const char* member, const QCborArray& args) {
         if (dead_) throw gone();
@@ -212,6 +241,10 @@ private:
     quint64 knownGeneration_ = ~0ull;
     quint64 selectionEpoch_ = 0;
     quint64 entityEpoch_ = 0;
+    struct Rename {
+        QString doc, oldName, newName;
+    };
+    std::vector<Rename> renames_;
     quint64 layersEpoch_ = 0;
     qint64 requestCounter_ = 0;
     qint64 lastCounter_ = -1;
@@ -264,14 +297,28 @@ public:
     void setProps(const QCborValue& props, const QString& doc) {
         props_ = props.toArray();
         propsGeneration_ = s_->generation();
+        propsEpoch_ = s_->entityEpoch();
         hasProps_ = props_.size() == kPropCount;
         doc_ = doc;
         if (hasProps_ && props_.at(kName).isString()) s_->noteLayer(doc, props_.at(kName).toString());
     }
 
-    QString name() override { return prop(kName).toString(); }
+    QString name() override {
+        knownName();
+        return prop(kName).toString();
+    }
     void setName(const QString& n) override { set("SetName", n); }
-    void deleteLayer() override { call("Delete"); }
+    void deleteLayer() override {
+        const QString before = knownName();
+        call("Delete", {}, true);
+        hasProps_ = false;
+        if (before.isEmpty() || doc_.isEmpty()) {
+            s_->entityLayersChanged();
+            s_->layersChanged();
+        } else {
+            s_->layerDeleted(doc_, before);
+        }
+    }
     bool layerOn() override { return prop(kOn).toBool(); }
     void setLayerOn(bool on) override { set("SetLayerOn", on); }
     bool freeze() override { return prop(kFreeze).toBool(); }
@@ -290,6 +337,22 @@ public:
     void setPlotStyleName(const QString& n) override { set("SetPlotStyleName", n); }
 
 private:
+    // The cached name, brought up to date without asking the host: a copy of
+    // a layer that this client renamed through another proxy learns its name
+    // from the session's renames. Empty when not known.
+    QString knownName() {
+        if (!hasProps_ || !props_.at(kName).isString()) return QString();
+        if (propsEpoch_ != s_->entityEpoch()) {
+            QString n = props_.at(kName).toString();
+            if (!s_->carryLayerName(doc_, propsEpoch_, n)) {
+                hasProps_ = false;
+                return QString();
+            }
+            props_[kName] = n;
+            propsEpoch_ = s_->entityEpoch();
+        }
+        return props_.at(kName).toString();
+    }
     QCborValue prop(Prop p) {
         if (!hasProps_ || !s_->fresh(propsGeneration_)) {
             QString doc;
@@ -302,7 +365,7 @@ private:
     }
     template <class V>
     void set(const char* member, const V& value) {
-        const QString before = hasProps_ && props_.at(kName).isString() ? props_.at(kName).toString() : QString();
+        const QString before = knownName();
         QString doc;
         const bool rename = qstrcmp(member, "SetName") == 0;
         QCborValue props;
@@ -312,14 +375,20 @@ private:
             if (rename) s_->entityLayersChanged();
             throw;
         }
-        if (rename) s_->entityLayersChanged();
         if (!before.isEmpty()) s_->forgetLayer(doc, before);
         setProps(props, doc);
+        if (rename) {
+            if (!before.isEmpty() && hasProps_ && props_.at(kName).isString())
+                s_->layerRenamed(doc, before, props_.at(kName).toString());
+            else
+                s_->entityLayersChanged();
+        }
     }
 
     QCborArray props_;
     QString doc_;
     quint64 propsGeneration_ = 0;
+    quint64 propsEpoch_ = 0;
     bool hasProps_ = false;
 };
 
@@ -337,6 +406,10 @@ public:
         return all[size_t(index)];
     }
     LayerPtr item(const QString& name) override {
+        if (const auto known = lookUp(name)) {
+            if (*known) return *known;
+            throw HostError(errc::kKeyNotFound, QStringLiteral("layer not found: ") + name);
+        }
         QString doc;
         const QCborArray row = call("ItemProps", QCborArray{name}, false, &doc).toArray();
         auto layer = wrap<RemoteLayer>(row.at(0));
@@ -344,12 +417,40 @@ public:
         return layer;
     }
     LayerPtr add(const QString& name) override {
-        auto layer = wrap<RemoteLayer>(call("Add", QCborArray{name}, true));
-        s_->layersAdded();
+        const auto known = lookUp(name);
+        if (known && *known) return *known;
+        QString doc;
+        const QCborArray row = call("AddProps", QCborArray{name}, true, &doc).toArray();
+        auto layer = wrap<RemoteLayer>(row.at(0));
+        layer->setProps(row.at(1), doc);
+        s_->layersChanged();
+        if (known) {
+            // Certainly a new layer: this list stays current with it at the end.
+            layers_.push_back(layer);
+            epoch_ = s_->layersEpoch();
+        }
         return layer;
     }
 
 private:
+    // A lookup by name answered from the list (fetched from the second
+    // lookup on), when the answer is
+    // certain: an exact match is the layer the host would find; no match even
+    // by the widest letter-case comparison means the host has no such layer.
+    // A match that differs in letter case only is left to the host, whose
+    // rule for letter case decides. No value: ask the host.
+    std::optional<std::shared_ptr<RemoteLayer>> lookUp(const QString& name) {
+        const bool current = hasSnapshot_ && s_->fresh(generation_) && epoch_ == s_->layersEpoch();
+        if (!current && lookUps_++ == 0) return std::nullopt;  // a single lookup asks for one layer
+        bool similar = false;
+        for (const auto& layer : snapshot()) {
+            const QString n = layer->name();
+            if (n == name) return layer;
+            if (n.compare(name, Qt::CaseInsensitive) == 0) similar = true;
+        }
+        if (similar) return std::nullopt;
+        return std::shared_ptr<RemoteLayer>();
+    }
     const std::vector<std::shared_ptr<RemoteLayer>>& snapshot() {
         if (!hasSnapshot_ || !s_->fresh(generation_) || epoch_ != s_->layersEpoch()) {
             QString doc;
@@ -371,6 +472,7 @@ private:
     std::vector<std::shared_ptr<RemoteLayer>> layers_;
     quint64 generation_ = 0;
     quint64 epoch_ = 0;
+    int lookUps_ = 0;
     bool hasSnapshot_ = false;
 };
 
@@ -400,7 +502,17 @@ public:
     QString handle() override { return cached(kHandle, "Handle").toString(); }
     QString objectName() override { return cached(kObjectName, "ObjectName").toString(); }
     QString layer() override {
-        if (layerCached_ && rowEpoch_ != s_->entityEpoch()) layerCached_ = false;
+        if (layerCached_ && rowEpoch_ != s_->entityEpoch()) {
+            // Layers renamed since the row was read: the object's layer name
+            // follows its layer's record.
+            QString name = row_.size() == kColumns && row_.at(kLayer).isString() ? row_.at(kLayer).toString() : QString();
+            if (!name.isEmpty() && s_->carryLayerName(doc_, rowEpoch_, name)) {
+                row_[kLayer] = name;
+                rowEpoch_ = s_->entityEpoch();
+            } else {
+                layerCached_ = false;
+            }
+        }
         if (!layerCached_) return str(call("Layer"));
         return cached(kLayer, "Layer").toString();
     }
@@ -408,7 +520,10 @@ public:
         if (s_->knowsLayer(doc_, n)) {
             // A known layer is named as its record spells it: the row now says so.
             s_->post(id_, "SetLayer", QCborArray{n});
-            if (layerCached_ && row_.size() == kColumns) row_[kLayer] = n;
+            if (layerCached_ && row_.size() == kColumns) {
+                row_[kLayer] = n;
+                rowEpoch_ = s_->entityEpoch();
+            }
             return;
         }
         layerCached_ = false;  // the host may spell the layer as its record does
@@ -475,9 +590,9 @@ public:
 
 private:
     const std::vector<EntityPtr>& rows() {
-        // After a rename the rows' layer names are stale: one new read
-        // replaces a read of each object's layer.
-        if (!hasRows_ || !s_->fresh(generation_) || epoch_ != s_->entityEpoch()) {
+        // Renames by this client need no new read: each object carries its
+        // layer name over the renames (see RemoteEntity::layer).
+        if (!hasRows_ || !s_->fresh(generation_)) {
             QString doc;
             const QCborArray list = call("Rows", {}, false, &doc).toArray();
             std::vector<EntityPtr> items;
@@ -485,14 +600,12 @@ private:
             for (const QCborValue& row : list) items.push_back(RemoteEntity::fromRow(s_, row, doc));
             rows_ = std::move(items);
             generation_ = s_->generation();
-            epoch_ = s_->entityEpoch();
             hasRows_ = true;
         }
         return rows_;
     }
     std::vector<EntityPtr> rows_;
     quint64 generation_ = 0;
-    quint64 epoch_ = 0;
     bool hasRows_ = false;
 };
 
@@ -591,7 +704,8 @@ public:
     void setActiveLayer(const LayerPtr& layer) override {
         auto* remote = dynamic_cast<RemoteLayer*>(layer.get());
         if (!remote) throw HostError(errc::kInvalidArgument, QStringLiteral("Invalid procedure call or argument"));
-        call("SetActiveLayer", QCborArray{wire::objectRef(remote->id())});
+        // Changes which layer is current and nothing any proxy keeps.
+        call("SetActiveLayer", QCborArray{wire::objectRef(remote->id())}, true);
     }
     QStringList linetypes() override { return strings(call("Linetypes")); }
     QStringList layouts() override { return strings(call("Layouts")); }

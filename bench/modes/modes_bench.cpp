@@ -11,6 +11,7 @@
 #include <csignal>
 #include <cstdio>
 
+#include "host/InProcessHost.h"
 #include "host/LayerNameRules.h"
 #include "host/LayerStateRules.h"
 #include "host/RemoteProvider.h"
@@ -56,7 +57,7 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     if (argc < 4) {
-        std::fprintf(stderr, "usage: modes_bench DRAWHOST_EXE MODE FILE...\n");
+        std::fprintf(stderr, "usage: modes_bench DRAWHOST_EXE|- MODE FILE...\n");
         return 2;
     }
     const int mode = QString::fromLocal8Bit(argv[2]).toInt();
@@ -64,9 +65,16 @@ int main(int argc, char** argv) {
     for (int i = 3; i < argc; ++i) files << QFileInfo(QString::fromLocal8Bit(argv[i])).absoluteFilePath();
 
     QTemporaryDir dir;
-    auto provider = std::make_shared<host::RemoteHostProvider>(QString::fromLocal8Bit(argv[1]),
-                                                               dir.filePath(QStringLiteral("drawhost.sock")), 30000);
-    host::setHostProvider(provider);
+    // "-" for the drawhost runs the same job through the in-process host,
+    // for comparing outputs and timings.
+    std::shared_ptr<host::RemoteHostProvider> provider;
+    if (qstrcmp(argv[1], "-") == 0) {
+        host::installInProcessHostProvider();
+    } else {
+        provider = std::make_shared<host::RemoteHostProvider>(QString::fromLocal8Bit(argv[1]),
+                                                              dir.filePath(QStringLiteral("drawhost.sock")), 30000);
+        host::setHostProvider(provider);
+    }
     support::RecordingMessageBox messages;
 
     mainwin::BatchInputs in;
@@ -89,7 +97,7 @@ int main(int argc, char** argv) {
         in, ops, mainwin::BatchContext{status, [] { QCoreApplication::processEvents(); }, [] { return false; }, {}});
     const double seconds = timer.nsecsElapsed() / 1e9;
 
-    if (provider->lastStartedPid() > 0) ::kill(pid_t(provider->lastStartedPid()), SIGTERM);
+    if (provider && provider->lastStartedPid() > 0) ::kill(pid_t(provider->lastStartedPid()), SIGTERM);
     QString report = messages.count() ? messages.last().text : QString();
     report.replace(QStringLiteral("\r\n"), QStringLiteral(" / "));
     std::printf("mode=%d files=%d seconds=%.3f done=%d unchanged=%d failed=%d report=\"%s\"\n", mode,

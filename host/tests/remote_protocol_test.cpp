@@ -251,6 +251,51 @@ TEST_F(RemoteTest, ObjectsReadInOneCallFollowRenamesAndMoves) {
     EXPECT_EQ(set->item(1)->layer(), QStringLiteral("WALL-A"));
 }
 
+TEST_F(RemoteTest, LookupsByNameRenamesAndDeletesKeepCachesExact) {
+    ServerThread server(path_, library_);
+    ApplicationPtr app = connectRemoteHost(path_);
+    DocumentPtr doc = app->documents()->open(QStringLiteral("/d/A1.dxf"));
+    SelectionSetPtr set = doc->selectionSets()->add(QStringLiteral("walk"));
+    set->select(5, {8}, {QStringLiteral("壁")});
+    ASSERT_EQ(set->count(), 2);
+    EntityPtr text = set->item(0);
+
+    // From the second lookup on, names are looked up in the layer list.
+    LayersPtr layers = doc->layers();
+    EXPECT_EQ(layers->item(QStringLiteral("壁"))->name(), QStringLiteral("壁"));
+    EXPECT_EQ(layers->item(QStringLiteral("WALL-A"))->name(), QStringLiteral("WALL-A"));
+    quint64 before = remoteRoundTrips();
+    EXPECT_EQ(layers->item(QStringLiteral("0"))->name(), QStringLiteral("0"));
+    EXPECT_EQ(errorOf([&] { layers->item(QStringLiteral("NOSUCH")); }), errc::kKeyNotFound);
+    EXPECT_EQ(layers->add(QStringLiteral("WALL-A"))->name(), QStringLiteral("WALL-A"));
+    EXPECT_EQ(remoteRoundTrips(), before);
+    // A name that differs in letter case only is the host's to decide.
+    EXPECT_EQ(layers->item(QStringLiteral("wall-a"))->name(), QStringLiteral("WALL-A"));
+    EXPECT_EQ(remoteRoundTrips(), before + 1);
+
+    // A rename through another proxy reaches this list and the objects read before it.
+    doc->layers()->item(QStringLiteral("壁"))->setName(QStringLiteral("新壁"));
+    before = remoteRoundTrips();
+    EXPECT_EQ(layers->item(QStringLiteral("新壁"))->name(), QStringLiteral("新壁"));
+    EXPECT_EQ(errorOf([&] { layers->item(QStringLiteral("壁")); }), errc::kKeyNotFound);
+    EXPECT_EQ(text->layer(), QStringLiteral("新壁"));
+    EXPECT_EQ(remoteRoundTrips(), before);
+
+    // An added layer is in the list; once deleted elsewhere it is gone from it,
+    // while what objects were read to be on stays.
+    const int count = layers->count();
+    EXPECT_EQ(layers->add(QStringLiteral("EMPTY"))->name(), QStringLiteral("EMPTY"));
+    EXPECT_EQ(layers->count(), count + 1);
+    doc->layers()->item(QStringLiteral("EMPTY"))->deleteLayer();
+    EXPECT_EQ(layers->count(), count);
+    EXPECT_EQ(errorOf([&] { layers->item(QStringLiteral("EMPTY")); }), errc::kKeyNotFound);
+    before = remoteRoundTrips();
+    EXPECT_EQ(text->layer(), QStringLiteral("新壁"));
+    EXPECT_EQ(remoteRoundTrips(), before);
+    // The host agrees with all of it.
+    EXPECT_EQ(doc->handleToObject(QStringLiteral("1A"))->layer(), QStringLiteral("新壁"));
+}
+
 TEST_F(RemoteTest, AHostThatDiesFailsCallsPromptly) {
     auto server = std::make_unique<ServerThread>(path_, library_);
     ApplicationPtr app = connectRemoteHost(path_);
