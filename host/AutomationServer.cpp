@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <optional>
 #include <unordered_map>
 #include <variant>
 
@@ -120,8 +121,6 @@ private:
     QCborMap handle(const QCborMap& request) {
         QCborMap reply;
         reply.insert(QStringLiteral("i"), request.value(QStringLiteral("i")));
-        for (const QCborValue& released : request.value(QStringLiteral("r")).toArray())
-            if (released.toInteger() != 0) objects_.erase(released.toInteger());
         const quint64 before = changeCounter();
         reply.insert(QStringLiteral("g0"), static_cast<qint64>(before));
         try {
@@ -143,6 +142,10 @@ private:
             reply.insert(QStringLiteral("d"), QString::fromUtf8(e.what()));
         }
         reply.insert(QStringLiteral("g"), static_cast<qint64>(changeCounter()));
+        // Objects the client let go of, forgotten after the call: a posted
+        // move may name an object whose proxy is gone by the time it is sent.
+        for (const QCborValue& released : request.value(QStringLiteral("r")).toArray())
+            if (released.toInteger() != 0) objects_.erase(released.toInteger());
         return reply;
     }
 
@@ -191,7 +194,30 @@ private:
         if (m == u"ZoomScaled") return app.zoomScaled(argDouble(a, 0), int(argInt(a, 1))), done();
         if (m == u"Activate") return app.activateWindow(), done();
         if (m == u"SendKeys") return app.sendKeys(argString(a, 0)), done();
+        if (m == u"MoveToLayers") return moveToLayers(arg(a, 0).toArray());
         notApplicable();
+    }
+
+    // Moves posted by a client, gathered: [[layer, [object, ...]], ...], done
+    // in order. Every move is tried; the first refusal is the answer.
+    QCborValue moveToLayers(const QCborArray& runs) {
+        std::optional<HostError> refused;
+        for (const QCborValue& run : runs) {
+            const QString layer = run.toArray().at(0).toString();
+            for (const QCborValue& object : run.toArray().at(1).toArray()) {
+                try {
+                    auto it = objects_.find(object.toInteger(-1));
+                    auto* entity = it == objects_.end() ? nullptr : std::get_if<EntityPtr>(&it->second.handle);
+                    if (!entity) badArgument();
+                    (*entity)->setLayer(layer);
+                    AutomationServer::noteChange();
+                } catch (const HostError& e) {
+                    if (!refused) refused = e;
+                }
+            }
+        }
+        if (refused) throw *refused;
+        return QCborValue(QCborValue::Null);
     }
 
     QCborValue call(Documents& docs, const QString& m, const QCborArray& a) {

@@ -39,13 +39,14 @@ quint64& roundTrips() {
 // works in the host never shows what was true long ago.
 //
 // Posting: moving an object to a layer that the session knows to exist in the
-// object's drawing cannot fail, so the request is sent without waiting for its
-// answer; the next call waits for it first (the host answers in order, so that
-// call sees the move). Only a change by someone else between the two (another
+// object's drawing cannot fail, so the move is not waited for: moves gather
+// into one request that leaves just before the next call, and that call waits
+// for its answer first (the host answers in order, so the call sees the moves). Only a change by someone else between the two (another
 // client deleting the layer or closing the drawing) could make a posted move
 // fail; it then counts as overtaken by that change.
 constexpr qint64 kFreshMs = 250;
 constexpr size_t kMaxPosted = 256;
+constexpr int kMaxMoves = 4096;
 
 class Session {
 public:
@@ -56,7 +57,7 @@ public:
     }
     ~Session() {
         // Posted requests are done before the connection goes.
-        if (!dead_ && !posted_.empty()) {
+        if (!dead_ && (!posted_.empty() || pendingMoves_ > 0)) {
             try {
                 drain();
             } catch (const HostError&) {
@@ -135,12 +136,16 @@ public:
     quint64 layersEpoch() const { return layersEpoch_; }
     void layersChanged() { ++layersEpoch_; }
 
-    void post(qint64 object, const char* member, const QCborArray& args) {
+    // Moves an object to a layer without waiting (see Posting above). Moves
+    // are gathered, in order, into one request that leaves with the next call.
+    void postMove(qint64 object, const QString& layer) {
         if (dead_) throw gone();
-        // Not flushed: posted requests leave together with the next call.
-        const qint64 requestId = send(object, member, args, false);
-        posted_.push_back(requestId);
-        if (posted_.size() >= kMaxPosted) drain();
+        if (runIds_.isEmpty() || runLayer_ != layer) {
+            closeRun();
+            runLayer_ = layer;
+        }
+        runIds_.append(object);
+        if (++pendingMoves_ >= kMaxMoves) sendMoves();
     }
 
     // selfAccounted: the caller updates its own cache from the answer, so a
@@ -148,6 +153,7 @@ public:
     QCborValue call(qint64 object, const char* member, const QCborArray& args = {}, bool selfAccounted = false,
                     QString* docKey = nullptr) {
         if (dead_) throw gone();
+        sendMoves();
         const qint64 requestId = send(object, member, args);
         ++roundTrips();
         QCborMap reply = awaitReply(requestId);
@@ -184,7 +190,25 @@ private:
     }
 
     void drain() {
+        sendMoves();
         if (!posted_.empty()) awaitReply(-1);
+    }
+
+    void closeRun() {
+        if (runIds_.isEmpty()) return;
+        runs_.append(QCborArray{runLayer_, runIds_});
+        runIds_ = QCborArray();
+    }
+
+    // The gathered moves as one posted request: [[layer, [object, ...]], ...].
+    void sendMoves() {
+        if (pendingMoves_ == 0) return;
+        closeRun();
+        const QCborArray runs = std::move(runs_);
+        runs_ = QCborArray();
+        pendingMoves_ = 0;
+        posted_.push_back(send(0, "MoveToLayers", QCborArray{runs}, false));
+        if (posted_.size() >= kMaxPosted) awaitReply(-1);
     }
 
     // Reads answers in order: those of posted requests first, then the one
@@ -237,6 +261,10 @@ private:
     QElapsedTimer lastReply_;
     QCborArray released_;
     std::deque<qint64> posted_;
+    QCborArray runs_;
+    QCborArray runIds_;
+    QString runLayer_;
+    int pendingMoves_ = 0;
     QHash<QString, QSet<QString>> known_;
     quint64 knownGeneration_ = ~0ull;
     quint64 selectionEpoch_ = 0;
@@ -519,7 +547,7 @@ public:
     void setLayer(const QString& n) override {
         if (s_->knowsLayer(doc_, n)) {
             // A known layer is named as its record spells it: the row now says so.
-            s_->post(id_, "SetLayer", QCborArray{n});
+            s_->postMove(id_, n);
             if (layerCached_ && row_.size() == kColumns) {
                 row_[kLayer] = n;
                 rowEpoch_ = s_->entityEpoch();

@@ -34,7 +34,7 @@ ApplicationPtr RemoteHostProvider::create() {
         try {
             return connectRemoteHost(path, 250);
         } catch (const HostError&) {
-            QThread::msleep(50);
+            QThread::msleep(10);
         }
     }
     throw HostError(errc::kNotRunning, QStringLiteral("ActiveX component can't create object"));
