@@ -348,19 +348,19 @@ public:
         }
     }
     bool layerOn() override { return prop(kOn).toBool(); }
-    void setLayerOn(bool on) override { set("SetLayerOn", on); }
+    void setLayerOn(bool on) override { setUnlessSame(kOn, "SetLayerOn", on); }
     bool freeze() override { return prop(kFreeze).toBool(); }
     void setFreeze(bool on) override { set("SetFreeze", on); }
     bool lock() override { return prop(kLock).toBool(); }
-    void setLock(bool on) override { set("SetLock", on); }
+    void setLock(bool on) override { setUnlessSame(kLock, "SetLock", on); }
     bool plottable() override { return prop(kPlottable).toBool(); }
-    void setPlottable(bool on) override { set("SetPlottable", on); }
+    void setPlottable(bool on) override { setUnlessSame(kPlottable, "SetPlottable", on); }
     int color() override { return int(prop(kColor).toInteger()); }
     void setColor(int index) override { set("SetColor", index); }
     QString linetype() override { return prop(kLinetype).toString(); }
-    void setLinetype(const QString& n) override { set("SetLinetype", n); }
+    void setLinetype(const QString& n) override { setUnlessSame(kLinetype, "SetLinetype", n); }
     int lineweight() override { return int(prop(kLineweight).toInteger()); }
-    void setLineweight(int v) override { set("SetLineweight", v); }
+    void setLineweight(int v) override { setUnlessSame(kLineweight, "SetLineweight", v); }
     QString plotStyleName() override { return prop(kPlotStyle).toString(); }
     void setPlotStyleName(const QString& n) override { set("SetPlotStyleName", n); }
 
@@ -390,6 +390,16 @@ private:
         const QCborValue v = props_.at(p);
         if (v.isMap()) throw HostError(v[QStringLiteral("e")].toInteger(), v[QStringLiteral("d")].toString());
         return v;
+    }
+    // A property set to the value it has (as of the current generation) is
+    // left alone: the host would change nothing. Not for the name, the freeze
+    // (freezing the current layer is refused, and callers report that), the
+    // colour (an index colour replaces a true colour of the same index) or the
+    // plot style.
+    template <class V>
+    void setUnlessSame(Prop p, const char* member, const V& value) {
+        if (hasProps_ && s_->fresh(propsGeneration_) && props_.at(p) == QCborValue(value)) return;
+        set(member, value);
     }
     template <class V>
     void set(const char* member, const V& value) {

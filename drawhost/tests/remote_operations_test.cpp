@@ -11,6 +11,7 @@
 #include "TestDrawings.h"
 #include "host/InProcessHost.h"
 #include "host/LayerNameRules.h"
+#include "host/LayerStateRules.h"
 #include "host/RemoteHost.h"
 #include "support/StatusLabel.h"
 
@@ -28,7 +29,23 @@ support::ListTable renameRules() {
     return t;
 }
 
-TEST(RemoteOperationsTest, RenameAndMergeGiveTheSameFileAsInProcess) {
+// Gives A-F layers index colour 7, which drops a true colour even where the
+// index was 7 already (A-Furn of the R2018 sample); locks and recolours the
+// other A- layers, turns the E- layers off, gives the rest colour 3.
+support::ListTable stateRules() {
+    const QString same = QStringLiteral("(変更なし)");
+    const std::vector<QStringList> rows = {
+        {"1", "A-F.*", same, same, same, "7", same, same, same, same},
+        {"2", "A-[^F].*", same, same, QStringLiteral("する"), "1", same, "0.35 mm", same, same},
+        {"3", "E-.*", QStringLiteral("しない"), same, same, same, "DASHED", same, same, QStringLiteral("しない")},
+        {"4", "[^A].*", same, same, same, "3", same, same, same, same}};
+    support::ListTable t(int(rows.size()), 10);
+    for (int r = 0; r < int(rows.size()); ++r)
+        for (int c = 0; c < 10; ++c) t.set(r, c, rows[size_t(r)][c]);
+    return t;
+}
+
+TEST(RemoteOperationsTest, RenameMergeAndStateRulesGiveTheSameFileAsInProcess) {
     QTemporaryDir dir;
     const QString socket = dir.filePath(QStringLiteral("drawhost.sock"));
     QProcess drawhost;
@@ -46,18 +63,28 @@ TEST(RemoteOperationsTest, RenameAndMergeGiveTheSameFileAsInProcess) {
     }
     ASSERT_TRUE(remote);
 
-    for (const QString sample : {QStringLiteral("floor-plan.dxf"), QStringLiteral("site-R12.dxf"), QStringLiteral("details-R2018.dxf")}) {
-        const QString local = copySample(dir, sample, QStringLiteral("local/") + sample);
-        const QString viaSocket = copySample(dir, sample, QStringLiteral("socket/") + sample);
-        support::PlainStatusLabel label;
-        bool localNoChange = true, remoteNoChange = true;
-        ApplicationPtr inProcess = InProcessHost::create()->application();
-        ASSERT_TRUE(fun_bApplyLayerNameRules(inProcess, sample, local, renameRules(), localNoChange, label));
-        ASSERT_TRUE(fun_bApplyLayerNameRules(remote, sample, viaSocket, renameRules(), remoteNoChange, label));
-        EXPECT_FALSE(localNoChange);
-        EXPECT_EQ(remoteNoChange, localNoChange);
-        EXPECT_EQ(bytesOf(viaSocket), bytesOf(local)) << sample.toStdString();
-        EXPECT_NE(bytesOf(viaSocket), bytesOf(QStringLiteral(LAMINOR_SAMPLES_DIR "/") + sample));
+    const QString samples[] = {QStringLiteral("floor-plan.dxf"), QStringLiteral("site-R12.dxf"),
+                               QStringLiteral("details-R2018.dxf")};
+    for (const bool rename : {true, false}) {
+        for (const QString& sample : samples) {
+            const QString kind = rename ? QStringLiteral("rename/") : QStringLiteral("state/");
+            const QString local = copySample(dir, sample, kind + QStringLiteral("local/") + sample);
+            const QString viaSocket = copySample(dir, sample, kind + QStringLiteral("socket/") + sample);
+            support::PlainStatusLabel label;
+            bool localNoChange = true, remoteNoChange = true;
+            ApplicationPtr inProcess = InProcessHost::create()->application();
+            if (rename) {
+                ASSERT_TRUE(fun_bApplyLayerNameRules(inProcess, sample, local, renameRules(), localNoChange, label));
+                ASSERT_TRUE(fun_bApplyLayerNameRules(remote, sample, viaSocket, renameRules(), remoteNoChange, label));
+            } else {
+                ASSERT_TRUE(fun_bApplyLayerStateRules(inProcess, sample, local, stateRules(), localNoChange, label));
+                ASSERT_TRUE(fun_bApplyLayerStateRules(remote, sample, viaSocket, stateRules(), remoteNoChange, label));
+            }
+            EXPECT_FALSE(localNoChange);
+            EXPECT_EQ(remoteNoChange, localNoChange);
+            EXPECT_EQ(bytesOf(viaSocket), bytesOf(local)) << (kind + sample).toStdString();
+            EXPECT_NE(bytesOf(viaSocket), bytesOf(QStringLiteral(LAMINOR_SAMPLES_DIR "/") + sample));
+        }
     }
     EXPECT_EQ(remote->documents()->count(), 0);
     remote.reset();
