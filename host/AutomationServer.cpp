@@ -3,17 +3,42 @@
 #include <QCborArray>
 #include <QCborMap>
 #include <QFile>
+#include <QDeadlineTimer>
+#include <chrono>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QSocketNotifier>
+#include <fcntl.h>
+#include <functional>
 #include <optional>
 #include <unordered_map>
 #include <variant>
 
 #include "RemoteProtocol.h"
+#include "SocketIo.h"
 
 namespace host {
 
+// Takes each accepted connection's socket as it is, non-blocking.
+class AutomationServer::Listener : public QLocalServer {
+public:
+    Listener(std::function<void(int)> accepted, QObject* parent)
+        : QLocalServer(parent), accepted_(std::move(accepted)) {}
+
+protected:
+    void incomingConnection(quintptr socketDescriptor) override {
+        const int fd = int(socketDescriptor);
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+        accepted_(fd);
+    }
+
+private:
+    std::function<void(int)> accepted_;
+};
+
 namespace {
+
+constexpr int kServerSpinUs = 30;
 
 quint64& changeCounter() {
     static quint64 counter = 0;
@@ -71,51 +96,82 @@ QString docKeyOf(Document& doc) {
     }
 }
 
+// The socket is read and written directly (see SocketIo.h); answers that the
+// socket cannot take at once wait in a buffer until it can.
 class Connection : public QObject {
 public:
-    Connection(QLocalSocket* socket, ApplicationPtr app, QObject* parent)
-        : QObject(parent), socket_(socket) {
+    Connection(int fd, ApplicationPtr app, QObject* parent)
+        : QObject(parent), fd_(fd), readable_(fd, QSocketNotifier::Read), writable_(fd, QSocketNotifier::Write) {
         objects_.emplace(0, Entry{Handle(std::move(app)), QString()});
-        connect(socket_, &QLocalSocket::readyRead, this, &Connection::onReadyRead);
-        connect(socket_, &QLocalSocket::disconnected, this, &Connection::drop);
-        connect(socket_, &QLocalSocket::errorOccurred, this, [this](QLocalSocket::LocalSocketError e) {
-            if (e != QLocalSocket::PeerClosedError) drop();
-        });
+        writable_.setEnabled(false);
+        connect(&readable_, &QSocketNotifier::activated, this, &Connection::onReadable);
+        connect(&writable_, &QSocketNotifier::activated, this, &Connection::sendPending);
     }
+    ~Connection() override { io::closeSocket(fd_); }
 
 private:
     void drop() {
         if (dropped_) return;
         dropped_ = true;
+        readable_.setEnabled(false);
+        writable_.setEnabled(false);
         objects_.clear();
-        socket_->disconnect(this);
-        socket_->deleteLater();
         deleteLater();
     }
 
-    void onReadyRead() {
+    // Answers what has arrived. A client usually sends its next request right
+    // after reading an answer: the socket is polled for it a little while
+    // before going back to the event loop, which would have to be woken.
+    void onReadable() {
+        bool answered = false;
+        for (;;) {
+            if (dropped_) return;
+            QByteArray bytes;
+            io::ReadResult read = io::readAvailable(fd_, bytes);
+            if (read == io::ReadResult::kNothing && answered && io::spinningPays()) {
+                const QDeadlineTimer spin{std::chrono::microseconds(kServerSpinUs)};
+                while (read == io::ReadResult::kNothing && !spin.hasExpired()) read = io::readAvailable(fd_, bytes);
+            }
+            if (read == io::ReadResult::kClosed) return drop();
+            if (read == io::ReadResult::kNothing) return;
+            answer(bytes);
+            answered = true;
+        }
+    }
+
+    void answer(const QByteArray& bytes) {
         if (dropped_) return;
-        reader_.append(socket_->readAll());
+        reader_.append(bytes);
+        // A member that runs the event loop (a command typed into the host)
+        // must not start this client's next request before it answers.
+        readable_.setEnabled(false);
         try {
             // Every request that has arrived is answered before the answers go
             // out together: a client that posts requests without waiting sends
             // them in one piece and gets their answers in one piece.
             bool answered = false;
             while (auto message = reader_.next()) {
-                socket_->write(wire::encodeFrame(handle(message->toMap())));
+                out_.append(wire::encodeFrame(handle(message->toMap())));
                 if (dropped_) return;
                 answered = true;
             }
+            readable_.setEnabled(true);
             if (answered) {
-                // The client is waiting: send now rather than on the next loop turn.
-                socket_->flush();
-                emit static_cast<AutomationServer*>(parent())->requestAnswered();
+                sendPending();
+                if (!dropped_) emit static_cast<AutomationServer*>(parent())->requestAnswered();
             }
         } catch (const HostError&) {
             // A stream we cannot read is a client we cannot answer.
-            socket_->abort();
             drop();
         }
+    }
+
+    void sendPending() {
+        if (dropped_) return;
+        const qsizetype sent = io::writeSome(fd_, out_.constData(), out_.size());
+        if (sent < 0) return drop();
+        out_.remove(0, sent);
+        writable_.setEnabled(!out_.isEmpty());
     }
 
     QCborMap handle(const QCborMap& request) {
@@ -474,7 +530,10 @@ private:
         notApplicable();
     }
 
-    QLocalSocket* socket_;
+    int fd_;
+    QSocketNotifier readable_;
+    QSocketNotifier writable_;
+    QByteArray out_;  // answers the socket has not taken yet
     wire::FrameReader reader_;
     struct Entry {
         Handle handle;
@@ -507,9 +566,8 @@ bool AutomationServer::listen(const QString& path, QString* reason) {
         }
         QLocalServer::removeServer(path);
     }
-    server_ = new QLocalServer(this);
+    server_ = new Listener([this](int fd) { onNewConnection(fd); }, this);
     server_->setSocketOptions(QLocalServer::UserAccessOption);
-    connect(server_, &QLocalServer::newConnection, this, &AutomationServer::onNewConnection);
     if (!server_->listen(path)) {
         if (reason) *reason = server_->errorString();
         delete server_;
@@ -521,11 +579,6 @@ bool AutomationServer::listen(const QString& path, QString* reason) {
 
 QString AutomationServer::path() const { return server_ ? server_->fullServerName() : QString(); }
 
-void AutomationServer::onNewConnection() {
-    while (QLocalSocket* socket = server_->nextPendingConnection()) {
-        socket->setParent(this);
-        new Connection(socket, app_, this);
-    }
-}
+void AutomationServer::onNewConnection(int fd) { new Connection(fd, app_, this); }
 
 }  // namespace host

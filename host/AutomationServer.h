@@ -32,10 +32,11 @@ signals:
     void requestAnswered();
 
 private:
-    void onNewConnection();
+    class Listener;
+    void onNewConnection(int fd);
 
     ApplicationPtr app_;
-    QLocalServer* server_ = nullptr;
+    Listener* server_ = nullptr;
 };
 
 }  // namespace host

@@ -5,13 +5,13 @@
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QHash>
-#include <QLocalSocket>
 #include <QSet>
 #include <deque>
 #include <map>
 #include <optional>
 
 #include "RemoteProtocol.h"
+#include "SocketIo.h"
 
 namespace host {
 
@@ -50,10 +50,8 @@ constexpr int kMaxMoves = 4096;
 
 class Session {
 public:
-    explicit Session(const QString& path, int timeoutMs) {
-        socket_.connectToServer(path);
-        if (!socket_.waitForConnected(timeoutMs))
-            throw HostError(errc::kNotRunning, QStringLiteral("ActiveX component can't create object"));
+    explicit Session(const QString& path, int timeoutMs) : fd_(io::connectTo(path, timeoutMs)) {
+        if (fd_ < 0) throw HostError(errc::kNotRunning, QStringLiteral("ActiveX component can't create object"));
     }
     ~Session() {
         // Posted requests are done before the connection goes.
@@ -64,7 +62,10 @@ public:
                 // The host went away meanwhile; nothing is left to wait for.
             }
         }
+        io::closeSocket(fd_);
     }
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
 
     quint64 generation() const { return generation_; }
     bool fresh(quint64 generation) const {
@@ -165,7 +166,8 @@ public:
     }
 
 private:
-    qint64 send(qint64 object, const char* member, const QCborArray& args, bool flush = true) {
+    // Queues a request; requests leave when an answer is awaited.
+    qint64 send(qint64 object, const char* member, const QCborArray& args) {
         const qint64 requestId = ++requestCounter_;
         QCborMap request;
         request.insert(QStringLiteral("i"), requestId);
@@ -176,8 +178,7 @@ private:
             request.insert(QStringLiteral("r"), released_);
             released_ = QCborArray();
         }
-        socket_.write(wire::encodeFrame(request));
-        if (flush) socket_.flush();
+        out_.append(wire::encodeFrame(request));
         return requestId;
     }
 
@@ -207,7 +208,7 @@ private:
         const QCborArray runs = std::move(runs_);
         runs_ = QCborArray();
         pendingMoves_ = 0;
-        posted_.push_back(send(0, "MoveToLayers", QCborArray{runs}, false));
+        posted_.push_back(send(0, "MoveToLayers", QCborArray{runs}));
         if (posted_.size() >= kMaxPosted) awaitReply(-1);
     }
 
@@ -215,8 +216,10 @@ private:
     // awaited (-1: none, only the posted ones).
     QCborMap awaitReply(qint64 requestId) {
         QDeadlineTimer deadline(callTimeout());
-        if (socket_.state() != QLocalSocket::ConnectedState) fail();
-        if (!socket_.waitForBytesWritten(int(deadline.remainingTime())) && socket_.bytesToWrite() > 0) fail();
+        if (!out_.isEmpty()) {
+            if (!io::writeAll(fd_, out_.constData(), out_.size(), deadline)) fail();
+            out_.clear();
+        }
         for (;;) {
             try {
                 while (auto message = reader_.next()) {
@@ -236,19 +239,24 @@ private:
             } catch (const HostError&) {
                 fail();
             }
-            if (socket_.state() != QLocalSocket::ConnectedState && socket_.bytesAvailable() == 0) fail();
             if (deadline.hasExpired()) fail();
-            if (socket_.waitForReadyRead(int(std::max<qint64>(1, deadline.remainingTime()))) ||
-                socket_.bytesAvailable() > 0)
-                reader_.append(socket_.readAll());
-            else if (socket_.state() != QLocalSocket::ConnectedState || deadline.hasExpired())
+            QByteArray bytes;
+            switch (io::readSome(fd_, bytes, deadline)) {
+            case io::ReadResult::kData:
+                reader_.append(bytes);
+                break;
+            case io::ReadResult::kNothing:
+                break;  // the deadline, checked above
+            case io::ReadResult::kClosed:
                 fail();
+            }
         }
     }
 
     [[noreturn]] void fail() {
         dead_ = true;
-        socket_.abort();
+        io::closeSocket(fd_);
+        fd_ = -1;
         throw gone();
     }
 
@@ -256,7 +264,8 @@ private:
         return HostError(errc::kDisconnected, QStringLiteral("The drawing host is not answering (disconnected)"));
     }
 
-    QLocalSocket socket_;
+    int fd_ = -1;
+    QByteArray out_;  // requests not sent yet
     wire::FrameReader reader_;
     QElapsedTimer lastReply_;
     QCborArray released_;

@@ -20,16 +20,31 @@ QByteArray encodeFrame(const QCborValue& message) {
 }
 
 std::optional<QCborValue> FrameReader::next() {
-    if (buffer_.size() < 4) return std::nullopt;
-    const quint32 length = qFromBigEndian<quint32>(buffer_.constData());
+    const qsizetype available = buffer_.size() - consumed_;
+    if (available < 4) {
+        compact();
+        return std::nullopt;
+    }
+    const char* at = buffer_.constData() + consumed_;
+    const quint32 length = qFromBigEndian<quint32>(at);
     if (length > kMaxFrame) throw HostError(errc::kDisconnected, QStringLiteral("Oversized message from peer"));
-    if (static_cast<quint32>(buffer_.size()) < 4 + length) return std::nullopt;
+    if (static_cast<quint32>(available) < 4 + length) {
+        compact();
+        return std::nullopt;
+    }
     QCborParserError error;
-    QCborValue value = QCborValue::fromCbor(buffer_.mid(4, length), &error);
-    buffer_.remove(0, 4 + length);
+    QCborValue value = QCborValue::fromCbor(at + 4, qsizetype(length), &error);
+    consumed_ += 4 + qsizetype(length);
     if (error.error != QCborError::NoError)
         throw HostError(errc::kDisconnected, QStringLiteral("Malformed message from peer"));
     return value;
+}
+
+// Drops the messages already handed out (once per batch, not once per message).
+void FrameReader::compact() {
+    if (consumed_ == 0) return;
+    buffer_.remove(0, consumed_);
+    consumed_ = 0;
 }
 
 QCborValue objectRef(qint64 id) { return QCborValue(QCborTag(kObjectTag), QCborValue(id)); }

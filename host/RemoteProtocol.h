@@ -32,7 +32,9 @@ public:
     std::optional<QCborValue> next();
 
 private:
+    void compact();
     QByteArray buffer_;
+    qsizetype consumed_ = 0;
 };
 
 QCborValue objectRef(qint64 id);

@@ -2,6 +2,7 @@
 # client that laminor and tagseek use, and the provider that finds or starts drawhost.
 add_library(laminor_host_remote STATIC
   RemoteProtocol.h RemoteProtocol.cpp
+  SocketIo.h SocketIo.cpp
   AutomationServer.h AutomationServer.cpp
   RemoteHost.h RemoteHost.cpp
   RemoteProvider.h RemoteProvider.cpp)

@@ -126,6 +126,11 @@ TEST_F(RemoteTest, MembersAndErrorsCrossTheSocket) {
 
     app->sendKeys(QStringLiteral("\x1b\x1b" "filedia 0 script \"/a b/x.scr\"\r"));
     EXPECT_EQ(server.keys(), QStringLiteral("\x1b\x1b" "filedia 0 script \"/a b/x.scr\"\r"));
+    // A request far larger than the socket's buffers arrives whole.
+    const QString many = QStringLiteral("line 0,0 10,10\r").repeated(200000);
+    app->sendKeys(many);
+    EXPECT_EQ(server.keys().size(), qsizetype(32 + many.size()));
+    EXPECT_TRUE(server.keys().endsWith(many));
 
     doc->close(true);
     EXPECT_EQ(docs->count(), 0);
