@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QDockWidget>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -15,12 +16,18 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "DrawingView.h"
 #include "host/AutomationServer.h"
 #include "drawhost/engine/Drawing.h"
 
 namespace drawhost {
+
+namespace {
+constexpr int kQuietMs = 200;  // changes are drawn once they pause this long
+constexpr qint64 kLongestQuietMs = 10000;
+}
 
 MainWindow::MainWindow(std::shared_ptr<host::InProcessHost> host, QWidget* parent)
     : QMainWindow(parent), host_(std::move(host)) {
@@ -82,7 +89,7 @@ MainWindow::MainWindow(std::shared_ptr<host::InProcessHost> host, QWidget* paren
     // each one (a rebuild of a large drawing costs far more than a call).
     rebuildTimer_ = new QTimer(this);
     rebuildTimer_->setSingleShot(true);
-    rebuildTimer_->setInterval(200);
+    rebuildTimer_->setInterval(kQuietMs);
     connect(rebuildTimer_, &QTimer::timeout, this, &MainWindow::rebuildDirtyViews);
 
     connect(commandLine_.get(), &CommandLine::output, this, [this](const QString& line) { history_->appendPlainText(line); });
@@ -106,7 +113,8 @@ QString MainWindow::captionText() const {
 }
 
 void MainWindow::deferRedraw() {
-    if (rebuildTimer_->isActive()) rebuildTimer_->start();
+    lastChange_.start();
+    if (rebuildTimer_->isActive()) rebuildTimer_->start(kQuietMs);
 }
 
 void MainWindow::setServerStatus(const QString& text) {
@@ -131,6 +139,7 @@ void MainWindow::documentsChanged() {
         for (const auto& doc : host_->documents()) open = open || doc.get() == it.key();
         if (!open) {
             dirty_.remove(it.value());
+            buildCost_.remove(it.value());
             tabs_->removeTab(tabs_->indexOf(it.value()));
             it.value()->deleteLater();
             it = views_.erase(it);
@@ -156,6 +165,7 @@ void MainWindow::documentsChanged() {
 
 void MainWindow::drawingChanged(dxf::Drawing* drawing) {
     host::AutomationServer::noteChange();
+    lastChange_.start();
     for (const auto& doc : host_->documents())
         if (doc->drawing.get() == drawing) dirty_.insert(views_.value(doc.get()), true);
     layersDirty_ = true;
@@ -167,8 +177,21 @@ void MainWindow::rebuildDirtyViews() {
     for (const auto& doc : host_->documents()) {
         DrawingView* view = views_.value(doc.get());
         if (view && view == activeView() && dirty_.value(view)) {
+            // Drawing a big drawing takes long: it waits for a pause in
+            // changes in proportion, so a client working through the drawing
+            // is not held up by redraws between its requests.
+            // Until measured, a build is reckoned at 10 µs an object.
+            if (!buildCost_.contains(view)) buildCost_.insert(view, qint64(doc->drawing->modelSpace().size()) / 100);
+            const qint64 quiet = std::clamp<qint64>(4 * buildCost_.value(view), kQuietMs, kLongestQuietMs);
+            if (lastChange_.isValid() && lastChange_.elapsed() < quiet) {
+                rebuildTimer_->start(int(quiet - lastChange_.elapsed()));
+                continue;
+            }
             dirty_.remove(view);
+            QElapsedTimer took;
+            took.start();
             view->setScene(buildScene(*doc->drawing));
+            buildCost_.insert(view, took.elapsed());
         }
     }
     if (layersDirty_) {

@@ -3,6 +3,7 @@
 // line and the status bar. It is also the host's shell: what the automation
 // interface asks of a window (caption, visibility, zoom, keystrokes) lands here.
 #include <QHash>
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <memory>
 
@@ -64,6 +65,8 @@ private:
     QTimer* rebuildTimer_;
     QHash<const host::OpenDocument*, DrawingView*> views_;
     QHash<DrawingView*, bool> dirty_;
+    QHash<DrawingView*, qint64> buildCost_;  // ms the last build of a view took
+    QElapsedTimer lastChange_;
     QStringList inputHistory_;
     int historyPos_ = 0;
     bool syncing_ = false;

@@ -107,7 +107,11 @@ public:
         connect(&readable_, &QSocketNotifier::activated, this, &Connection::onReadable);
         connect(&writable_, &QSocketNotifier::activated, this, &Connection::sendPending);
     }
-    ~Connection() override { io::closeSocket(fd_); }
+    ~Connection() override {
+        readable_.setEnabled(false);
+        writable_.setEnabled(false);
+        io::closeSocket(fd_);
+    }
 
 private:
     void drop() {

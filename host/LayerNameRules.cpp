@@ -1,5 +1,6 @@
 #include "host/LayerNameRules.h"
 
+#include <QHash>
 #include <QSet>
 #include <optional>
 
@@ -89,6 +90,7 @@ public:
         if (!target || targetIsSelf) {
             if (!skipError([&] { layer->setName(*sNew); })) return false;
             bNoChange_ = false;
+            attributesRenamed(sName, *sNew);
             return true;
         }
         merge(layer, sName, target);
@@ -162,25 +164,67 @@ private:
     // Each block reference: its definition through the rules, its attributes
     // on the merged layer to the target.
     void blockPass(const QString& sOldName, const QString& sTargetName) {
-        for (const BlockReference& reference : blockReferences()) {
-            // A definition is walked once per run: after its walk every
-            // object's layer is settled, protected or matched by no rule, and
-            // neither later renames nor merges change that, so walking it
-            // again (for another reference or another merge) changes nothing.
-            if (!walked_.contains(reference.blockName.toCaseFolded())) {
-                walked_.insert(reference.blockName.toCaseFolded());
+        // A definition is walked once per run: after its walk every object's
+        // layer is settled, protected or matched by no rule, and neither later
+        // renames nor merges change that, so walking it again (for another
+        // reference or another merge) would change nothing.
+        if (!definitionsWalked_) {
+            definitionsWalked_ = true;
+            QSet<QString> walked;
+            for (const BlockReference& reference : blockReferences()) {
+                if (walked.contains(reference.blockName.toCaseFolded())) continue;
+                walked.insert(reference.blockName.toCaseFolded());
                 if (const BlocksPtr blocks = blocksCollection()) {
                     const auto definition =
                         skipErrorValue([&] { return blocks->item(reference.blockName); }).value_or(nullptr);
                     if (definition) renameInDefinition(definition);
                 }
             }
+        }
+        moveAttributes(sOldName, sTargetName);
+    }
+
+    // The attributes of every block reference by the layer they are on, read
+    // once: a merge then visits those on the merged layer rather than all.
+    // Attributes change layer only by these moves and by layer renames, which
+    // the index follows; each is checked on the host before it moves.
+    void indexAttributes() {
+        if (attributesIndexed_) return;
+        attributesIndexed_ = true;
+        for (const BlockReference& reference : blockReferences())
             for (const auto& attribute : reference.attributes) {
                 if (!attribute) continue;
-                const auto onLayer = skipErrorValue([&] { return attribute->layer(); });
-                if (onLayer && sameLayerName(*onLayer, sOldName)) skipError([&] { attribute->setLayer(sTargetName); });
+                if (const auto onLayer = skipErrorValue([&] { return attribute->layer(); }))
+                    attributesByLayer_[onLayer->toCaseFolded()].push_back(attribute);
             }
+    }
+
+    void moveAttributes(const QString& sOldName, const QString& sTargetName) {
+        indexAttributes();
+        const auto it = attributesByLayer_.find(sOldName.toCaseFolded());
+        if (it == attributesByLayer_.end()) return;
+        const std::vector<EntityPtr> onOld = std::move(it.value());
+        attributesByLayer_.erase(it);
+        for (const auto& attribute : onOld) {
+            const auto onLayer = skipErrorValue([&] { return attribute->layer(); });
+            if (!onLayer) continue;
+            QString now = *onLayer;
+            if (sameLayerName(now, sOldName) && skipError([&] { attribute->setLayer(sTargetName); }))
+                now = sTargetName;
+            attributesByLayer_[now.toCaseFolded()].push_back(attribute);
         }
+    }
+
+    // A renamed layer takes its attributes along.
+    void attributesRenamed(const QString& sOldName, const QString& sNewName) {
+        const QString from = sOldName.toCaseFolded(), to = sNewName.toCaseFolded();
+        if (!attributesIndexed_ || from == to) return;
+        const auto it = attributesByLayer_.find(from);
+        if (it == attributesByLayer_.end()) return;
+        std::vector<EntityPtr> moved = std::move(it.value());
+        attributesByLayer_.erase(it);
+        auto& bucket = attributesByLayer_[to];
+        bucket.insert(bucket.end(), moved.begin(), moved.end());
     }
 
     void renameInDefinition(const EntityCollectionPtr& definition) {
@@ -239,7 +283,9 @@ private:
     BlocksPtr blocks_;
     SelectionSetsPtr selectionSets_;
     std::optional<std::vector<BlockReference>> references_;
-    QSet<QString> walked_;  // block definitions walked, case-folded
+    bool definitionsWalked_ = false;
+    QHash<QString, std::vector<EntityPtr>> attributesByLayer_;
+    bool attributesIndexed_ = false;
     const support::ListTable& vRule_;
     bool& bNoChange_;
     QSet<QString> settled_;

@@ -187,6 +187,33 @@ TEST_F(RenameTest, BlockPassMovesObjectsInsideBlocks) {
     EXPECT_EQ(saved.objectsOn(QStringLiteral("0")), 2);
 }
 
+TEST_F(RenameTest, AttributesFollowEveryMergeAndRename) {
+    auto& d = drawing();
+    // A and E hold an object inside a block, so their deletes fail and each
+    // merge runs a block pass; K is renamed to the new M.
+    d.layer(QStringLiteral("B"));
+    d.layer(QStringLiteral("F"));
+    d.addBlockEntity(QStringLiteral("TAG"), QStringLiteral("A"));
+    d.addBlockEntity(QStringLiteral("TAG"), QStringLiteral("E"));
+    for (int i = 0; i < 3; ++i) {
+        auto ref = d.addBlockReference(QStringLiteral("TAG"), QStringLiteral("0"));
+        d.addAttribute(ref, QStringLiteral("A"));
+        d.addAttribute(ref, QStringLiteral("E"));
+        d.addAttribute(ref, QStringLiteral("K"));
+        d.addAttribute(ref, QStringLiteral("B"));
+    }
+    d.addEntity(QStringLiteral("K"));
+
+    ASSERT_TRUE(run(rules({{"^A$", "B"}, {"^E$", "F"}, {"^K$", "M"}})));
+    const DrawingData& saved = onDisk();
+    EXPECT_FALSE(saved.findLayer(QStringLiteral("A")));
+    EXPECT_FALSE(saved.findLayer(QStringLiteral("E")));
+    EXPECT_FALSE(saved.findLayer(QStringLiteral("K")));
+    EXPECT_EQ(saved.objectsOn(QStringLiteral("B")), 3 + 3 + 1);  // its own, A's attributes, A's block object
+    EXPECT_EQ(saved.objectsOn(QStringLiteral("F")), 3 + 1);
+    EXPECT_EQ(saved.objectsOn(QStringLiteral("M")), 3 + 1);
+}
+
 TEST_F(RenameTest, BlockPassRenamesEachBlockObjectOnce) {
     auto& d = drawing();
     d.addEntity(QStringLiteral("A"));
