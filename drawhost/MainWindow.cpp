@@ -113,7 +113,7 @@ QString MainWindow::captionText() const {
 }
 
 void MainWindow::deferRedraw() {
-    lastChange_.start();
+    lastRequest_.start();
     if (rebuildTimer_->isActive()) rebuildTimer_->start(kQuietMs);
 }
 
@@ -165,7 +165,6 @@ void MainWindow::documentsChanged() {
 
 void MainWindow::drawingChanged(dxf::Drawing* drawing) {
     host::AutomationServer::noteChange();
-    lastChange_.start();
     for (const auto& doc : host_->documents())
         if (doc->drawing.get() == drawing) dirty_.insert(views_.value(doc.get()), true);
     layersDirty_ = true;
@@ -177,14 +176,14 @@ void MainWindow::rebuildDirtyViews() {
     for (const auto& doc : host_->documents()) {
         DrawingView* view = views_.value(doc.get());
         if (view && view == activeView() && dirty_.value(view)) {
-            // Drawing a big drawing takes long: it waits for a pause in
-            // changes in proportion, so a client working through the drawing
-            // is not held up by redraws between its requests.
+            // Drawing a big drawing takes long: while a client is at work it
+            // waits for a pause in requests in proportion, so the client is not
+            // held up by redraws between its requests.
             // Until measured, a build is reckoned at 10 µs an object.
             if (!buildCost_.contains(view)) buildCost_.insert(view, qint64(doc->drawing->modelSpace().size()) / 100);
             const qint64 quiet = std::clamp<qint64>(4 * buildCost_.value(view), kQuietMs, kLongestQuietMs);
-            if (lastChange_.isValid() && lastChange_.elapsed() < quiet) {
-                rebuildTimer_->start(int(quiet - lastChange_.elapsed()));
+            if (lastRequest_.isValid() && lastRequest_.elapsed() < quiet) {
+                rebuildTimer_->start(int(quiet - lastRequest_.elapsed()));
                 continue;
             }
             dirty_.remove(view);

@@ -66,7 +66,7 @@ private:
     QHash<const host::OpenDocument*, DrawingView*> views_;
     QHash<DrawingView*, bool> dirty_;
     QHash<DrawingView*, qint64> buildCost_;  // ms the last build of a view took
-    QElapsedTimer lastChange_;
+    QElapsedTimer lastRequest_;  // since a client's last request was answered
     QStringList inputHistory_;
     int historyPos_ = 0;
     bool syncing_ = false;
