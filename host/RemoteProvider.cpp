@@ -25,6 +25,11 @@ ApplicationPtr RemoteHostProvider::create() {
     QProcess process;
     process.setProgram(program);
     process.setArguments({QStringLiteral("--socket"), path});
+    // The host outlives this program: it must not hold this program's
+    // terminal or pipes open (a pipeline reading our output would never end).
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
     if (!process.startDetached(&lastPid_))
         throw HostError(errc::kNotRunning, QStringLiteral("ActiveX component can't create object"));
     // The new host answers once its window and socket are up; until then

@@ -274,6 +274,25 @@ TEST_F(BatchProgram, BothModesThroughARunningDrawhost) {
     EXPECT_TRUE(layer(plan, "A-WALL")["locked"].toBool());
     EXPECT_TRUE(layer(plan, "寸法")["frozen"].toBool());
 }
+
+// The drawhost that a run starts stays open for the user; it must not keep
+// the run's output open, or a pipeline reading that output never ends.
+TEST_F(BatchProgram, AStartedDrawhostLeavesTheOutputToEnd) {
+    const QString socket = dir.filePath("started/drawhost.sock");
+    QDir().mkpath(dir.filePath("started"));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("DRAWHOST_SOCKET", socket);
+    QProcess pipeline;
+    pipeline.setProcessEnvironment(env);
+    pipeline.start("/bin/sh", {"-c", "\"$0\" state --rules \"$1\" \"$2\" | cat", LAMINOR_BATCH_EXE, state,
+                               drawing("floor-plan.dxf")});
+    const bool ended = pipeline.waitForFinished(60000);
+    QProcess::execute("/usr/bin/pkill", {"-f", socket});
+    ASSERT_TRUE(ended);
+    EXPECT_TRUE(QString::fromUtf8(pipeline.readAllStandardOutput())
+                    .contains("1 件のファイルについて画層状態変更が正常終了しました。"));
+}
 #endif
 
 }  // namespace
