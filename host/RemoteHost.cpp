@@ -299,6 +299,8 @@ public:
     Remote(const Remote&) = delete;
     Remote& operator=(const Remote&) = delete;
     qint64 id() const { return id_; }
+    // A reading member of this object, with the drawing the answer came from.
+    QCborValue callMember(const char* member, QString* docKey) { return call(member, {}, false, docKey); }
 
 protected:
     QCborValue call(const char* member, const QCborArray& args = {}, bool selfAccounted = false,
@@ -545,6 +547,16 @@ public:
     static std::shared_ptr<RemoteEntity> fromRow(const SessionPtr& s, const QCborValue& value, const QString& doc) {
         return fromRow(s, value, doc, s->generation(), s->entityEpoch());
     }
+    // The objects of a collection (model space, a block, a selection set) in
+    // one call: the collection's "Rows".
+    static std::vector<EntityPtr> readRows(Remote& collection, const SessionPtr& s) {
+        QString doc;
+        const QCborArray rows = collection.callMember("Rows", &doc).toArray();
+        std::vector<EntityPtr> items;
+        items.reserve(size_t(rows.size()));
+        for (const QCborValue& row : rows) items.push_back(fromRow(s, row, doc));
+        return items;
+    }
 
     QString handle() override { return cached(kHandle, "Handle").toString(); }
     QString objectName() override { return cached(kObjectName, "ObjectName").toString(); }
@@ -640,12 +652,7 @@ private:
         // Renames by this client need no new read: each object carries its
         // layer name over the renames (see RemoteEntity::layer).
         if (!hasRows_ || !s_->fresh(generation_)) {
-            QString doc;
-            const QCborArray list = call("Rows", {}, false, &doc).toArray();
-            std::vector<EntityPtr> items;
-            items.reserve(size_t(list.size()));
-            for (const QCborValue& row : list) items.push_back(RemoteEntity::fromRow(s_, row, doc));
-            rows_ = std::move(items);
+            rows_ = RemoteEntity::readRows(*this, s_);
             generation_ = s_->generation();
             hasRows_ = true;
         }
@@ -712,12 +719,7 @@ private:
     }
     const std::vector<EntityPtr>& members() {
         if (!hasMembers_ || !s_->fresh(generation_) || epoch_ != s_->selectionEpoch()) {
-            QString doc;
-            const QCborArray rows = call("Rows", {}, false, &doc).toArray();
-            std::vector<EntityPtr> items;
-            items.reserve(size_t(rows.size()));
-            for (const QCborValue& row : rows) items.push_back(RemoteEntity::fromRow(s_, row, doc));
-            members_ = std::move(items);
+            members_ = RemoteEntity::readRows(*this, s_);
             generation_ = s_->generation();
             epoch_ = s_->selectionEpoch();
             hasMembers_ = true;
