@@ -41,9 +41,10 @@ quint64& roundTrips() {
 // Posting: moving an object to a layer that the session knows to exist in the
 // object's drawing cannot fail, so the move is not waited for: moves gather
 // into one request that leaves just before the next call, and that call waits
-// for its answer first (the host answers in order, so the call sees the moves). Only a change by someone else between the two (another
-// client deleting the layer or closing the drawing) could make a posted move
-// fail; it then counts as overtaken by that change.
+// for its answer first (the host answers in order, so the call sees the
+// moves). Only a change by someone else between the two (another client
+// deleting the layer or closing the drawing) could make a posted move fail;
+// it then counts as overtaken by that change.
 constexpr qint64 kFreshMs = 250;
 constexpr size_t kMaxPosted = 256;
 constexpr int kMaxMoves = 4096;
@@ -483,11 +484,11 @@ public:
 
 private:
     // A lookup by name answered from the list (fetched from the second
-    // lookup on), when the answer is
-    // certain: an exact match is the layer the host would find; no match even
-    // by the widest letter-case comparison means the host has no such layer.
-    // A match that differs in letter case only is left to the host, whose
-    // rule for letter case decides. No value: ask the host.
+    // lookup on), when the answer is certain: an exact match is the layer the
+    // host would find; no match even by the widest letter-case comparison
+    // means the host has no such layer. A match that differs in letter case
+    // only is left to the host, whose rule for letter case decides. No value:
+    // ask the host.
     std::optional<std::shared_ptr<RemoteLayer>> lookUp(const QString& name) {
         const bool current = hasSnapshot_ && s_->fresh(generation_) && epoch_ == s_->layersEpoch();
         if (!current && lookUps_++ == 0) return std::nullopt;  // a single lookup asks for one layer

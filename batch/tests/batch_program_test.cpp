@@ -91,6 +91,14 @@ protected:
         EXPECT_TRUE(f.open(QIODevice::ReadOnly));
         return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
     }
+    // Headless, with the drawhost socket at `socket` (its folder made).
+    static QProcessEnvironment hostEnvironment(const QString& socket) {
+        QDir().mkpath(QFileInfo(socket).path());
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("DRAWHOST_SOCKET", socket);
+        return env;
+    }
     QStringList drawings() const {
         return {drawing("details-R2018.dxf"), drawing("floor-plan.dxf"), drawing("site-R12.dxf")};
     }
@@ -249,10 +257,7 @@ TEST_F(BatchProgram, BadInputsEndWithStatusTwoAndTouchNothing) {
 TEST_F(BatchProgram, BothModesThroughARunningDrawhost) {
     const QJsonObject original = check(drawings());
     const QString socket = dir.filePath("run/drawhost.sock");
-    QDir().mkpath(dir.filePath("run"));
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("DRAWHOST_SOCKET", socket);
+    const QProcessEnvironment env = hostEnvironment(socket);
     QProcess host;
     host.setProcessEnvironment(env);
     host.start(DRAWHOST_EXE, {"--socket", socket});
@@ -279,10 +284,7 @@ TEST_F(BatchProgram, BothModesThroughARunningDrawhost) {
 // the run's output open, or a pipeline reading that output never ends.
 TEST_F(BatchProgram, AStartedDrawhostLeavesTheOutputToEnd) {
     const QString socket = dir.filePath("started/drawhost.sock");
-    QDir().mkpath(dir.filePath("started"));
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("DRAWHOST_SOCKET", socket);
+    const QProcessEnvironment env = hostEnvironment(socket);
     QProcess pipeline;
     pipeline.setProcessEnvironment(env);
     pipeline.start("/bin/sh", {"-c", "\"$0\" state --rules \"$1\" \"$2\" | cat", LAMINOR_BATCH_EXE, state,

@@ -87,6 +87,13 @@ long errorOf(const std::function<void()>& f) {
     return 0;
 }
 
+// The objects on 壁 of the sample drawing (a text and a line), in a new set.
+SelectionSetPtr wallObjects(const DocumentPtr& doc) {
+    SelectionSetPtr set = doc->selectionSets()->add(QStringLiteral("walk"));
+    set->select(5, {8}, {QStringLiteral("壁")});
+    return set;
+}
+
 TEST_F(RemoteTest, MembersAndErrorsCrossTheSocket) {
     ServerThread server(path_, library_);
     ASSERT_TRUE(server.listening()) << server.reason().toStdString();
@@ -235,8 +242,7 @@ TEST_F(RemoteTest, ObjectsReadInOneCallFollowRenamesAndMoves) {
     ServerThread server(path_, library_);
     ApplicationPtr app = connectRemoteHost(path_);
     DocumentPtr doc = app->documents()->open(QStringLiteral("/d/A1.dxf"));
-    SelectionSetPtr set = doc->selectionSets()->add(QStringLiteral("walk"));
-    set->select(5, {8}, {QStringLiteral("壁")});
+    SelectionSetPtr set = wallObjects(doc);
     ASSERT_EQ(set->count(), 2);
     EntityPtr text = set->item(0);
     const quint64 before = remoteRoundTrips();
@@ -260,8 +266,7 @@ TEST_F(RemoteTest, LookupsByNameRenamesAndDeletesKeepCachesExact) {
     ServerThread server(path_, library_);
     ApplicationPtr app = connectRemoteHost(path_);
     DocumentPtr doc = app->documents()->open(QStringLiteral("/d/A1.dxf"));
-    SelectionSetPtr set = doc->selectionSets()->add(QStringLiteral("walk"));
-    set->select(5, {8}, {QStringLiteral("壁")});
+    SelectionSetPtr set = wallObjects(doc);
     ASSERT_EQ(set->count(), 2);
     EntityPtr text = set->item(0);
 
