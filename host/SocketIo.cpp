@@ -91,11 +91,11 @@ bool writeAll(int fd, const char* data, qsizetype size, const QDeadlineTimer& de
 
 ReadResult readAvailable(int fd, QByteArray& into) {
     const qsizetype start = into.size();
+    // Read into a fixed buffer: the callers poll with this, often finding nothing.
+    char chunk[kChunk];
     for (;;) {
-        const qsizetype at = into.size();
-        into.resize(at + kChunk);
-        const ssize_t n = ::recv(fd, into.data() + at, size_t(kChunk), MSG_DONTWAIT);
-        into.resize(at + std::max<ssize_t>(n, 0));
+        const ssize_t n = ::recv(fd, chunk, sizeof(chunk), MSG_DONTWAIT);
+        if (n > 0) into.append(chunk, qsizetype(n));
         if (n == kChunk) continue;  // a full chunk may have more behind it
         if (n > 0) return ReadResult::kData;
         if (n < 0 && errno == EINTR) continue;
