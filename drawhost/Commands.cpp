@@ -2,7 +2,7 @@
 #include <QFileInfo>
 
 #include "CommandLine.h"
-#include "drawhost/engine/Drawing.h"
+#include "engine/Drawing.h"
 
 namespace drawhost {
 

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "drawhost/engine/Drawing.h"
+#include "engine/Drawing.h"
 
 namespace drawhost {
 

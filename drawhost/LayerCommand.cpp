@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "CommandLine.h"
-#include "drawhost/engine/Drawing.h"
+#include "engine/Drawing.h"
 
 namespace drawhost {
 

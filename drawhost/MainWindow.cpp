@@ -20,7 +20,7 @@
 
 #include "DrawingView.h"
 #include "host/AutomationServer.h"
-#include "drawhost/engine/Drawing.h"
+#include "engine/Drawing.h"
 
 namespace drawhost {
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "HostConnection.h"
-#include "drawhost/engine/Drawing.h"
+#include "engine/Drawing.h"
 
 namespace host {
 

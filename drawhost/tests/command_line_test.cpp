@@ -9,7 +9,7 @@
 #include "TestDrawings.h"
 #include "drawhost/CommandLine.h"
 #include "drawhost/DrawingScene.h"
-#include "drawhost/engine/Drawing.h"
+#include "engine/Drawing.h"
 
 using namespace drawhost;
 using testdrawings::bytesOf;

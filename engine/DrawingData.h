@@ -16,9 +16,9 @@
 #include <unordered_map>
 #include <vector>
 
-#include "drawhost/engine/Drawing.h"
-#include "drawhost/engine/Encoding.h"
-#include "drawhost/engine/Tags.h"
+#include "engine/Drawing.h"
+#include "engine/Encoding.h"
+#include "engine/Tags.h"
 
 namespace dxf {
 

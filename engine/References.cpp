@@ -15,7 +15,7 @@
 //               blocks a plain delete).
 #include <algorithm>
 
-#include "drawhost/engine/DrawingData.h"
+#include "engine/DrawingData.h"
 
 namespace dxf {
 

@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "drawhost/engine/Drawing.h"
+#include "engine/Drawing.h"
 
 namespace {
 

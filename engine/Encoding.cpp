@@ -1,4 +1,4 @@
-#include "drawhost/engine/Encoding.h"
+#include "engine/Encoding.h"
 
 #include <iconv.h>
 

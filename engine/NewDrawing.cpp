@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "drawhost/engine/Drawing.h"
+#include "engine/Drawing.h"
 
 namespace dxf {
 

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <unordered_set>
 
-#include "drawhost/engine/DrawingData.h"
+#include "engine/DrawingData.h"
 
 namespace dxf {
 

@@ -1,5 +1,5 @@
 // The document: open, save atomically, collections and selection.
-#include "drawhost/engine/Drawing.h"
+#include "engine/Drawing.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "drawhost/engine/DrawingData.h"
+#include "engine/DrawingData.h"
 
 namespace dxf {
 

@@ -2,7 +2,7 @@
 // builds on.
 #include <algorithm>
 
-#include "drawhost/engine/DrawingData.h"
+#include "engine/DrawingData.h"
 
 namespace dxf {
 

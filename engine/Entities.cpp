@@ -4,7 +4,7 @@
 #include <optional>
 #include <unordered_map>
 
-#include "drawhost/engine/DrawingData.h"
+#include "engine/DrawingData.h"
 
 namespace dxf {
 

@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "TestDrawings.h"
-#include "drawhost/engine/Drawing.h"
+#include "engine/Drawing.h"
 
 namespace fs = std::filesystem;
 using namespace dxftest;

@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "TestDrawings.h"
-#include "drawhost/engine/Drawing.h"
+#include "engine/Drawing.h"
 
 using namespace dxftest;
 

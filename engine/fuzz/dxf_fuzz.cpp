@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "drawhost/engine/Drawing.h"
+#include "engine/Drawing.h"
 
 namespace {
 

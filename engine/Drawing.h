@@ -17,7 +17,7 @@
 #include <utility>
 #include <vector>
 
-#include "drawhost/engine/EngineError.h"
+#include "engine/EngineError.h"
 
 namespace dxf {
 

@@ -7,7 +7,7 @@
 #include <emmintrin.h>
 #endif
 
-#include "drawhost/engine/DrawingData.h"
+#include "engine/DrawingData.h"
 
 namespace dxf {
 

@@ -1,4 +1,4 @@
-#include "drawhost/engine/Tags.h"
+#include "engine/Tags.h"
 
 #include <charconv>
 #include <cmath>
