@@ -4,7 +4,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "host/InProcessHost.h"
+#include "host/client/InProcessHost.h"
 #include "host/LayerNameRules.h"
 #include "host/SkipError.h"
 #include "support/MessageBox.h"

@@ -14,8 +14,8 @@
 #include "batch/DryRun.h"
 #include "batch/Inputs.h"
 #include "host/HostConnection.h"
-#include "host/InProcessHost.h"
-#include "host/RemoteProvider.h"
+#include "host/client/InProcessHost.h"
+#include "host/client/RemoteProvider.h"
 #include "support/MessageBox.h"
 
 namespace batch {

@@ -6,7 +6,7 @@
 #include "batch/HeadlessRun.h"
 #include "batch/Inputs.h"
 #include "calc/CalcConnection.h"
-#include "host/InProcessHost.h"
+#include "host/client/InProcessHost.h"
 #include "main/SurveyRun.h"
 
 namespace batch {

@@ -13,7 +13,7 @@
 #include <functional>
 #include <memory>
 
-#include "host/InProcessHost.h"
+#include "host/client/InProcessHost.h"
 
 namespace drawhost {
 

@@ -19,7 +19,7 @@
 #include <algorithm>
 
 #include "DrawingView.h"
-#include "host/AutomationServer.h"
+#include "drawhost/AutomationServer.h"
 #include "engine/Drawing.h"
 
 namespace drawhost {

@@ -8,8 +8,8 @@
 
 #include "CommandLine.h"
 #include "MainWindow.h"
-#include "host/AutomationServer.h"
-#include "host/RemoteProtocol.h"
+#include "drawhost/AutomationServer.h"
+#include "host/client/RemoteProtocol.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // operations of the parts that are built into this program.
 #include <QApplication>
 
-#include "host/RemoteProvider.h"
+#include "host/client/RemoteProvider.h"
 #include "main/frmMain.h"
 #include "support/MessageBoxQt.h"
 

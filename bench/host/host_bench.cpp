@@ -14,8 +14,8 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "host/InProcessHost.h"
-#include "host/RemoteHost.h"
+#include "host/client/InProcessHost.h"
+#include "host/client/RemoteHost.h"
 #ifdef HOST_BENCH_WITH_OPERATIONS
 #include "host/LayerNameRules.h"
 #include "support/StatusLabel.h"

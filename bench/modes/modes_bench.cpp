@@ -11,10 +11,10 @@
 #include <csignal>
 #include <cstdio>
 
-#include "host/InProcessHost.h"
+#include "host/client/InProcessHost.h"
 #include "host/LayerNameRules.h"
 #include "host/LayerStateRules.h"
-#include "host/RemoteProvider.h"
+#include "host/client/RemoteProvider.h"
 #include "main/BatchRun.h"
 #include "support/RecordingMessageBox.h"
 #include "support/StatusLabel.h"

@@ -11,8 +11,8 @@
 
 #include "TestDrawings.h"
 #include "host/HostConnection.h"
-#include "host/RemoteHost.h"
-#include "host/RemoteProvider.h"
+#include "host/client/RemoteHost.h"
+#include "host/client/RemoteProvider.h"
 #include "support/StatusLabel.h"
 
 using namespace host;

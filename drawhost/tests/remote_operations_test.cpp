@@ -9,10 +9,10 @@
 #include <QThread>
 
 #include "TestDrawings.h"
-#include "host/InProcessHost.h"
+#include "host/client/InProcessHost.h"
 #include "host/LayerNameRules.h"
 #include "host/LayerStateRules.h"
-#include "host/RemoteHost.h"
+#include "host/client/RemoteHost.h"
 #include "support/StatusLabel.h"
 
 using namespace host;

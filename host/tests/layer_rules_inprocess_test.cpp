@@ -8,7 +8,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
-#include "host/InProcessHost.h"
+#include "host/client/InProcessHost.h"
 #include "host/LayerNameRules.h"
 #include "host/LayerStateRules.h"
 #include "host/SkipError.h"

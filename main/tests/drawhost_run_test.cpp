@@ -13,7 +13,7 @@
 #include "WindowFixture.h"
 #include "host/LayerNameRules.h"
 #include "host/LayerStateRules.h"
-#include "host/RemoteProvider.h"
+#include "host/client/RemoteProvider.h"
 #include "main/ListConversion.h"
 
 namespace mainwin {

@@ -4,7 +4,7 @@
 #include <QtTest/QTest>
 
 #include "WindowFixture.h"
-#include "host/InProcessHost.h"
+#include "host/client/InProcessHost.h"
 #include "host/LayerNameRules.h"
 #include "main/ListConversion.h"
 

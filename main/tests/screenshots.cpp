@@ -16,7 +16,7 @@
 
 #include "host/LayerNameRules.h"
 #include "host/LayerStateRules.h"
-#include "host/RemoteProvider.h"
+#include "host/client/RemoteProvider.h"
 #include "main/ListConversion.h"
 #include "main/frmMain.h"
 #include "support/MessageBoxQt.h"

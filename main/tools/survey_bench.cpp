@@ -7,7 +7,7 @@
 #include <cstdio>
 
 #include "calc/CalcConnection.h"
-#include "host/InProcessHost.h"
+#include "host/client/InProcessHost.h"
 #include "main/SurveyRun.h"
 
 int main(int argc, char** argv) {

@@ -1,4 +1,4 @@
-#include "AutomationServer.h"
+#include "drawhost/AutomationServer.h"
 
 #include <QCborArray>
 #include <QCborMap>
@@ -14,8 +14,8 @@
 #include <unordered_map>
 #include <variant>
 
-#include "RemoteProtocol.h"
-#include "SocketIo.h"
+#include "host/client/RemoteProtocol.h"
+#include "host/client/SocketIo.h"
 
 namespace host {
 

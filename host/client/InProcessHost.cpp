@@ -1,10 +1,10 @@
-#include "InProcessHost.h"
+#include "host/client/InProcessHost.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <algorithm>
 
-#include "HostConnection.h"
+#include "host/HostConnection.h"
 #include "engine/Drawing.h"
 
 namespace host {

@@ -4,7 +4,7 @@
 // errc::kDisconnected instead of hanging.
 #include <QString>
 
-#include "HostApi.h"
+#include "host/HostApi.h"
 
 namespace host {
 

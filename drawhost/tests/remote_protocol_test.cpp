@@ -17,9 +17,9 @@
 #include <unistd.h>
 
 #include "FakeHost.h"
-#include "host/AutomationServer.h"
-#include "host/RemoteHost.h"
-#include "host/RemoteProtocol.h"
+#include "drawhost/AutomationServer.h"
+#include "host/client/RemoteHost.h"
+#include "host/client/RemoteProtocol.h"
 
 using namespace host;
 

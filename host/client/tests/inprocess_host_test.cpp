@@ -8,7 +8,7 @@
 #include <QTemporaryDir>
 
 #include "host/HostConnection.h"
-#include "host/InProcessHost.h"
+#include "host/client/InProcessHost.h"
 
 using namespace host;
 

@@ -6,7 +6,7 @@
 #include <QObject>
 #include <QString>
 
-#include "HostApi.h"
+#include "host/HostApi.h"
 
 class QLocalServer;
 class QLocalSocket;

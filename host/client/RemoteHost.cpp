@@ -1,4 +1,4 @@
-#include "RemoteHost.h"
+#include "host/client/RemoteHost.h"
 
 #include <QCborArray>
 #include <QCborMap>
@@ -10,8 +10,8 @@
 #include <map>
 #include <optional>
 
-#include "RemoteProtocol.h"
-#include "SocketIo.h"
+#include "host/client/RemoteProtocol.h"
+#include "host/client/SocketIo.h"
 
 namespace host {
 

@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "HostApi.h"
+#include "host/HostApi.h"
 
 namespace dxf {
 class Drawing;

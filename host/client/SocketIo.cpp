@@ -1,4 +1,4 @@
-#include "SocketIo.h"
+#include "host/client/SocketIo.h"
 
 #include <QFile>
 #include <QThread>

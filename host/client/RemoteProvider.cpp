@@ -1,12 +1,12 @@
-#include "RemoteProvider.h"
+#include "host/client/RemoteProvider.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QProcess>
 #include <QThread>
 
-#include "RemoteHost.h"
-#include "RemoteProtocol.h"
+#include "host/client/RemoteHost.h"
+#include "host/client/RemoteProtocol.h"
 #include "support/ProgramFolder.h"
 
 namespace host {

@@ -3,7 +3,7 @@
 // socket, or a new drawhost started from the program folder.
 #include <QString>
 
-#include "HostConnection.h"
+#include "host/HostConnection.h"
 
 namespace host {
 

@@ -1,4 +1,4 @@
-#include "RemoteProtocol.h"
+#include "host/client/RemoteProtocol.h"
 
 #include <QCborArray>
 #include <QCborMap>

@@ -14,7 +14,7 @@
 #include <QString>
 #include <optional>
 
-#include "HostApi.h"
+#include "host/HostApi.h"
 
 namespace host::wire {
 
