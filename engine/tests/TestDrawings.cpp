@@ -80,10 +80,9 @@ std::string withCrlf(const std::string& lf) {
     return out;
 }
 
-std::string corpusDir() {
-    const char* shared = std::getenv("LAMINOR_SHARED_DIR");
-    return std::string(shared ? shared : "/work/shared") + "/corpus";
-}
+std::string corpusDir() { return LAMINOR_CORPUS_DIR; }
+
+std::string samplesDir() { return LAMINOR_SAMPLES_DIR; }
 
 std::string scratchDir() {
     std::string tmpl = (std::filesystem::temp_directory_path() / "dxfengine-test-XXXXXX").string();
