@@ -23,9 +23,9 @@ laminor_add_gtest(host_ops_tests)
 
 # The same operations on real drawings, through the in-process host, when
 # that host is built.
-if(TARGET laminor_host_inprocess AND EXISTS ${CMAKE_SOURCE_DIR}/samples/floor-plan.dxf)
+if(TARGET laminor_host_inprocess AND EXISTS ${CMAKE_SOURCE_DIR}/testdata/drawings/floor-plan.dxf)
   add_executable(host_ops_inprocess_tests ${CMAKE_CURRENT_SOURCE_DIR}/tests/layer_rules_inprocess_test.cpp)
   target_link_libraries(host_ops_inprocess_tests PRIVATE laminor_host_ops laminor_host_inprocess GTest::gtest_main)
-  target_compile_definitions(host_ops_inprocess_tests PRIVATE LAMINOR_SAMPLES_DIR="${CMAKE_SOURCE_DIR}/samples")
+  target_compile_definitions(host_ops_inprocess_tests PRIVATE LAMINOR_SAMPLES_DIR="${CMAKE_SOURCE_DIR}/testdata/drawings")
   laminor_add_gtest(host_ops_inprocess_tests)
 endif()

@@ -1,5 +1,5 @@
 #pragma once
-// Sample drawings for tests: copies of the project's generated samples in a
+// Test drawings: copies of testdata/drawings in a
 // temporary folder, so tests may change and save them.
 #include <QDir>
 #include <QFile>
@@ -11,7 +11,7 @@
 
 namespace testdrawings {
 
-// Copies samples/<name> into dir (under a new name when given) and returns its path.
+// Copies testdata/drawings/<name> into dir (under a new name when given) and returns its path.
 inline QString copySample(const QTemporaryDir& dir, const QString& name, const QString& as = QString()) {
     const QString target = dir.filePath(as.isEmpty() ? name : as);
     QDir().mkpath(QFileInfo(target).absolutePath());

@@ -38,7 +38,7 @@ std::string makeDrawing(const DrawingSpec& spec);
 std::string withCrlf(const std::string& lf);
 
 std::string corpusDir();    // testdata/corpus of the source tree
-std::string samplesDir();   // samples/ of the source tree
+std::string samplesDir();   // testdata/drawings of the source tree
 std::string scratchDir();   // a fresh temporary folder
 std::string readAll(const std::string& path);
 void writeAll(const std::string& path, const std::string& bytes);
