@@ -29,6 +29,9 @@ constexpr int kLongestLabel = 480;  // a longer description scrolls
 frmMsg::frmMsg(host::ApplicationPtr oAcadApp) : oAcadApp_(std::move(oAcadApp)) {
     setObjectName(QStringLiteral("frmMsg"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint);
+    // The host was activated just before: the dialog comes up without taking
+    // the activation from it (window managers otherwise focus a new window).
+    setAttribute(Qt::WA_ShowWithoutActivating);
     setFont(tagseekFont());
 
     const QStyle* style = QApplication::style();
