@@ -234,8 +234,13 @@ TEST_F(InProcessTagseekTest, TheResultDialogClosedOtherwiseMeansStopAndLongTexts
                 closed = dialog->close();
             }
     });
+    // Closing it while Tagseek's window is hidden for the search must not end the program.
+    bool lastWindowClosed = false;
+    const auto watch = QObject::connect(qApp, &QGuiApplication::lastWindowClosed, [&] { lastWindowClosed = true; });
     EXPECT_FALSE(frmMsg::pu_fun_bFromShow(longText, 16, drawings->application()));
+    QObject::disconnect(watch);
     EXPECT_TRUE(closed);
+    EXPECT_FALSE(lastWindowClosed);
 }
 
 }  // namespace
