@@ -1,8 +1,9 @@
 #pragma once
 // Tagseek's result dialog: a message with an icon, OK (go on) and Cancel
 // (stop). It floats above the drawing host while the host keeps the keyboard:
-// when it is activated after being shown it makes itself topmost and hands
-// the activation back to the host's window. Its position is kept in section
+// it comes up without taking the activation, makes itself topmost whenever it
+// is activated, and the first time that happens after showing it hands the
+// activation back to the host's window. Its position is kept in section
 // "MSGBOX" of Tagseek.ini, so the next result opens where the user left this one.
 #include <QDialog>
 #include <QPixmap>
