@@ -133,7 +133,9 @@ void frmScriptEnv::buildControls() {
     CancelButton = named(new QPushButton(QStringLiteral("ｷｬﾝｾﾙ"), this), "CancelButton");
     CancelButton->setGeometry(twips(8160, 4830, 1215, 375));
     OKButton->setDefault(true);
-    setFixedSize(9555 / 15, 5295 / 15);
+    // The note's three lines need more height than designed in a CJK font: the form grows below it.
+    LblNote->resize(LblNote->width(), std::max(LblNote->height(), LblNote->heightForWidth(LblNote->width())));
+    setFixedSize(9555 / 15, std::max(5295 / 15, LblNote->geometry().bottom() + 8));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 }
 
