@@ -1,7 +1,7 @@
 #include "Plot.h"
 
-#include <QFileInfo>
 #include <QDir>
+#include <QFileInfo>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrinter>
@@ -9,10 +9,10 @@
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <cmath>
+#include <vector>
 
 #include "LayoutRender.h"
 #include "engine/Drawing.h"
-#include <vector>
 
 namespace drawhost {
 
