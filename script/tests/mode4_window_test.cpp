@@ -10,6 +10,7 @@
 #include "rules/tests/DialogDriver.h"
 #include "script/ScriptOperation.h"
 #include "script/frmScript.h"
+#include "script/frmScriptEnv.h"
 #include "support/TextFile.h"
 
 namespace {
@@ -98,6 +99,23 @@ TEST_F(Mode4WindowTest, EveryDrawingFailingShowsTheFourPartMessageAndLeavesNoScr
     EXPECT_EQ(messages.last().icon(), support::vbCritical);
     EXPECT_EQ(merged(), QByteArray("<missing>"));
     EXPECT_TRUE(dispatched.isEmpty());
+}
+
+TEST_F(Mode4WindowTest, OtherReplacementRulesKeepTheDialogsValuesForTheNextRun) {
+    mainwin::MainWindowServices services;
+    services.showScriptEnv = [](mainwin::ScriptEnv& env) { script::frmScriptEnv::pu_subShow(env); };
+    frmMain& w = open(services);
+    w.subSetMode(4);
+    w.show();
+    whenShown<script::frmScriptEnv>([](script::frmScriptEnv* d) {
+        d->CboScriptFilterLayout->setCurrentIndex(0);  // every layout
+        d->TxtKeyLayout->setText(QStringLiteral("<配置>"));
+        QTest::mouseClick(d->OKButton, Qt::LeftButton);
+    });
+    QTest::mouseClick(w.CmdEnv, Qt::LeftButton);
+    EXPECT_EQ(w.scriptEnv.sFilterLayout, QStringLiteral("(全てを対象)"));
+    EXPECT_EQ(w.scriptEnv.sKeywordLayout, QStringLiteral("<配置>"));
+    EXPECT_EQ(mainwin::loadScriptEnv(QStringLiteral("Laminor.ini")), w.scriptEnv);
 }
 
 }  // namespace
