@@ -55,21 +55,32 @@ TEST(PlotToCups, ALayoutPlottedToAPrinterIsOneA3Job) {
 
 }  // namespace
 
+// Starts the server before the first test (not when the tests are only
+// listed): CUPS_SERVER must be set before the first CUPS call.
+class CupsServer : public ::testing::Environment {
+public:
+    void SetUp() override {
+        if (!testcups::PrivateCups::available()) return;
+        server_ = std::make_unique<testcups::PrivateCups>();
+        if (!server_->start() || !server_->addFileQueue(QStringLiteral("LaminorA3"), true) ||
+            !server_->addFileQueue(QStringLiteral("Office")))
+            GTEST_FAIL() << "private CUPS: " << server_->error().toStdString();
+        qputenv("CUPS_SERVER", server_->socket().toLocal8Bit());
+        cups = server_.get();
+    }
+    void TearDown() override {
+        cups = nullptr;
+        server_.reset();
+    }
+
+private:
+    std::unique_ptr<testcups::PrivateCups> server_;
+};
+
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    ::testing::InitGoogleTest(&argc, argv);
-    // The server must be up, and CUPS_SERVER set, before the first CUPS call.
-    std::unique_ptr<testcups::PrivateCups> server;
-    if (testcups::PrivateCups::available()) {
-        server = std::make_unique<testcups::PrivateCups>();
-        if (!server->start() || !server->addFileQueue(QStringLiteral("LaminorA3"), true) ||
-            !server->addFileQueue(QStringLiteral("Office"))) {
-            std::fprintf(stderr, "private CUPS: %s\n", qPrintable(server->error()));
-            return 1;
-        }
-        qputenv("CUPS_SERVER", server->socket().toLocal8Bit());
-        cups = server.get();
-    }
     QGuiApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    ::testing::AddGlobalTestEnvironment(new CupsServer);
     return RUN_ALL_TESTS();
 }
