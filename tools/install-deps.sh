@@ -11,6 +11,7 @@ packages=(
   xvfb xauth imagemagick
   openbox x11-utils xdotool
   python3-ezdxf python3-openpyxl
+  cups printer-driver-cups-pdf poppler-utils
   libreoffice-calc libreoffice-dev libreoffice-dev-common
 )
 
