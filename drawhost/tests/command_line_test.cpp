@@ -8,7 +8,6 @@
 
 #include "TestDrawings.h"
 #include "drawhost/CommandLine.h"
-#include "drawhost/DrawingScene.h"
 #include "engine/Drawing.h"
 
 using namespace drawhost;
@@ -163,26 +162,6 @@ TEST_F(CommandLineTest, ScriptFilesAreCp932AndTypedKeysWaitBehindThem) {
     settle();
     EXPECT_TRUE(cl_->failed());
     EXPECT_EQ(active().activeLayer().name(), "0");
-}
-
-TEST_F(CommandLineTest, SceneHidesLayersThatAreOffOrFrozen) {
-    cl_->type(QStringLiteral("filedia 0 open \"%1\"\r").arg(plan_));
-    const Scene all = buildScene(active());
-    ASSERT_FALSE(all.items.empty());
-    EXPECT_FALSE(all.extents.isEmpty());
-    // Turn off and freeze everything but 0 and the current layer.
-    cl_->type(QStringLiteral("-LAYER S 0 OFF * F * \r"));
-    const Scene fewer = buildScene(active());
-    EXPECT_LT(fewer.items.size(), all.items.size());
-
-    // R12 polylines keep their vertices in records of their own; block
-    // references bring their blocks' objects along.
-    host_->open(copySample(dir_, QStringLiteral("site-R12.dxf")));
-    const Scene site = buildScene(active());
-    int polylines = 0;
-    for (const Primitive& p : site.items) polylines += p.kind == Primitive::Path && p.points.size() >= 3 && p.points.size() != 65;
-    EXPECT_GT(polylines, 0);
-    EXPECT_GT(site.items.size(), active().modelSpace().size());
 }
 
 }  // namespace
