@@ -185,8 +185,10 @@ public:
     Format format() const;
     std::string codepage() const;  // $DWGCODEPAGE as written, "" when missing
     // Saves over the file it came from / to a new path, atomically: a new file
-    // is written beside the target and renamed over it. On failure the target
-    // is untouched and EngineError (kFileError) is thrown.
+    // is written beside the target and renamed over it (FileSave.h: links are
+    // followed; mode, owner and group kept; read-only, immutable and
+    // hard-linked files refused). On failure the target is untouched and
+    // EngineError (kFileError) is thrown, naming the path and the cause.
     void save(const SaveOptions& options = {});
     void saveAs(const std::string& path, const SaveOptions& options = {});
     // The bytes save() would write.
