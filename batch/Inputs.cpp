@@ -53,7 +53,7 @@ namespace {
 
 bool isUtf8(const QByteArray& raw) {
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    (void)decoder.decode(raw);
+    const QString text = decoder.decode(raw);
     return !decoder.hasError();
 }
 
