@@ -60,6 +60,7 @@ struct DrawingData {
     std::vector<EntityDataPtr> modelSpace;
     std::vector<EntityDataPtr> paperSpace;
     std::vector<BlockData> blocks;
+    QStringList layouts{QStringLiteral("Model"), QStringLiteral("Layout1")};  // tab order
     int nextHandle = 0x100;
 
     LayerDataPtr findLayer(const QString& name) const;  // ignores case; null when missing
@@ -109,6 +110,9 @@ struct HostState {
     std::function<void()> afterOpen;  // runs after each Documents.Open (a test's host may die there)
     int opens = 0;
     int saves = 0;
+    // The application window as the script dispatch drives it.
+    int windowState = host::kWindowNormal;
+    QStringList windowCalls;  // "activate", "state N", "keys TEXT", "add" in call order
 
     DrawingData& file(const QString& fullPath) { return disk[fullPath]; }
     // Opens a drawing as the user would have before a run.
