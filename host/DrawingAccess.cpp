@@ -72,7 +72,7 @@ bool fun_bFindOrOpenDrawingToChange(const ApplicationPtr& app, const QString& sD
         const QString why = whyDrawingNotSavable(sDWGFullPath);
         if (!why.isEmpty()) {
             support::bringMainWindowToFront();
-            support::MsgBox(QStringLiteral("図面ファイルに書き込めないため、処理しませんでした。\r\n") +
+            support::MsgBox(QStringLiteral("図面ファイルを保存できないため、処理しませんでした。\r\n") +
                                 QDir::toNativeSeparators(sDWGFullPath) + QStringLiteral("\r\n") + why,
                             support::vbExclamation, support::kLaminorTitle);
             return false;

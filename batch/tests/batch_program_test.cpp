@@ -373,7 +373,7 @@ TEST_F(BatchThroughDrawhost, ReadOnlyDrawingsFailAndDrawingsOpenInTheHostAreTold
     ASSERT_EQ(lines.size(), 6) << r.out.toStdString() << r.err.toStdString();
     EXPECT_EQ(lines[0], "done\t" + drawing("details-R2018.dxf"));
     EXPECT_TRUE(lines[1].startsWith("done\t" + drawing("floor-plan.dxf") + "\t保存していません")) << lines[1].toStdString();
-    EXPECT_TRUE(lines[2].startsWith("failed\t" + drawing("site-R12.dxf") + "\t図面ファイルに書き込めないため"))
+    EXPECT_TRUE(lines[2].startsWith("failed\t" + drawing("site-R12.dxf") + "\t図面ファイルを保存できないため"))
         << lines[2].toStdString();
     EXPECT_TRUE(lines[2].contains("read-only")) << lines[2].toStdString();
     EXPECT_EQ(lines[3], "2 件のファイルについて画層名変更が正常終了しました。");

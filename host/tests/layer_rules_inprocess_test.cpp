@@ -175,7 +175,7 @@ TEST_F(RealDrawingTest, AReadOnlyDrawingIsLeftAloneWithTheReason) {
     EXPECT_EQ(app_->documents()->count(), 0);  // not even opened
     EXPECT_EQ(bytes(path_), original);
     ASSERT_EQ(messages_.count(), 1);
-    EXPECT_TRUE(messages_.last().text.startsWith(QStringLiteral("図面ファイルに書き込めないため、処理しませんでした。")));
+    EXPECT_TRUE(messages_.last().text.startsWith(QStringLiteral("図面ファイルを保存できないため、処理しませんでした。")));
     EXPECT_TRUE(messages_.last().text.contains(QStringLiteral("read-only"))) << messages_.last().text.toStdString();
 }
 
