@@ -63,7 +63,7 @@ Container readContainer(std::string_view file) {
     while (idLen > 0 && (b[idLen - 1] == 0 || b[idLen - 1] == ' ')) --idLen;
     c.acadver.assign(file.data(), idLen);
     if (!releaseOf(c.acadver, c.release))
-        throw FormatError(0, "DWG version " + versionLabel(c.acadver) + " is not supported");
+        throw Unsupported(0, "DWG version " + versionLabel(c.acadver) + " is not supported");
     if (file.size() < 0x100) throw FormatError(file.size(), "the file is truncated (no complete file header)");
     c.maintenance = b[0x0B];
     c.codepage = static_cast<std::uint16_t>(b[0x13] | (b[0x14] << 8));

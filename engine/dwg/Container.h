@@ -24,6 +24,11 @@ struct FormatError : std::runtime_error {
     std::uint64_t offset;
 };
 
+// A version or kind of DWG the reader does not read (not damage).
+struct Unsupported : FormatError {
+    Unsupported(std::uint64_t at, const std::string& why) : FormatError(at, why) {}
+};
+
 enum class Release { R13, R14, R2000, R2004, R2007, R2010, R2013, R2018 };
 
 // Bytes of one section, either inside the file or decompressed.

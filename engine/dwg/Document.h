@@ -65,6 +65,11 @@ struct ObjectInfo {
     std::uint64_t prev = 0, next = 0;  // AC1012-AC1015 entity links (0 when absent)
     std::uint64_t ltype = 0;        // entities with an explicit linetype
     std::uint64_t xdict = 0;
+    // Entities: the common display properties.
+    std::uint32_t rgb = 0;        // R2004+ colour word (method in the top byte) when given
+    std::uint16_t color = 256;    // index (0 by block, 256 by layer)
+    std::uint8_t lineweight = 29;  // index (29 by layer)
+    bool invisible = false;
 };
 
 enum ObjectFlag : std::uint8_t {

@@ -135,8 +135,9 @@ void Document::scanObject(ObjectInfo& o) {
             if (r <= Release::R2000) nolinks = b.B();
             if (nolinks) o.flags |= kNoLinks;
             color = b.BS();
+            o.color = r >= Release::R2004 ? (color & 0x1FF) : color;
             if (r >= Release::R2004) {
-                if (color & 0x8000) b.BL();
+                if (color & 0x8000) o.rgb = b.BL();
                 if (color & 0x2000) b.BL();
             }
             b.BD();  // linetype scale
@@ -149,8 +150,8 @@ void Document::scanObject(ObjectInfo& o) {
                 b.RC();  // shadow flags
             }
             if (r >= Release::R2010) vs[0] = b.B(), vs[1] = b.B(), vs[2] = b.B();
-            b.BS();  // invisible
-            if (r >= Release::R2000) b.RC();  // lineweight
+            o.invisible = b.BS() & 1;
+            if (r >= Release::R2000) o.lineweight = b.RC();
         }
         o.dataBits = static_cast<std::uint32_t>(b.pos());
 

@@ -55,7 +55,7 @@ Container readR2004(std::string_view file, Container c) {
     const auto* b = reinterpret_cast<const std::uint8_t*>(file.data());
     std::uint32_t security = le32(b + 0x18);
     if (security != 0)
-        throw FormatError(0x18, "the drawing is password-protected or signed (security flags " +
+        throw Unsupported(0x18, "the drawing is password-protected or signed (security flags " +
                                     std::to_string(security) + "); such drawings are not supported");
 
     // The encrypted header: XOR with a linear congruential sequence.
@@ -129,9 +129,9 @@ Container readR2004(std::string_view file, Container c) {
             p += 16;
             d.pages.push_back(pg);
         }
-        if (d.encrypted == 1) throw FormatError(smAddr, "section " + d.name + " is encrypted; such drawings are not supported");
+        if (d.encrypted == 1) throw Unsupported(smAddr, "section " + d.name + " is encrypted; such drawings are not supported");
         if (d.name == "AcDb:Security" || d.name == "AcDb:Signature")
-            throw FormatError(smAddr, "the drawing is protected (" + d.name + "); such drawings are not supported");
+            throw Unsupported(smAddr, "the drawing is protected (" + d.name + "); such drawings are not supported");
         c.sections.push_back(std::move(d));
     }
 

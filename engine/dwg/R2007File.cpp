@@ -4,7 +4,7 @@
 namespace dxf::dwg {
 
 Container readR2007(std::string_view, Container c) {
-    throw FormatError(0x80, "DWG version " + versionLabel(c.acadver) + " is not supported yet");
+    throw Unsupported(0x80, "DWG version " + versionLabel(c.acadver) + " is not supported yet");
 }
 
 }  // namespace dxf::dwg
