@@ -248,10 +248,13 @@ private:
             std::uint64_t owner = o.entmode == 1 ? src_.paperSpace : o.entmode == 2 ? src_.modelSpace : o.owner;
             byOwner_[owner].push_back(static_cast<std::uint32_t>(i));
         }
+        // As in DXF, the active paper space's entities come after every block
+        // definition (they are the ENTITIES section there).
         std::vector<std::uint64_t> order;
         if (src_.modelSpace) order.push_back(src_.modelSpace);
+        for (std::uint64_t h : blockOrder_)
+            if (h != src_.paperSpace) order.push_back(h);
         if (src_.paperSpace) order.push_back(src_.paperSpace);
-        for (std::uint64_t h : blockOrder_) order.push_back(h);
         std::unordered_set<std::uint64_t> done;
         for (std::uint64_t h : order) {
             if (!done.insert(h).second) continue;

@@ -246,7 +246,10 @@ void insert(const GroupContext& ctx, const ObjectInfo& o, EntityStreams& s, Grou
     double rot = b.BD();
     Vec3 n = b.BD3();
     bool attribs = b.B();
-    if (d.release() >= Release::R2004 && attribs) count(b, 1);
+    if (d.release() >= Release::R2004 && attribs) {
+        // The attributes themselves are handles in the handle stream.
+        if (b.BL() > s.handles.remaining() / 8) throw BitOverrun("attribute count beyond the object");
+    }
     unsigned cols = 1, rows = 1;
     double cs = 0, rs = 0;
     if (o.type == type::Minsert) cols = b.BS(), rows = b.BS(), cs = b.BD(), rs = b.BD();
@@ -409,7 +412,8 @@ void hatch(const Document& d, EntityStreams& s, GroupWriter& w) {
                 }
             }
         }
-        std::uint32_t refs = count(b, 8);
+        std::uint32_t refs = b.BL();  // boundary objects, in the handle stream
+        if (refs > s.handles.remaining() / 8) throw BitOverrun("boundary object count beyond the object");
         w.integer(97, refs);
     }
 }

@@ -101,7 +101,10 @@ std::string subclassOf(const Document& d, const ObjectInfo& o) {
     case ProxyObject: return "AcDbProxyObject";
     default: break;
     }
-    if (const ClassDef* k = d.classOf(o.type)) return k->cppName;
+    if (const ClassDef* k = d.classOf(o.type)) {
+        if (k->cppName.rfind("AcDb", 0) != 0) return k->itemId == 0x1F2 ? "AcDbProxyEntity" : "AcDbProxyObject";
+        return k->cppName;
+    }
     return {};
 }
 

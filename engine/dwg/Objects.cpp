@@ -44,7 +44,12 @@ std::string Document::dxfName(const ObjectInfo& o) const {
     if (t < sizeof kFixedNames / sizeof kFixedNames[0]) return kFixedNames[t];
     if (t == type::ProxyEntity) return "ACAD_PROXY_ENTITY";
     if (t == type::ProxyObject) return "ACAD_PROXY_OBJECT";
-    if (const ClassDef* k = classOf(t)) return k->dxfName;
+    if (const ClassDef* k = classOf(t)) {
+        // Objects of applications other than AutoCAD's own are proxies to
+        // any reader without that application, as in AutoCAD's DXF.
+        if (k->cppName.rfind("AcDb", 0) != 0) return k->itemId == 0x1F2 ? "ACAD_PROXY_ENTITY" : "ACAD_PROXY_OBJECT";
+        return k->dxfName;
+    }
     return {};
 }
 

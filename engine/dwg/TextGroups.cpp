@@ -7,9 +7,21 @@ namespace {
 
 constexpr double kDeg = 180.0 / 3.14159265358979323846;
 
-std::string stripNul(std::string s) {
+// A string as DXF writes it: without the trailing NUL some writers store,
+// control characters in caret form (LF as ^J) and a caret as "^ ".
+std::string dxfText(std::string s) {
     while (!s.empty() && s.back() == '\0') s.pop_back();
-    return s;
+    bool plain = true;
+    for (unsigned char c : s)
+        if (c < 0x20 || c == '^') plain = false;
+    if (plain) return s;
+    std::string out;
+    for (unsigned char c : s) {
+        if (c == '^') out += "^ ";
+        else if (c < 0x20) out += '^', out += static_cast<char>(c + 0x40);
+        else out += static_cast<char>(c);
+    }
+    return out;
 }
 
 struct TextFields {
@@ -36,7 +48,7 @@ TextFields readText(const Document& d, EntityStreams& s) {
         t.rotation = b.BD();
         t.height = b.BD();
         t.widthFactor = b.BD();
-        t.text = stripNul(d.text(b, s.strings));
+        t.text = dxfText(d.text(b, s.strings));
         t.generation = b.BS(), t.halign = b.BS(), t.valign = b.BS();
     } else {
         unsigned f = b.RC();
@@ -53,7 +65,7 @@ TextFields readText(const Document& d, EntityStreams& s) {
         if (!(f & 0x08)) t.rotation = b.RD();
         t.height = b.RD();
         if (!(f & 0x10)) t.widthFactor = b.RD();
-        t.text = stripNul(d.text(b, s.strings));
+        t.text = dxfText(d.text(b, s.strings));
         if (!(f & 0x20)) t.generation = b.BS();
         if (!(f & 0x40)) t.halign = b.BS();
         if (!(f & 0x80)) t.valign = b.BS();
@@ -90,7 +102,11 @@ void attribute(const GroupContext& ctx, const ObjectInfo& o, EntityStreams& s, G
     BitReader& b = s.data;
     TextFields t = readText(d, s);
     if (d.release() >= Release::R2010) b.RC();  // version
-    std::string tag = stripNul(d.text(b, s.strings));
+    if (d.release() >= Release::R2018) {
+        // 1: a single-line attribute; multi-line ones carry an MTEXT here.
+        if (b.RC() != 1) throw BitOverrun("multi-line attribute");
+    }
+    std::string tag = dxfText(d.text(b, s.strings));
     b.BS();  // field length
     unsigned flags = b.RC();
     bool lockPosition = false;
@@ -98,7 +114,7 @@ void attribute(const GroupContext& ctx, const ObjectInfo& o, EntityStreams& s, G
     std::string prompt;
     if (definition) {
         if (d.release() >= Release::R2010) b.RC();
-        prompt = stripNul(d.text(b, s.strings));
+        prompt = dxfText(d.text(b, s.strings));
     }
     writeText(ctx, o, s, t, w, true);
     if (definition) {
@@ -123,7 +139,7 @@ void mtext(const GroupContext& ctx, const ObjectInfo& o, EntityStreams& s, Group
     double height = b.BD();
     unsigned attach = b.BS(), dir = b.BS();
     double extH = b.BD(), extW = b.BD();
-    std::string text = stripNul(d.text(b, s.strings));
+    std::string text = dxfText(d.text(b, s.strings));
     unsigned lsStyle = 0;
     double lsFactor = 1;
     if (d.release() >= Release::R2000) {
@@ -163,7 +179,7 @@ void dimension(const GroupContext& ctx, const ObjectInfo& o, EntityStreams& s, G
     Vec3 mid = b.RD2();
     mid.z = b.BD();
     unsigned flags = b.RC();
-    std::string user = stripNul(d.text(b, s.strings));
+    std::string user = dxfText(d.text(b, s.strings));
     double textRot = b.BD();
     b.BD();    // horizontal direction
     b.BD3();   // insertion scale
