@@ -49,6 +49,33 @@ std::vector<std::uint8_t> systemPage(std::string_view file, std::uint64_t at, st
     return out;
 }
 
+struct DataPage {
+    std::uint32_t csize = 0;
+    std::uint64_t start = 0;
+};
+
+// Unmasks and checks a data page's header and data checksums.
+DataPage dataPage(std::string_view file, std::uint64_t at, const std::string& name) {
+    const auto* b = reinterpret_cast<const std::uint8_t*>(file.data());
+    if (at > file.size() || file.size() - at < 32) throw FormatError(at, "page of " + name + " lies outside the file");
+    std::uint8_t ph[32];
+    const std::uint32_t mask = 0x4164536B ^ static_cast<std::uint32_t>(at);
+    for (int w = 0; w < 8; ++w) {
+        std::uint32_t v = le32(b + at + 4 * w) ^ mask;
+        std::memcpy(ph + 4 * w, &v, 4);
+    }
+    if (le32(ph) != kDataPageType) throw FormatError(at, "page of " + name + ": wrong page type");
+    DataPage p;
+    p.csize = le32(ph + 8);
+    p.start = le64(ph + 16);
+    const std::uint32_t headSum = le32(ph + 24), dataSum = le32(ph + 28);
+    if (p.csize > file.size() - at - 32) throw FormatError(at, "page of " + name + " is truncated");
+    if (pageChecksum(0, b + at + 32, p.csize) != dataSum) throw FormatError(at + 32, "page data checksum mismatch in " + name);
+    std::memset(ph + 24, 0, 4);
+    if (pageChecksum(dataSum, ph, 32) != headSum) throw FormatError(at, "page header checksum mismatch in " + name);
+    return p;
+}
+
 }  // namespace
 
 Container readR2004(std::string_view file, Container c) {
@@ -151,23 +178,11 @@ Container readR2004(std::string_view file, Container c) {
         auto buf = std::make_unique<std::uint8_t[]>(d->size ? d->size : 1);
         std::memset(buf.get(), 0, d->size);
         for (const SectionPage& pg : d->pages) {
-            std::uint64_t at = pg.address;
-            if (at > file.size() || file.size() - at < 32) throw FormatError(at, "page of " + name + " lies outside the file");
-            std::uint8_t ph[32];
-            std::uint32_t mask = 0x4164536B ^ static_cast<std::uint32_t>(at);
-            for (int w = 0; w < 8; ++w) {
-                std::uint32_t v = le32(b + at + 4 * w) ^ mask;
-                std::memcpy(ph + 4 * w, &v, 4);
-            }
-            if (le32(ph) != kDataPageType) throw FormatError(at, "page of " + name + ": wrong page type");
-            std::uint32_t csize = le32(ph + 8);
-            std::uint64_t start = le64(ph + 16);
-            std::uint32_t headSum = le32(ph + 24), dataSum = le32(ph + 28);
-            if (csize > file.size() - at - 32) throw FormatError(at, "page of " + name + " is truncated");
-            if (pageChecksum(0, b + at + 32, csize) != dataSum) throw FormatError(at + 32, "page data checksum mismatch in " + name);
-            std::memset(ph + 24, 0, 4);
-            if (pageChecksum(dataSum, ph, 32) != headSum) throw FormatError(at, "page header checksum mismatch in " + name);
-            if (start != pg.startOffset || start > d->size) throw FormatError(at, "page of " + name + ": inconsistent offset");
+            const std::uint64_t at = pg.address;
+            const DataPage h = dataPage(file, at, name);
+            if (h.start != pg.startOffset || h.start > d->size) throw FormatError(at, "page of " + name + ": inconsistent offset");
+            const std::uint64_t start = h.start;
+            const std::uint32_t csize = h.csize;
             // A page decompresses to at most the section's page size; the last
             // one may hold more than the section size says (padding).
             std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(d->maxPageSize, d->size - start));
@@ -188,6 +203,9 @@ Container readR2004(std::string_view file, Container c) {
         c.storage.push_back(std::move(buf));
         return s;
     };
+    // Every page is checked, also those of sections not read here.
+    for (const SectionDesc& d : c.sections)
+        for (const SectionPage& pg : d.pages) dataPage(file, pg.address, d.name);
     c.header = assemble("AcDb:Header", true);
     c.classes = assemble("AcDb:Classes", true);
     c.handles = assemble("AcDb:Handles", true);

@@ -12,6 +12,7 @@
 #include "engine/DrawingData.h"
 #include "engine/DwgSource.h"
 #include "engine/Drawing.h"
+#include "engine/dwg/Container.h"
 
 namespace fs = std::filesystem;
 using namespace dxftest;
@@ -183,4 +184,126 @@ TEST(DwgCorpus, EveryDwgOpensAndReadsEveryObjectOfItsMap) {
         }
         EXPECT_GT(d->layerCount(), 0u);
     }
+}
+
+TEST(DwgSave, ADwgIsNeverWrittenAndStaysOpenWhenRefused) {
+    const std::string dir = scratchDir();
+    const std::string path = dir + "/a.dwg";
+    const std::string original = readAll(corpus("acadsharp_sample_AC1018.dwg"));
+    writeAll(path, original);
+    auto d = dxf::Drawing::open(path);
+    d->save();  // unchanged: nothing to write
+    EXPECT_EQ(readAll(path), original);
+
+    const std::size_t onLayer = d->selectAll({std::string("Layer1"), std::nullopt}).size();
+    d->layer("Layer1").setName("Renamed");
+    EXPECT_TRUE(d->dirty());
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        try {
+            if (attempt == 0) d->save();
+            else d->saveAs(dir + "/b.dwg");
+            ADD_FAILURE() << "a changed DWG was saved";
+        } catch (const dxf::EngineError& e) {
+            EXPECT_EQ(e.number(), dxf::err::kFileError);
+            EXPECT_STREQ(e.what(), "DWG cannot be saved yet");
+        }
+    }
+    EXPECT_EQ(readAll(path), original);
+    EXPECT_FALSE(fs::exists(dir + "/b.dwg"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+    // The drawing is still open with its change.
+    EXPECT_TRUE(d->findLayer("Renamed").has_value());
+    EXPECT_EQ(d->selectAll({std::string("Renamed"), std::nullopt}).size(), onLayer);
+    fs::remove_all(dir);
+}
+
+TEST(DwgEdits, LayerChangesReadBackThroughEveryQuery) {
+    auto d = dxf::Drawing::open(corpus("acadsharp_sample_AC1015.dwg"));
+    std::size_t before = d->layerUsage(d->layer("Layer1")).objects;
+    ASSERT_GT(before, 0u);
+    d->mergeLayer("Layer1", "Layer2");
+    EXPECT_FALSE(d->findLayer("Layer1"));
+    for (const dxf::Entity& e : d->selectAll({std::string("Layer2"), std::nullopt})) {
+        EXPECT_EQ(e.layer(), "Layer2");
+        bool found = false;
+        for (const dxf::GroupValue& g : e.groups()) found |= g.code == 8 && g.value == "Layer2";
+        EXPECT_TRUE(found) << e.handle();
+    }
+    d->addLayer("新しい画層");
+    d->selectAll({})[0].setLayer("新しい画層");
+    EXPECT_EQ(d->layerUsage(d->layer("新しい画層")).objects, 1u);
+}
+
+namespace {
+
+// Opens damaged bytes: an EngineError is fine, anything else (a crash, another
+// exception) fails the test. Returns whether it opened.
+bool openDamaged(const std::string& bytes, const std::string& dir) {
+    const std::string path = dir + "/damaged.dwg";
+    writeAll(path, bytes);
+    try {
+        auto d = dxf::Drawing::open(path);
+        for (const dxf::Entity& e : d->selectAll({})) {
+            (void)e.groups();
+            try {
+                (void)e.boundingBox();
+            } catch (const dxf::EngineError&) {
+            }
+        }
+        for (const dxf::Layer& l : d->layers()) (void)l.plotStyleName();
+        return true;
+    } catch (const dxf::ParseError& e) {
+        if (bytes.size() >= 0x100) EXPECT_NE(std::string(e.what()).find("byte "), std::string::npos) << e.what();
+        return false;
+    } catch (const dxf::EngineError&) {
+        return false;
+    }
+}
+
+}  // namespace
+
+TEST(DwgDamage, StructuresThatDoNotCheckOutAreRefusedWithTheirOffset) {
+    const std::string dir = scratchDir();
+    for (const char* name : {"acadsharp_sample_AC1015.dwg", "acadsharp_sample_AC1018.dwg", "acadsharp_sample_AC1032.dwg"}) {
+        SCOPED_TRACE(name);
+        const std::string good = readAll(corpus(name));
+        const dxf::dwg::Container c = dxf::dwg::readContainer(good);
+        std::vector<std::size_t> offsets;
+        if (c.release == dxf::dwg::Release::R2000) {
+            for (std::size_t o = 0x15; o < 0x19 + 9 * c.locators.size() + 2; o += 3) offsets.push_back(o);
+            for (const auto& l : c.locators)
+                if (l.size && l.id <= 2) offsets.push_back(l.offset + 20);
+        } else {
+            for (std::size_t o = 0x80; o < 0xEC; o += 7) offsets.push_back(o);
+            // Every page of a section (gaps between pages hold nothing).
+            for (const auto& sec : c.sections)
+                for (const auto& p : sec.pages) offsets.push_back(p.address + 4), offsets.push_back(p.address + 40);
+        }
+        for (std::size_t off : offsets) {
+            std::string bad = good;
+            bad[off] = static_cast<char>(bad[off] ^ 0x5A);
+            EXPECT_FALSE(openDamaged(bad, dir)) << "flipped byte at " << off;
+        }
+        // Truncated anywhere: refused (the end of an R2000 file is its second
+        // header, the end of an R2004 one the header copy, both needed).
+        for (std::size_t n : {std::size_t{0}, std::size_t{5}, std::size_t{0x20}, std::size_t{0x100}, good.size() / 3,
+                              good.size() / 2, good.size() - 200})
+            EXPECT_FALSE(openDamaged(good.substr(0, n), dir)) << "truncated to " << n;
+    }
+    fs::remove_all(dir);
+}
+
+TEST(DwgDamage, AnyFlippedByteEndsInAnErrorOrAReadableDrawing) {
+    const std::string dir = scratchDir();
+    const std::string good = readAll(corpus("libredwg_2000_PolyLine2D.dwg"));
+    // An object's bytes are covered by its CRC.
+    std::size_t refused = 0, trials = 0;
+    for (std::size_t off = 0x61; off < good.size(); off += 487, ++trials) {
+        std::string bad = good;
+        bad[off] = static_cast<char>(bad[off] ^ 0x01);
+        refused += !openDamaged(bad, dir);
+    }
+    // Only the preview and the slack between sections are not checked.
+    EXPECT_GT(refused, trials * 8 / 10);
+    fs::remove_all(dir);
 }
