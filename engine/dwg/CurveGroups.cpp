@@ -10,6 +10,10 @@ namespace {
 
 constexpr double kDeg = 180.0 / 3.14159265358979323846;
 
+// Thickness and extrusion: compact forms from R2000 on, plain before.
+double thickness(const Document& d, BitReader& b) { return d.release() >= Release::R2000 ? b.BT() : b.BD(); }
+Vec3 extrusion(const Document& d, BitReader& b) { return d.release() >= Release::R2000 ? b.BE() : b.BD3(); }
+
 // A count read from the data, bounded by what the object can hold.
 std::uint32_t count(BitReader& b, std::uint32_t bitsPerItem = 1) {
     std::uint32_t n = b.BL();
@@ -19,24 +23,27 @@ std::uint32_t count(BitReader& b, std::uint32_t bitsPerItem = 1) {
 }
 
 void line(const Document& d, BitReader& b, GroupWriter& w) {
-    bool zZero = b.B();
-    double x1 = b.RD(), x2 = b.DD(x1), y1 = b.RD(), y2 = b.DD(y1);
-    double z1 = 0, z2 = 0;
-    if (!zZero) z1 = b.RD(), z2 = b.DD(z1);
-    double th = b.BT();
-    Vec3 n = b.BE();
-    (void)d;
+    Vec3 p1, p2;
+    if (d.release() >= Release::R2000) {
+        bool zZero = b.B();
+        p1.x = b.RD(), p2.x = b.DD(p1.x), p1.y = b.RD(), p2.y = b.DD(p1.y);
+        if (!zZero) p1.z = b.RD(), p2.z = b.DD(p1.z);
+    } else {
+        p1 = b.BD3(), p2 = b.BD3();
+    }
+    double th = thickness(d, b);
+    Vec3 n = extrusion(d, b);
     w.str(100, "AcDbLine");
     if (th != 0) w.num(39, th);
-    w.point(10, Vec3{x1, y1, z1});
-    w.point(11, Vec3{x2, y2, z2});
+    w.point(10, p1);
+    w.point(11, p2);
     w.extrusion(n);
 }
 
-void circleOrArc(bool arc, BitReader& b, GroupWriter& w) {
+void circleOrArc(const Document& d, bool arc, BitReader& b, GroupWriter& w) {
     Vec3 c = b.BD3();
-    double r = b.BD(), th = b.BT();
-    Vec3 n = b.BE();
+    double r = b.BD(), th = thickness(d, b);
+    Vec3 n = extrusion(d, b);
     w.str(100, "AcDbCircle");
     if (th != 0) w.num(39, th);
     w.point(10, c);
@@ -50,10 +57,10 @@ void circleOrArc(bool arc, BitReader& b, GroupWriter& w) {
     }
 }
 
-void point(BitReader& b, GroupWriter& w) {
+void point(const Document& d, BitReader& b, GroupWriter& w) {
     Vec3 p = b.BD3();
-    double th = b.BT();
-    Vec3 n = b.BE();
+    double th = thickness(d, b);
+    Vec3 n = extrusion(d, b);
     double ang = b.BD();
     w.str(100, "AcDbPoint");
     w.point(10, p);
@@ -74,11 +81,11 @@ void ellipse(BitReader& b, GroupWriter& w) {
     w.num(42, p1);
 }
 
-void solid(const char* sub, BitReader& b, GroupWriter& w) {
-    double th = b.BT(), elev = b.BD();
+void solid(const Document& d, const char* sub, BitReader& b, GroupWriter& w) {
+    double th = thickness(d, b), elev = b.BD();
     Vec3 p[4];
     for (Vec3& q : p) q = b.RD2(), q.z = elev;
-    Vec3 n = b.BE();
+    Vec3 n = extrusion(d, b);
     w.str(100, sub);
     for (int i = 0; i < 4; ++i) w.point(10 + i, p[i]);
     if (th != 0) w.num(39, th);
@@ -153,8 +160,8 @@ void polyline(const Document& d, const ObjectInfo& o, BitReader& b, GroupWriter&
     w.integer(66, 1);
     if (o.type == Polyline2d) {
         unsigned flags = b.BS(), curve = b.BS();
-        double sw = b.BD(), ew = b.BD(), th = b.BT(), elev = b.BD();
-        Vec3 n = b.BE();
+        double sw = b.BD(), ew = b.BD(), th = thickness(d, b), elev = b.BD();
+        Vec3 n = extrusion(d, b);
         w.point(10, Vec3{0, 0, elev});
         if (th != 0) w.num(39, th);
         w.integer(70, flags);
@@ -424,14 +431,14 @@ bool decodeCurves(const GroupContext& ctx, const ObjectInfo& o, EntityStreams& s
     using namespace type;
     const Document& d = ctx.doc;
     BitReader& b = s.data;
-    switch (o.type) {
+    switch (d.fixedType(o)) {
     case Line: line(d, b, w); return true;
-    case Circle: circleOrArc(false, b, w); return true;
-    case Arc: circleOrArc(true, b, w); return true;
-    case Point: point(b, w); return true;
+    case Circle: circleOrArc(d, false, b, w); return true;
+    case Arc: circleOrArc(d, true, b, w); return true;
+    case Point: point(d, b, w); return true;
     case Ellipse: ellipse(b, w); return true;
-    case Solid: solid("AcDbTrace", b, w); return true;
-    case Trace: solid("AcDbTrace", b, w); return true;
+    case Solid: solid(d, "AcDbTrace", b, w); return true;
+    case Trace: solid(d, "AcDbTrace", b, w); return true;
     case Face3d: face3d(d, b, w); return true;
     case LwPolyline: lwpolyline(d, b, w); return true;
     case Polyline2d:

@@ -116,6 +116,9 @@ public:
     // The DXF name of an object's type ("LINE", "LAYOUT", ...; "" when unknown).
     std::string dxfName(const ObjectInfo& o) const;
     const ClassDef* classOf(unsigned type) const;
+    // The fixed type of an object, also for R13/R14 classes that became
+    // fixed types later (LWPOLYLINE, HATCH).
+    unsigned fixedType(const ObjectInfo& o) const;
     bool isEntityType(unsigned type) const;
 
     // Readers positioned on an object's streams.

@@ -22,7 +22,7 @@ void GroupWriter::handle(int code, std::uint64_t h) { str(code, formatHandle(h))
 
 std::string subclassOf(const Document& d, const ObjectInfo& o) {
     using namespace type;
-    switch (o.type) {
+    switch (d.fixedType(o)) {
     case Text: return "AcDbText";
     case Attrib: return "AcDbAttribute";
     case Attdef: return "AcDbAttributeDefinition";

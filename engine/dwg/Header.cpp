@@ -69,14 +69,21 @@ void Document::readHeader() {
         x.longs(2);
         if (r <= Release::R14) b.BS();
         if (r < Release::R2004) x.H();  // current viewport entity header
-        x.bits(2);                      // DIMASO DIMSHO
-        if (r <= Release::R14) x.bits(1);  // DIMSAV
-        x.bits(7);                         // PLINEGEN .. LIMCHECK
-        if (r <= Release::R14) x.bits(1);  // MENUECHO
-        if (r >= Release::R2004) x.bits(1);
-        x.bits(11);   // USRTIMER .. PELLIPSE
-        x.shorts(8);  // PROXYGRAPHICS .. PDMODE
-        if (r >= Release::R2004) x.longs(3);
+        if (r <= Release::R14) {
+            // DIMASO DIMSHO DIMSAV PLINEGEN ORTHOMODE REGENMODE FILLMODE QTEXTMODE
+            // PSLTSCALE LIMCHECK BLIPMODE USRTIMER SKPOLY ANGDIR SPLFRAME ATTREQ
+            // ATTDIA MIRRTEXT WORLDVIEW WIREFRAME TILEMODE PLIMCHECK VISRETAIN
+            // DELOBJ DISPSILH PELLIPSE
+            x.bits(26);
+            x.shorts(12);  // PROXYGRAPHICS DRAGMODE .. PDMODE PICKSTYLE
+        } else {
+            x.bits(2);  // DIMASO DIMSHO
+            x.bits(7);  // PLINEGEN .. LIMCHECK
+            if (r >= Release::R2004) x.bits(1);
+            x.bits(11);   // USRTIMER .. PELLIPSE
+            x.shorts(8);  // PROXYGRAPHICS .. PDMODE
+            if (r >= Release::R2004) x.longs(3);
+        }
         x.shorts(19);   // USERI1 .. TEXTQLTY
         x.doubles(21);  // LTSCALE .. CELTSCALE
         x.tv();         // MENUNAME

@@ -53,6 +53,16 @@ std::string Document::dxfName(const ObjectInfo& o) const {
     return {};
 }
 
+unsigned Document::fixedType(const ObjectInfo& o) const {
+    if (o.type < 500) return o.type;
+    if (const ClassDef* k = classOf(o.type)) {
+        if (k->dxfName == "LWPOLYLINE") return type::LwPolyline;
+        if (k->dxfName == "HATCH") return type::Hatch;
+        if (k->dxfName == "LAYOUT") return type::Layout;
+    }
+    return o.type;
+}
+
 std::uint64_t Document::fileOffsetOf(const ObjectInfo& o) const { return c_.fileOffsetOf(c_.objects, o.offset); }
 
 BitReader Document::dataReader(const ObjectInfo& o) const {
@@ -132,11 +142,12 @@ void Document::scanObject(ObjectInfo& o) {
         bool noXdic = false;
         if (r >= Release::R2004) noXdic = b.B();
         if (r >= Release::R2013) b.B();
-        bool nolinks = false;
+        bool nolinks = false, byLayerLtype = false;
         std::uint16_t color = 0;
         unsigned psFlags = 0, matFlags = 0;
         bool vs[3] = {false, false, false};
         if (entity) {
+            if (r <= Release::R14) byLayerLtype = b.B();
             if (r <= Release::R2000) nolinks = b.B();
             if (nolinks) o.flags |= kNoLinks;
             color = b.BS();
@@ -180,17 +191,22 @@ void Document::scanObject(ObjectInfo& o) {
             if (o.entmode == 0) o.owner = h.H().resolve(o.handle);
             for (std::uint32_t i = 0; i < reactors; ++i) h.H();
             if (!noXdic) o.xdict = h.H().resolve(o.handle);
-            if (r <= Release::R2000 && !nolinks) {
-                HandleRef pr = h.H(), nx = h.H();
-                o.prev = pr.size || pr.code >= 6 ? pr.resolve(o.handle) : 0;
-                o.next = nx.size || nx.code >= 6 ? nx.resolve(o.handle) : 0;
-            } else if (nolinks) {
-                o.prev = o.handle - 1;
-                o.next = o.handle + 1;
-            }
+            auto links = [&] {
+                if (r <= Release::R2000 && !nolinks) {
+                    HandleRef pr = h.H(), nx = h.H();
+                    o.prev = pr.size || pr.code >= 6 ? pr.resolve(o.handle) : 0;
+                    o.next = nx.size || nx.code >= 6 ? nx.resolve(o.handle) : 0;
+                } else if (nolinks) {
+                    o.prev = o.handle - 1;
+                    o.next = o.handle + 1;
+                }
+            };
+            // R2000 puts the links before the layer, R13/R14 after the linetype.
+            if (r == Release::R2000) links();
             o.layerRefBit = static_cast<std::uint32_t>(h.pos());
             o.layer = h.H().resolve(o.handle);
-            if (r <= Release::R14 || ltFlags == 3) o.ltype = h.H().resolve(o.handle);
+            if ((r <= Release::R14 && !byLayerLtype) || ltFlags == 3) o.ltype = h.H().resolve(o.handle);
+            if (r <= Release::R14) links();
             if (ltFlags == 1) o.flags |= kLtypeByBlock;
             if (ltFlags == 2) o.flags |= kLtypeContinuous;
             if (r >= Release::R2007 && matFlags == 3) h.H();

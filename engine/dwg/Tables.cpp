@@ -113,7 +113,7 @@ LayerData readLayer(const Document& d, const ObjectInfo& o) {
     l.entry = readTableEntry(d, o, s.data, s.strings);
     if (d.release() <= Release::R14) {
         bool frozen = s.data.B();
-        l.off = !s.data.B();
+        s.data.B();  // "on": R14 files keep the state in the colour's sign
         bool frozenNew = s.data.B();
         bool locked = s.data.B();
         l.flags = (frozen ? 1 : 0) | (frozenNew ? 2 : 0) | (locked ? 4 : 0);

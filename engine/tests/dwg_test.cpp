@@ -99,6 +99,8 @@ const Pair kPairs[] = {
     {"libredwg_2010_gh209_1.dwg", "libredwg_2010_gh209_1.dxf"},
     {"libredwg_2013_gh109_1.dwg", "libredwg_2013_gh109_1.dxf"},
 };
+// Not a pair here: libredwg_example_r14 (its R14 DXF turns the drawing's
+// later object types into block references and proxies, or drops them).
 
 std::vector<fs::path> corpusDwgs() {
     std::vector<fs::path> out;
