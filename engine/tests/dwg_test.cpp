@@ -166,8 +166,13 @@ TEST(DwgCorpus, EveryDwgOpensAndReadsEveryObjectOfItsMap) {
         try {
             d = dxf::Drawing::open(f.string());
         } catch (const dxf::EngineError& e) {
-            // Only versions outside the reader's range are refused, by name.
-            EXPECT_NE(std::string(e.what()).find("AC1009"), std::string::npos) << e.what();
+            // Only versions outside the reader's range are refused, by name:
+            // R12 and earlier, and R2007 (its own container is not read yet).
+            const std::string why = e.what();
+            EXPECT_TRUE(why.find("AC1009 (R11/R12) is not supported") != std::string::npos ||
+                        why.find("AC1021 (R2007) is not supported") != std::string::npos)
+                << why;
+            EXPECT_EQ(why.find("byte "), std::string::npos) << why;
             continue;
         }
         const dxf::DrawingData& data = d->data();
