@@ -42,7 +42,7 @@ for _ in range(3):
     counts = Counter()
     for layout in doc.layouts:
         for e in layout:
-            counts[e.dxf.layer.upper()] += 1
+            counts[(e.dxf.layer if e.dxf.is_supported("layer") else "0").upper()] += 1
     rows = [(l.dxf.name, counts.get(l.dxf.name.upper(), 0)) for l in doc.layers]
     best = min(best, time.process_time() - t)
 print(best, len(rows), sum(c for _, c in rows), resource.getrusage(resource.RUSAGE_SELF).ru_maxrss / 1024)

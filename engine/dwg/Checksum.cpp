@@ -9,13 +9,20 @@ namespace dxf::dwg {
 
 namespace {
 
-std::array<std::uint16_t, 256> makeCrc16Table() {
-    std::array<std::uint16_t, 256> t{};
+// Eight tables: table k gives the CRC of a byte followed by k zero bytes,
+// so eight bytes are folded in at a time (every object is checked on open).
+using Crc16Tables = std::array<std::array<std::uint16_t, 256>, 8>;
+
+Crc16Tables makeCrc16Tables() {
+    Crc16Tables t{};
     for (unsigned i = 0; i < 256; ++i) {
         std::uint16_t c = static_cast<std::uint16_t>(i);
         for (int k = 0; k < 8; ++k) c = (c & 1) ? static_cast<std::uint16_t>((c >> 1) ^ 0xA001) : static_cast<std::uint16_t>(c >> 1);
-        t[i] = c;
+        t[0][i] = c;
     }
+    for (unsigned i = 0; i < 256; ++i)
+        for (int k = 1; k < 8; ++k)
+            t[k][i] = static_cast<std::uint16_t>((t[k - 1][i] >> 8) ^ t[0][t[k - 1][i] & 0xFF]);
     return t;
 }
 
@@ -61,9 +68,16 @@ std::array<std::uint64_t, 256> makeCrc64ReflectedTable() {
 }  // namespace
 
 std::uint16_t crc16(std::uint16_t seed, const std::uint8_t* p, std::size_t n) {
-    static const auto table = makeCrc16Table();
+    static const Crc16Tables t = makeCrc16Tables();
     std::uint16_t c = seed;
-    for (std::size_t i = 0; i < n; ++i) c = static_cast<std::uint16_t>((c >> 8) ^ table[(c ^ p[i]) & 0xFF]);
+    std::size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        const std::uint8_t b0 = static_cast<std::uint8_t>(p[i] ^ (c & 0xFF));
+        const std::uint8_t b1 = static_cast<std::uint8_t>(p[i + 1] ^ (c >> 8));
+        c = static_cast<std::uint16_t>(t[7][b0] ^ t[6][b1] ^ t[5][p[i + 2]] ^ t[4][p[i + 3]] ^ t[3][p[i + 4]] ^
+                                       t[2][p[i + 5]] ^ t[1][p[i + 6]] ^ t[0][p[i + 7]]);
+    }
+    for (; i < n; ++i) c = static_cast<std::uint16_t>((c >> 8) ^ t[0][(c ^ p[i]) & 0xFF]);
     return c;
 }
 

@@ -1,6 +1,7 @@
 // The LZ77 variant of R2004-family pages. Every read of the input and every
 // write of the output is checked: a damaged stream is a FormatError, never a
 // read or write outside the buffers.
+#include <cstring>
 #include <string>
 
 #include "engine/dwg/Container.h"
@@ -79,12 +80,19 @@ private:
     void literal(std::size_t k) {
         if (k > n_ - pos_) fail("literal run past the end of the compressed data");
         if (k > cap_ - produced_) fail("decompressed data larger than its page");
-        for (std::size_t i = 0; i < k; ++i) out_[produced_++] = in_[pos_++];
+        std::memcpy(out_ + produced_, in_ + pos_, k);
+        produced_ += k;
+        pos_ += k;
     }
     void copyBack(std::size_t off, std::size_t len) {
         if (off > produced_) fail("back reference before the start of the page");
         if (len > cap_ - produced_) fail("decompressed data larger than its page");
-        // Byte by byte: source and destination may overlap.
+        if (off >= len) {
+            std::memcpy(out_ + produced_, out_ + produced_ - off, len);
+            produced_ += len;
+            return;
+        }
+        // Byte by byte where source and destination overlap (a repeated run).
         for (std::size_t i = 0; i < len; ++i, ++produced_) out_[produced_] = out_[produced_ - off];
     }
 

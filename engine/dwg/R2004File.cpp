@@ -186,7 +186,11 @@ Container readR2004(std::string_view file, Container c) {
             // A page decompresses to at most the section's page size; the last
             // one may hold more than the section size says (padding).
             std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(d->maxPageSize, d->size - start));
-            if (d->compressed) {
+            if (d->compressed && d->size - start >= d->maxPageSize) {
+                // A whole page: straight into the section.
+                std::size_t got = decompressR2004(b + at + 32, csize, buf.get() + start, want, at + 32);
+                if (got < want) throw FormatError(at, "page of " + name + " decompresses to fewer bytes than its section needs");
+            } else if (d->compressed) {
                 if (page.size() < d->maxPageSize) page.resize(d->maxPageSize);
                 std::size_t got = decompressR2004(b + at + 32, csize, page.data(), d->maxPageSize, at + 32);
                 if (got < want) throw FormatError(at, "page of " + name + " decompresses to fewer bytes than its section needs");
