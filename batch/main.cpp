@@ -8,6 +8,9 @@
 #ifdef LAMINOR_HAVE_SURVEY
 #include "batch/SurveyCommand.h"
 #endif
+#ifdef LAMINOR_HAVE_SCRIPT
+#include "batch/ScriptCommand.h"
+#endif
 #include "host/LayerNameRules.h"
 #include "host/LayerStateRules.h"
 
@@ -17,6 +20,9 @@ int main(int argc, char** argv) {
 
 #ifdef LAMINOR_HAVE_SURVEY
     if (app.arguments().value(1) == QLatin1String("survey")) return runSurveyCommand(app.arguments().mid(2));
+#endif
+#ifdef LAMINOR_HAVE_SCRIPT
+    if (app.arguments().value(1) == QLatin1String("script")) return runScriptCommand(app.arguments().mid(2));
 #endif
     BatchOptions options;
     QString error;
