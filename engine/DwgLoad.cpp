@@ -342,6 +342,10 @@ private:
         rec.block = blockIdx;
         if (depth > 0) rec.flags |= kSubEntity;
         slotFor(r, o);
+        // As AutoCAD numbers them: the active layout's viewports in order
+        // (1 is the sheet), those of other layouts 0.
+        if (o.type == t::Viewport)
+            src_.viewportIds[o.handle] = d_.blocks[blockIdx].name == "*Paper_Space" ? ++viewports_[blockIdx] : 0;
         if (depth > 4) return;
         auto it = byOwner_.find(o.handle);
         if (it == byOwner_.end()) return;
@@ -398,6 +402,7 @@ private:
     std::unordered_map<std::uint64_t, dwg::BlockHeaderData> blockHeaders_;
     std::unordered_map<std::uint64_t, std::vector<std::uint32_t>> byOwner_;
     std::vector<std::uint64_t> blockOrder_;
+    std::unordered_map<std::uint32_t, int> viewports_;
     std::uint64_t blockControl_ = 0;
 };
 
@@ -479,15 +484,50 @@ std::vector<Tag> DwgSource::groups(const DrawingData& d, std::uint32_t r) const 
         std::vector<Tag> out = dwg::objectGroups(ctx, o);
         try {
             dwg::LayoutData l = dwg::readLayout(*doc, o);
-            out.push_back(Tag{100, "AcDbLayout", {}, {}});
-            out.push_back(Tag{1, l.name, {}, {}});
-            out.push_back(Tag{71, std::to_string(l.tabOrder), {}, {}});
-            out.push_back(Tag{330, formatHandle(l.blockRecord), {}, {}});
+            // The class marker objectGroups() gave is the plot settings' one here.
+            if (!out.empty() && out.back().code == 100) out.back().value = "AcDbPlotSettings";
+            dwg::GroupWriter w;
+            w.str(1, l.pageSetup);
+            w.str(2, l.printer);
+            w.str(4, l.paper);
+            for (int i = 0; i < 4; ++i) w.num(40 + i, l.margins[i]);
+            w.num(44, l.paperWidth);
+            w.num(45, l.paperHeight);
+            w.num(46, l.origin.x);
+            w.num(47, l.origin.y);
+            w.num(48, l.windowMin.x);
+            w.num(49, l.windowMin.y);
+            w.num(140, l.windowMax.x);
+            w.num(141, l.windowMax.y);
+            w.num(142, l.realUnits);
+            w.num(143, l.drawingUnits);
+            w.integer(70, l.plotFlags);
+            w.integer(72, l.units);
+            w.integer(73, l.rotation);
+            w.integer(74, l.plotType);
+            w.str(7, l.styleSheet);
+            w.integer(75, l.scaleType);
+            w.num(147, l.scaleFactor);
+            w.str(100, "AcDbLayout");
+            w.str(1, l.name);
+            w.integer(70, l.flags);
+            w.integer(71, l.tabOrder);
+            w.point(10, l.limitsMin, false);
+            w.point(11, l.limitsMax, false);
+            w.handle(330, l.blockRecord);
+            for (Tag& t : w.tags) out.push_back(std::move(t));
         } catch (const dwg::BitOverrun&) {
         }
         return out;
     }
     std::vector<Tag> out = dwg::objectGroups(ctx, o);
+    if (o.type == t::Viewport) {
+        auto it = viewportIds.find(o.handle);
+        if (it != viewportIds.end()) {
+            out.push_back(Tag{68, std::to_string(it->second), {}, {}});
+            out.push_back(Tag{69, std::to_string(it->second), {}, {}});
+        }
+    }
     std::string n = nameOf(o.handle);
     if (!n.empty() && !(o.flags & dwg::kIsEntity)) out.push_back(Tag{2, n, {}, {}});
     return out;

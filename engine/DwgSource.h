@@ -30,6 +30,9 @@ public:
     // Block records by the handle of their BLOCK entity (for its groups).
     std::unordered_map<std::uint64_t, std::uint64_t> blockOfBegin;
     std::uint64_t paperSpace = 0, modelSpace = 0;
+    // Viewports by handle: their number in the active layout (1 is the
+    // sheet; 0 in the other layouts).
+    std::unordered_map<std::uint64_t, int> viewportIds;
 
     // The groups of a DWG object record (the slot gives its current layer).
     std::vector<Tag> groups(const DrawingData& d, std::uint32_t record) const;

@@ -319,6 +319,32 @@ void spline(const Document& d, BitReader& b, GroupWriter& w) {
     for (const Vec3& p : fit) w.point(11, p);
 }
 
+// Viewport: its place on the sheet and the view it shows.
+void viewport(const Document& d, BitReader& b, GroupWriter& w) {
+    Vec3 c = b.BD3();
+    double width = b.BD(), height = b.BD();
+    w.str(100, "AcDbViewport");
+    w.point(10, c);
+    w.num(40, width);
+    w.num(41, height);
+    if (d.release() < Release::R2000) return;
+    Vec3 target = b.BD3(), direction = b.BD3();
+    double twist = b.BD(), viewHeight = b.BD();
+    b.BD(), b.BD(), b.BD(), b.BD();  // lens, front and back clip, snap angle
+    Vec3 center = b.RD2();
+    b.RD2(), b.RD2(), b.RD2();  // snap base and spacing, grid spacing
+    b.BS();                     // circle zoom
+    if (d.release() >= Release::R2007) b.BS();
+    b.BL();  // frozen layers (handles)
+    std::uint32_t status = b.BL();
+    w.point(12, center, false);
+    w.point(17, target);
+    w.point(16, direction);
+    w.num(45, viewHeight);
+    w.num(51, twist * kDeg);
+    w.integer(90, status);
+}
+
 // Hatch: the pattern name, the fill flags and each boundary path's points
 // (edges flattened to their end points, arcs to their extremes), which is
 // what extents and a simple view need.
@@ -454,6 +480,7 @@ bool decodeCurves(const GroupContext& ctx, const ObjectInfo& o, EntityStreams& s
     case Minsert: insert(ctx, o, s, w); return true;
     case Spline: spline(d, b, w); return true;
     case Hatch: hatch(d, s, w); return true;
+    case Viewport: viewport(d, b, w); return true;
     case Seqend: w.str(100, "AcDbSequenceEnd"); return true;
     case Endblk: w.str(100, "AcDbBlockEnd"); return true;
     default: return false;

@@ -206,29 +206,28 @@ LayoutData readLayout(const Document& d, const ObjectInfo& o) {
     const Release r = d.release();
     BitReader& b = s.data;
     auto text = [&] { return s.text(d); };
-    // Plot settings part.
-    text();  // page setup name
-    text();  // printer
-    b.BS();  // flags
-    for (int i = 0; i < 4; ++i) b.BD();
-    b.BD(), b.BD();  // paper size
-    text();          // paper name
-    b.BD2();         // origin
-    b.BS(), b.BS(), b.BS();
-    b.BD2(), b.BD2();  // window
-    if (r < Release::R2004) text();  // view name
-    b.BD(), b.BD();                  // real / drawing units
-    text();                          // style sheet
-    b.BS();                          // scale type
-    b.BD();                          // scale factor
-    b.BD2();                         // image origin
-    if (r >= Release::R2004) b.BS(), b.BS(), b.BS();
     LayoutData l;
+    l.pageSetup = text();
+    l.printer = text();
+    l.plotFlags = b.BS();
+    for (double& m : l.margins) m = b.BD();
+    l.paperWidth = b.BD(), l.paperHeight = b.BD();
+    l.paper = text();
+    l.origin = b.BD2();
+    l.units = b.BS(), l.rotation = b.BS(), l.plotType = b.BS();
+    l.windowMin = b.BD2(), l.windowMax = b.BD2();
+    if (r < Release::R2004) text();  // view name
+    l.realUnits = b.BD(), l.drawingUnits = b.BD();
+    l.styleSheet = text();
+    l.scaleType = b.BS();
+    l.scaleFactor = b.BD();
+    b.BD2();  // image origin
+    if (r >= Release::R2004) b.BS(), b.BS(), b.BS();
     l.name = text();
     l.tabOrder = b.BS();
-    b.BS();  // flags
-    b.BD3();
-    b.RD2(), b.RD2();
+    l.flags = b.BS();
+    b.BD3();  // UCS origin
+    l.limitsMin = b.RD2(), l.limitsMax = b.RD2();
     b.BD3();
     b.BD3(), b.BD3();
     b.BD();

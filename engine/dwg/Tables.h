@@ -39,8 +39,18 @@ struct BlockHeaderData {
 };
 
 struct LayoutData {
+    // Plot settings, as DXF groups of AcDbPlotSettings.
+    std::string pageSetup, printer, paper, styleSheet;  // 1, 2, 4, 7 (raw)
+    unsigned plotFlags = 0, units = 0, rotation = 0, plotType = 0, scaleType = 0;  // 70, 72, 73, 74, 75
+    double margins[4] = {0, 0, 0, 0};  // 40-43
+    double paperWidth = 0, paperHeight = 0;  // 44, 45
+    Vec3 origin, windowMin, windowMax;       // 46/47, 48/49, 140/141
+    double realUnits = 1, drawingUnits = 1, scaleFactor = 1;  // 142, 143, 147
+    // The layout.
     std::string name;  // raw
     int tabOrder = 0;
+    unsigned flags = 0;
+    Vec3 limitsMin, limitsMax;  // 10/20, 11/21
     std::uint64_t blockRecord = 0;
 };
 
