@@ -12,7 +12,9 @@
 #include "engine/DrawingData.h"
 #include "engine/DwgSource.h"
 #include "engine/Drawing.h"
+#include "engine/dwg/Checksum.h"
 #include "engine/dwg/Container.h"
+#include "engine/dwg/Document.h"
 
 namespace fs = std::filesystem;
 using namespace dxftest;
@@ -313,4 +315,65 @@ TEST(DwgDamage, AnyFlippedByteEndsInAnErrorOrAReadableDrawing) {
     // Only the preview and the slack between sections are not checked.
     EXPECT_GT(refused, trials * 8 / 10);
     fs::remove_all(dir);
+}
+
+namespace {
+
+void putBits(std::string& s, std::uint64_t bit, unsigned value, unsigned count) {
+    for (unsigned i = 0; i < count; ++i, ++bit) {
+        const unsigned v = (value >> (count - 1 - i)) & 1;
+        auto& byte = reinterpret_cast<unsigned char&>(s[bit / 8]);
+        const unsigned mask = 0x80u >> (bit % 8);
+        byte = static_cast<unsigned char>(v ? (byte | mask) : (byte & ~mask));
+    }
+}
+
+void putCrc(std::string& s, std::size_t at, std::uint16_t crc) {
+    s[at] = static_cast<char>(crc & 0xFF);
+    s[at + 1] = static_cast<char>(crc >> 8);
+}
+
+}  // namespace
+
+// No public DWG is in CP932: one is made from an R2000 sample by setting its
+// code page to ANSI_932 and renaming a layer in place with names of the same
+// byte length, their second bytes the backslash (0x5C) that a byte-level
+// reader would take for an escape.
+TEST(DwgText, Cp932NamesDecodeAsTheirCharacters) {
+    std::string bytes = readAll(corpus("acadsharp_sample_AC1015.dwg"));
+    const std::string cp932 = "\x95\x5C\x83\x5C\x94\x5C";  // 表ソ能
+    {
+        dxf::dwg::Document doc(bytes);
+        bool renamed = false;
+        for (const dxf::dwg::ObjectInfo& o : doc.objects()) {
+            if (o.type != dxf::dwg::type::Layer) continue;
+            dxf::dwg::BitReader data = doc.dataReader(o), strings = doc.stringReader(o);
+            dxf::dwg::BitReader name = data;
+            std::string raw = doc.text(name, strings);
+            if (raw.substr(0, raw.find('\0')) != "Layer1") continue;
+            data.BS();  // the length: the characters follow
+            const std::uint64_t start = (o.offset + o.headerBytes) * 8 + data.pos();
+            for (std::size_t i = 0; i < cp932.size(); ++i)
+                putBits(bytes, start + 8 * i, static_cast<unsigned char>(cp932[i]), 8);
+            const std::size_t end = o.offset + o.headerBytes + o.size;
+            putCrc(bytes, end, dxf::dwg::crc16(dxf::dwg::kCrc16Seed,
+                                               reinterpret_cast<const std::uint8_t*>(bytes.data()) + o.offset,
+                                               o.headerBytes + o.size));
+            renamed = true;
+        }
+        ASSERT_TRUE(renamed);
+    }
+    bytes[0x13] = 38;  // ANSI_932
+    bytes[0x14] = 0;
+    const std::size_t headerEnd = 0x19 + 9 * 6;
+    putCrc(bytes, headerEnd, dxf::dwg::crc16(dxf::dwg::kCrc16Seed, reinterpret_cast<const std::uint8_t*>(bytes.data()), headerEnd));
+
+    auto original = dxf::Drawing::open(corpus("acadsharp_sample_AC1015.dwg"));
+    auto d = dxf::Drawing::fromBytes(bytes, "cp932.dwg");
+    EXPECT_EQ(d->codepage(), "ANSI_932");
+    ASSERT_TRUE(d->findLayer("表ソ能").has_value());
+    EXPECT_FALSE(d->findLayer("Layer1").has_value());
+    EXPECT_EQ(d->selectAll({std::string("表ソ能"), std::nullopt}).size(),
+              original->selectAll({std::string("Layer1"), std::nullopt}).size());
+    for (const dxf::Entity& e : d->selectAll({std::string("表ソ能"), std::nullopt})) EXPECT_EQ(e.layer(), "表ソ能");
 }
