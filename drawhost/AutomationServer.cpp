@@ -252,6 +252,11 @@ private:
         if (m == u"Update") return app.update(), done();
         if (m == u"ZoomWindow") return app.zoomWindow(wire::toPoint(arg(a, 0)), wire::toPoint(arg(a, 1))), done();
         if (m == u"ZoomScaled") return app.zoomScaled(argDouble(a, 0), int(argInt(a, 1))), done();
+        if (m == u"GetViewExtents") {
+            Point3 lo, hi;
+            app.getViewExtents(lo, hi);
+            return QCborArray{wire::fromPoint(lo), wire::fromPoint(hi)};
+        }
         if (m == u"Activate") return app.activateWindow(), done();
         if (m == u"SendKeys") return app.sendKeys(argString(a, 0)), done();
         if (m == u"MoveToLayers") return moveToLayers(arg(a, 0).toArray());

@@ -797,6 +797,11 @@ public:
         call("ZoomWindow", QCborArray{wire::fromPoint(lo), wire::fromPoint(hi)});
     }
     void zoomScaled(double scale, int scaleType) override { call("ZoomScaled", QCborArray{scale, scaleType}); }
+    void getViewExtents(Point3& lo, Point3& hi) override {
+        const QCborArray corners = call("GetViewExtents").toArray();
+        lo = wire::toPoint(corners.at(0));
+        hi = wire::toPoint(corners.at(1));
+    }
     void activateWindow() override { call("Activate"); }
     void sendKeys(const QString& keys) override { call("SendKeys", QCborArray{keys}); }
 };
