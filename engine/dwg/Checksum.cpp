@@ -36,35 +36,6 @@ std::array<std::uint32_t, 256> makeCrc32Table() {
     return t;
 }
 
-constexpr std::uint64_t kEcma182 = 0x42F0E1EBA9EA3693ull;
-
-std::array<std::uint64_t, 256> makeCrc64Table() {
-    std::array<std::uint64_t, 256> t{};
-    for (std::uint64_t i = 0; i < 256; ++i) {
-        std::uint64_t c = i << 56;
-        for (int k = 0; k < 8; ++k) c = (c & (1ull << 63)) ? (c << 1) ^ kEcma182 : c << 1;
-        t[i] = c;
-    }
-    return t;
-}
-
-std::uint64_t reflect64(std::uint64_t v) {
-    std::uint64_t r = 0;
-    for (int i = 0; i < 64; ++i, v >>= 1) r = (r << 1) | (v & 1);
-    return r;
-}
-
-std::array<std::uint64_t, 256> makeCrc64ReflectedTable() {
-    std::array<std::uint64_t, 256> t{};
-    const std::uint64_t poly = reflect64(kEcma182);
-    for (std::uint64_t i = 0; i < 256; ++i) {
-        std::uint64_t c = i;
-        for (int k = 0; k < 8; ++k) c = (c & 1) ? (c >> 1) ^ poly : c >> 1;
-        t[i] = c;
-    }
-    return t;
-}
-
 }  // namespace
 
 std::uint16_t crc16(std::uint16_t seed, const std::uint8_t* p, std::size_t n) {
@@ -102,20 +73,6 @@ std::uint32_t pageChecksum(std::uint32_t seed, const std::uint8_t* p, std::size_
         n -= chunk;
     }
     return (b << 16) | a;
-}
-
-std::uint64_t crc64(std::uint64_t seed, const std::uint8_t* p, std::size_t n) {
-    static const auto table = makeCrc64Table();
-    std::uint64_t c = ~seed;
-    for (std::size_t i = 0; i < n; ++i) c = table[((c >> 56) ^ p[i]) & 0xFF] ^ (c << 8);
-    return ~c;
-}
-
-std::uint64_t crc64Reflected(std::uint64_t seed, const std::uint8_t* p, std::size_t n) {
-    static const auto table = makeCrc64ReflectedTable();
-    std::uint64_t c = ~seed;
-    for (std::size_t i = 0; i < n; ++i) c = table[(c ^ p[i]) & 0xFF] ^ (c >> 8);
-    return ~c;
 }
 
 // ---- strings (kept here to avoid a file for one function) ----

@@ -15,9 +15,4 @@ std::uint32_t crc32(std::uint32_t seed, const std::uint8_t* p, std::size_t n);
 // The R2004 page checksum: Adler-32 arithmetic from a given start value.
 std::uint32_t pageChecksum(std::uint32_t seed, const std::uint8_t* p, std::size_t n);
 
-// CRC-64 of the R2007 container: ECMA-182 polynomial, normal and reflected
-// forms (the file header uses one, the page and section maps the other).
-std::uint64_t crc64(std::uint64_t seed, const std::uint8_t* p, std::size_t n);
-std::uint64_t crc64Reflected(std::uint64_t seed, const std::uint8_t* p, std::size_t n);
-
 }  // namespace dxf::dwg

@@ -68,7 +68,10 @@ Container readContainer(std::string_view file) {
     c.maintenance = b[0x0B];
     c.codepage = static_cast<std::uint16_t>(b[0x13] | (b[0x14] << 8));
     if (c.release <= Release::R2000) return readR2000(file, std::move(c));
-    if (c.release == Release::R2007) return readR2007(file, std::move(c));
+    // R2007 has a container of its own (Reed-Solomon coded pages, another
+    // compression) that this reader does not read yet.
+    if (c.release == Release::R2007)
+        throw Unsupported(0x80, "DWG version " + versionLabel(c.acadver) + " is not supported yet");
     return readR2004(file, std::move(c));
 }
 

@@ -2,10 +2,11 @@
 // The DWG container: where the sections of a file lie and how to get their
 // bytes. R13-R2000 files place plain sections through locators; R2004 and
 // R2010+ files cut them into compressed, checksummed pages listed by a page
-// map and a section map; R2007 files add Reed-Solomon coding and another
-// compression. Everything is verified while it is read: a CRC or checksum
-// that does not match, or a structure pointing outside the file, throws
-// FormatError with the byte offset.
+// map and a section map. R2007 has a container of its own (Reed-Solomon
+// coding, another compression), which is refused by name. Everything is
+// verified while it is read: a CRC or checksum that does not match, or a
+// structure pointing outside the file, throws FormatError with the byte
+// offset.
 //
 // The maps are kept as read (page ids, sizes, file offsets, section page
 // lists), so that a writer can later replace only the pages it changes.
@@ -58,7 +59,6 @@ struct SectionPage {
     std::int64_t pageId = 0;
     std::uint64_t dataSize = 0;     // compressed size (AC1018) / page data size
     std::uint64_t startOffset = 0;  // offset of its data inside the section
-    std::uint64_t uncompressedSize = 0;  // R2007 only
     std::uint64_t address = 0;      // file offset of the page
 };
 
@@ -106,9 +106,6 @@ Container readContainer(std::string_view file);
 // on any out-of-range reference.
 std::size_t decompressR2004(const std::uint8_t* in, std::size_t inSize, std::uint8_t* out, std::size_t cap,
                             std::uint64_t fileOffset);
-// R2007 decompression (into exactly outSize bytes).
-void decompressR2007(const std::uint8_t* in, std::size_t inSize, std::uint8_t* out, std::size_t outSize,
-                     std::uint64_t fileOffset);
 
 // The release named by a version string, or nothing for versions not read.
 bool releaseOf(std::string_view acadver, Release& out);
@@ -118,6 +115,5 @@ std::string versionLabel(std::string_view acadver);
 // Internal to the container readers.
 Container readR2000(std::string_view file, Container c);
 Container readR2004(std::string_view file, Container c);
-Container readR2007(std::string_view file, Container c);
 
 }  // namespace dxf::dwg
