@@ -13,6 +13,7 @@
 
 #include "batch/DryRun.h"
 #include "batch/Inputs.h"
+#include "host/DrawingAccess.h"
 #include "host/HostConnection.h"
 #include "host/client/InProcessHost.h"
 #include "host/client/RemoteProvider.h"
@@ -90,6 +91,7 @@ struct DrawingOutcome {
     bool ok = false;
     bool noChange = false;
     std::vector<Message> messages;
+    QString failure;      // the host's reason, when it gave one
     QStringList changes;  // dry run
     std::exception_ptr error;
     bool ready = false;  // worked out ahead of the driver
@@ -132,6 +134,7 @@ DrawingOutcome Runner::work(host::ApplicationPtr app, const QString& name, const
             o.ok = dryRunDrawing(op_, options_.mode, name, path, rules_, o.noChange, label, o.changes);
         else
             o.ok = op_(app, name, path, rules_, o.noChange, label);
+        if (!o.ok) o.failure = host::takeFinishFailure();
     } catch (...) {
         // Handed to the driver when the drawing's turn comes, as if thrown there.
         o.error = std::current_exception();
@@ -178,6 +181,7 @@ void Runner::printLine(const QString& path, const DrawingOutcome& o) {
     if (o.error || !o.ok) {
         QString why = QStringLiteral("処理できませんでした (the operation failed)");
         if (o.error) why = QStringLiteral("予期せぬエラー (unexpected error)");
+        else if (!o.failure.isEmpty()) why = o.failure;
         else if (!o.messages.empty()) why = o.messages.back().text;
         why.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
         printOut(QStringLiteral("failed\t") + native + QStringLiteral("\t") + why);

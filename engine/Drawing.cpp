@@ -193,17 +193,24 @@ bool Drawing::dirty() const { return d_->dirty; }
 std::string Drawing::version() const { return d_->acadver; }
 Format Drawing::format() const { return d_->fmt.binary ? Format::Binary : Format::Ascii; }
 std::string Drawing::codepage() const { return d_->codepage; }
+bool Drawing::isDwg() const { return d_->dwg != nullptr; }
 
 std::string Drawing::serialize() const {
+    if (d_->dwg) throw EngineError(err::kFileError, kDwgCannotBeSaved);
     std::string out;
     out.reserve(d_->bytes.size() + 4096);
     d_->emit([&](const char* p, std::size_t n) { out.append(p, n); });
     return out;
 }
 
-void Drawing::save(const SaveOptions& options) { saveAs(d_->path, options); }
+void Drawing::save(const SaveOptions& options) {
+    // An unchanged DWG is already on disk as it is: nothing is written.
+    if (d_->dwg && !d_->dirty) return;
+    saveAs(d_->path, options);
+}
 
 void Drawing::saveAs(const std::string& path, const SaveOptions& options) {
+    if (d_->dwg) throw EngineError(err::kFileError, kDwgCannotBeSaved);
     // Write beside the target and rename over it, so that a failure at any
     // point leaves the target as it was.
     std::string dir = dirOf(path);

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <utility>
 
 #include "host/SkipError.h"
 #include "support/Foreground.h"
@@ -55,10 +56,27 @@ bool fun_bFindOrOpenDrawing(const ApplicationPtr& app, const QString& sDWGName, 
     return false;
 }
 
+namespace {
+thread_local QString lastFinishFailure;
+
+bool isDwg(const DocumentPtr& doc) {
+    const auto name = skipErrorValue([&] { return doc->fullName(); });
+    return name && name->endsWith(QStringLiteral(".dwg"), Qt::CaseInsensitive);
+}
+}  // namespace
+
+QString takeFinishFailure() { return std::exchange(lastFinishFailure, QString()); }
+
 bool finishDrawing(OperationDrawing& drawing, bool bNoChange) {
+    lastFinishFailure.clear();
     if (!drawing.doc) return false;
     if (!drawing.bOpenedHere) {
         skipError([&] { drawing.doc->regen(0); });
+        if (!bNoChange && isDwg(drawing.doc)) {
+            // Its changes can never be saved yet: not a converted drawing.
+            lastFinishFailure = QStringLiteral("DWG cannot be saved yet");
+            return false;
+        }
         return true;
     }
     if (bNoChange) {
@@ -66,7 +84,14 @@ bool finishDrawing(OperationDrawing& drawing, bool bNoChange) {
         drawing.doc.reset();
         return true;
     }
-    const bool saved = skipError([&] { drawing.doc->close(true); });
+    const bool saved = skipError([&] {
+        try {
+            drawing.doc->close(true);
+        } catch (const HostError& e) {
+            lastFinishFailure = e.description();
+            throw;
+        }
+    });
     if (!saved) {
         // The host keeps a document whose save failed open; the run opened it,
         // so it closes it again, and the drawing counts as not converted.

@@ -32,8 +32,13 @@ bool fun_bFindOrOpenDrawing(const ApplicationPtr& app, const QString& sDWGName, 
 // Ends the work on the drawing: closes one opened here, saving it when
 // bNoChange is false; regenerates one that was open before. False when the
 // save failed: the drawing is then closed unsaved and the file on disk keeps
-// its previous contents.
+// its previous contents. A changed DWG cannot be saved yet: it fails the same
+// way, also when it was open before (its changes stay in the open drawing).
 bool finishDrawing(OperationDrawing& drawing, bool bNoChange);
+
+// Why the last finishDrawing() on this thread failed ("" when it did not),
+// taken once: the host's description of the refused save.
+QString takeFinishFailure();
 
 // The drawing's layers in the collection's order, taken once: a layer that
 // cannot be read is left out. Walking this list, rather than the live
