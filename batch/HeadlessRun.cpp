@@ -14,6 +14,7 @@
 
 #include "batch/DryRun.h"
 #include "batch/Inputs.h"
+#include "host/DrawingAccess.h"
 #include "host/DrawingNotes.h"
 #include "host/HostConnection.h"
 #include "host/client/InProcessHost.h"
@@ -97,6 +98,7 @@ struct DrawingOutcome {
     bool noChange = false;
     bool leftUnsaved = false;  // changed in a drawing open in the host, not saved
     std::vector<Message> messages;
+    QString failure;      // the host's reason, when it gave one
     QStringList changes;  // dry run
     std::exception_ptr error;
     bool ready = false;  // worked out ahead of the driver
@@ -162,6 +164,7 @@ DrawingOutcome Runner::work(host::ApplicationPtr app, const QString& name, const
             o.ok = dryRunDrawing(op_, options_.mode, name, path, rules_, o.noChange, label, o.changes);
         else
             o.ok = op_(app, name, path, rules_, o.noChange, label);
+        if (!o.ok) o.failure = host::takeFinishFailure();
     } catch (...) {
         // Handed to the driver when the drawing's turn comes, as if thrown there.
         o.error = std::current_exception();
@@ -236,7 +239,10 @@ void Runner::printLine(const QString& path, const DrawingOutcome& o) {
             } catch (...) {
             }
         } else if (!o.messages.empty()) {
+            // The drawing's own message says what went wrong (a failed save with its cause).
             why = o.messages.back().text;
+        } else if (!o.failure.isEmpty()) {
+            why = o.failure;
         }
         why.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
         printOut(QStringLiteral("failed\t") + native + QStringLiteral("\t") + why);

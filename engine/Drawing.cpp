@@ -146,17 +146,24 @@ bool Drawing::dirty() const { return d_->dirty; }
 std::string Drawing::version() const { return d_->acadver; }
 Format Drawing::format() const { return d_->fmt.binary ? Format::Binary : Format::Ascii; }
 std::string Drawing::codepage() const { return d_->codepage; }
+bool Drawing::isDwg() const { return d_->dwg != nullptr; }
 
 std::string Drawing::serialize() const {
+    if (d_->dwg) throw EngineError(err::kFileError, kDwgCannotBeSaved);
     std::string out;
     out.reserve(d_->bytes.size() + 4096);
     d_->emit([&](const char* p, std::size_t n) { out.append(p, n); });
     return out;
 }
 
-void Drawing::save(const SaveOptions& options) { saveAs(d_->path, options); }
+void Drawing::save(const SaveOptions& options) {
+    // An unchanged DWG is already on disk as it is: nothing is written.
+    if (d_->dwg && !d_->dirty) return;
+    saveAs(d_->path, options);
+}
 
 void Drawing::saveAs(const std::string& path, const SaveOptions& options) {
+    if (d_->dwg) throw EngineError(err::kFileError, kDwgCannotBeSaved);
     saveFileAtomically(path, options.sync, [&](FileWriter& writer) { d_->emit(writer); });
     d_->path = path;
     d_->dirty = false;

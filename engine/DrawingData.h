@@ -22,6 +22,8 @@
 
 namespace dxf {
 
+class DwgSource;
+
 enum class Section : std::uint8_t { None, Header, Classes, Tables, Blocks, Entities, Objects, Other };
 
 constexpr std::uint32_t kNone = 0xFFFFFFFFu;
@@ -139,6 +141,11 @@ public:
     bool hasHandles = true;
 
     std::vector<SelectionSet> selectionSets;
+
+    // Set when the drawing is a DWG: records of DWG objects decode their
+    // groups from it (DwgSource.h).
+    std::shared_ptr<const DwgSource> dwg;
+    bool isDwgObject(std::uint32_t r) const;
 
     // lazily built lookups
     std::vector<std::uint32_t> nameRefRecords;   // records with 1003 or non-layer group 8

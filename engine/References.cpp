@@ -131,9 +131,8 @@ static bool handleRefs(DrawingData& d, std::uint32_t layerRecord, std::uint64_t 
     for (std::uint32_t r : d.pointerRecords) {
         const Record& rec = d.records[r];
         if (r == layerRecord || (rec.flags & kDeleted)) continue;
-        std::string_view b = d.base(r);
         // Cheap filter: the handle text must occur in the record at all.
-        if (!d.fmt.binary && b.find(hex) == std::string_view::npos) continue;
+        if (!d.fmt.binary && !d.isDwgObject(r) && d.base(r).find(hex) == std::string_view::npos) continue;
         std::vector<Tag> t = d.tags(r);
         bool refers = false;
         for (const Tag& tag : t)

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <utility>
 
 #include "engine/FileSave.h"
 #include "host/DrawingNotes.h"
@@ -81,10 +82,27 @@ bool fun_bFindOrOpenDrawingToChange(const ApplicationPtr& app, const QString& sD
     return fun_bFindOrOpenDrawing(app, sDWGName, sDWGFullPath, drawing);
 }
 
+namespace {
+thread_local QString lastFinishFailure;
+
+bool isDwg(const DocumentPtr& doc) {
+    const auto name = skipErrorValue([&] { return doc->fullName(); });
+    return name && name->endsWith(QStringLiteral(".dwg"), Qt::CaseInsensitive);
+}
+}  // namespace
+
+QString takeFinishFailure() { return std::exchange(lastFinishFailure, QString()); }
+
 bool finishDrawing(OperationDrawing& drawing, bool bNoChange) {
+    lastFinishFailure.clear();
     if (!drawing.doc) return false;
     if (!drawing.bOpenedHere) {
         skipError([&] { drawing.doc->regen(0); });
+        if (!bNoChange && isDwg(drawing.doc)) {
+            // Its changes can never be saved yet: not a converted drawing.
+            lastFinishFailure = QStringLiteral("DWG cannot be saved yet");
+            return false;
+        }
         if (!bNoChange) drawingNotes().leftUnsaved = true;
         return true;
     }
@@ -93,21 +111,20 @@ bool finishDrawing(OperationDrawing& drawing, bool bNoChange) {
         drawing.doc.reset();
         return true;
     }
-    QString cause;
     bool saved = true;
     try {
         drawing.doc->close(true);
     } catch (const HostError& e) {
         if (mustPass(e)) throw;
         saved = false;
-        cause = e.description();
+        lastFinishFailure = e.description();
     }
     if (!saved) {
         // The host keeps a document whose save failed open; the run opened it,
         // so it closes it again, and the drawing counts as not converted.
         skipError([&] { drawing.doc->close(false); });
         support::bringMainWindowToFront();
-        support::MsgBox(QStringLiteral("図面を保存できませんでした。\r\n") + cause, support::vbExclamation,
+        support::MsgBox(QStringLiteral("図面を保存できませんでした。\r\n") + lastFinishFailure, support::vbExclamation,
                         support::kLaminorTitle);
     }
     drawing.doc.reset();

@@ -7,11 +7,13 @@
 //   dxftool survey IN
 //   dxftool mode1 IN OUT      (the benchmark's rename rules; existing targets merge)
 //   dxftool bench FILE...
+//   dxftool layer-bench FILE...  (open and list layers with counts; DWG or DXF)
 //
 // Exit status 0 on success; 1 with a one-line error on stderr otherwise.
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <ctime>
 #include <cstdio>
@@ -29,7 +31,7 @@ using dxf::Drawing;
 
 int usage() {
     std::cerr << "usage: dxftool roundtrip IN OUT | layers IN | rename IN OUT OLD NEW | merge IN OUT FROM TO | "
-                 "survey IN | mode1 IN OUT | bench FILE...\n";
+                 "survey IN | mode1 IN OUT | bench FILE... | layer-bench FILE...\n";
     return 2;
 }
 
@@ -169,6 +171,33 @@ int bench(const std::vector<std::string>& files) {
     return 0;
 }
 
+// The survey's first question: open a drawing and list its layers with their
+// object counts. Best of five runs per file, in CPU seconds, and the peak RSS.
+int layerBench(const std::vector<std::string>& files) {
+    std::cout << "file\tMB\tlayers\tobjects\tbest_s\tpeak_rss_MB\n";
+    for (const std::string& f : files) {
+        double best = 1e9;
+        std::size_t layers = 0, objects = 0;
+        for (int run = 0; run < 5; ++run) {
+            double c0 = cpuNow();
+            auto d = Drawing::open(f);
+            layers = objects = 0;
+            for (const dxf::Layer& l : d->layers()) {
+                ++layers;
+                objects += d->layerUsage(l).objects;
+            }
+            best = std::min(best, cpuNow() - c0);
+        }
+        rusage ru{};
+        getrusage(RUSAGE_SELF, &ru);
+        std::printf("%s\t%.3f\t%zu\t%zu\t%.5f\t%.1f\n", f.c_str(),
+                    static_cast<double>(std::filesystem::file_size(f)) / 1e6, layers, objects, best,
+                    static_cast<double>(ru.ru_maxrss) / 1024.0);
+        std::fflush(stdout);
+    }
+    return 0;
+}
+
 int run(int argc, char** argv) {
     if (argc < 2) return usage();
     std::string cmd = argv[1];
@@ -196,6 +225,8 @@ int run(int argc, char** argv) {
         printSurvey(*d);
     } else if (cmd == "bench" && !a.empty()) {
         return bench(a);
+    } else if (cmd == "layer-bench" && !a.empty()) {
+        return layerBench(a);
     } else {
         return usage();
     }
