@@ -190,10 +190,12 @@ public:
     std::string codepage() const;  // $DWGCODEPAGE as written, "" when missing
     bool isDwg() const;            // read from a DWG file
     // Saves over the file it came from / to a new path, atomically: a new file
-    // is written beside the target and renamed over it. On failure the target
-    // is untouched and EngineError (kFileError) is thrown. A DWG is not
-    // written: save() of an unchanged one does nothing, anything else is
-    // refused with kDwgCannotBeSaved and the drawing stays open as it is.
+    // is written beside the target and renamed over it (FileSave.h: links are
+    // followed; mode, owner and group kept; read-only, immutable and
+    // hard-linked files refused). On failure the target is untouched and
+    // EngineError (kFileError) is thrown, naming the path and the cause. A DWG
+    // is not written: save() of an unchanged one does nothing, anything else
+    // is refused with kDwgCannotBeSaved and the drawing stays open as it is.
     void save(const SaveOptions& options = {});
     void saveAs(const std::string& path, const SaveOptions& options = {});
     // The bytes save() would write.
