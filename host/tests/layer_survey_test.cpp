@@ -2,11 +2,15 @@
 // in-memory host and the test run's headless office.
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QFileInfo>
+#include <csignal>
 #include <QTemporaryDir>
 
 #include "calc/tests/OfficeFixture.h"
+#include "host/HostConnection.h"
 #include "host/LayerSurvey.h"
+#include "host/client/RemoteProvider.h"
 #include "host/tests/FakeDrawingHost.h"
 #include "support/RecordingMessageBox.h"
 
@@ -173,4 +177,36 @@ TEST_F(CalcTest, SurveyOfADrawingThatCannotBeOpenedWritesNothing) {
     EXPECT_EQ(box.last().style, support::vbExclamation);
     EXPECT_EQ(lastRow(book.layer), 1);
     EXPECT_TRUE(book.layer.values(1, 1, 1, 1)[0][0].toString().isEmpty());
+}
+
+// Mode 3 on a DWG through a real drawhost: the same rows as its DXF twin
+// (the file name column aside).
+TEST_F(CalcTest, SurveyOfADwgThroughDrawhostEqualsItsDxfTwin) {
+    QTemporaryDir dir;
+    const QString dwg = dir.filePath("図面.dwg"), dxf = dir.filePath("図面.dxf");
+    ASSERT_TRUE(QFile::copy(QStringLiteral(LAMINOR_CORPUS_DIR "/libredwg_example_2018.dwg"), dwg));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(LAMINOR_CORPUS_DIR "/libredwg_example_2018.dxf"), dxf));
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    auto provider = std::make_shared<host::RemoteHostProvider>(QStringLiteral(DRAWHOST_EXE), dir.filePath("run/drawhost.sock"));
+    host::setHostProvider(provider);
+    host::ApplicationPtr app;
+    ASSERT_TRUE(host::fun_bGetHost(app));
+    SurveyBook book;
+    EXPECT_TRUE(survey(app, book, dwg, true, true));
+    EXPECT_TRUE(survey(app, book, dxf, true, true));
+    host::setHostProvider(nullptr);
+    if (provider->lastStartedPid() > 0) ::kill(pid_t(provider->lastStartedPid()), SIGKILL);
+
+    const QString path = dir.filePath("survey.xlsx");
+    book.wb.saveCopyAs(path);
+    for (const char* sheet : {"画層情報", "文字出力"}) {
+        const QString out = openpyxl(path, QStringLiteral("ws=wb['%1']\n"
+                                                          "rows=[r for r in ws.iter_rows(min_row=2, values_only=True)]\n"
+                                                          "a=[r[2:] for r in rows if r[1].endswith('.dwg')]\n"
+                                                          "b=[r[2:] for r in rows if r[1].endswith('.dxf')]\n"
+                                                          "print(len(a), a == b)")
+                                               .arg(QString::fromUtf8(sheet)));
+        EXPECT_TRUE(out.endsWith(" True")) << sheet << ": " << out.toStdString();
+        EXPECT_FALSE(out.startsWith("0 ")) << sheet;
+    }
 }
