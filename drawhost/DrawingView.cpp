@@ -18,6 +18,10 @@ const QColor kPaperBackground(90, 96, 104);
 constexpr int kClickSlop = 4;       // pixels a click may move and still pick a point
 constexpr int kHistory = 20;        // previous views kept
 constexpr int kSettleMs = 180;      // after the last wheel step or drag, draw smoothly again
+// A smooth (antialiased) frame costs about twice a plain one. Where it would
+// take longer than this, the plain frame stays: the event loop, and with it
+// the automation server, is not held up for a finer picture of a dense view.
+constexpr double kSmoothLimitMs = 250;
 constexpr qint64 kWheelBurstMs = 600;
 }  // namespace
 
@@ -38,12 +42,19 @@ DrawingView::DrawingView(QWidget* parent) : QWidget(parent) {
 void DrawingView::setScene(std::shared_ptr<const Scene> scene) {
     scene_ = std::move(scene);
     if (pending_ == Pending::Extents) applyPending();
-    invalidate();
+    firstFrame();
 }
 
 void DrawingView::setLayout(std::shared_ptr<const LayoutRender> layout) {
     layout_ = std::move(layout);
     if (pending_ == Pending::Extents) applyPending();
+    firstFrame();
+}
+
+// A new scene is shown at once without antialiasing, smoothly a moment later.
+void DrawingView::firstFrame() {
+    fullMs_ = 0;
+    if (scene_ || layout_) interacting();
     invalidate();
 }
 
@@ -228,7 +239,7 @@ void DrawingView::render(QPainter& p, const QTransform& t, const QRect& area, bo
 // came into view; a zoom draws everything (while the wheel turns, the old
 // frame is shown scaled instead).
 void DrawingView::updateFrame(const QTransform& t) {
-    const bool smooth = !fast_;
+    const bool smooth = !fast_ && (fullSmooth_ ? fullMs_ : 2 * fullMs_) < kSmoothLimitMs;
     if (frame_.size() != size()) {
         frame_ = QImage(size(), QImage::Format_RGB32);
         frameValid_ = false;
@@ -256,8 +267,15 @@ void DrawingView::updateFrame(const QTransform& t) {
         p.end();
         frame_ = std::move(moved);
     } else {
+        QElapsedTimer clock;
+        clock.start();
         QPainter p(&frame_);
         render(p, t, frame_.rect(), smooth);
+        fullMs_ = clock.nsecsElapsed() / 1e6;
+        fullSmooth_ = smooth;
+        // Plain only because the last whole frame was slow, but this one was
+        // quick (a closer view): draw it smoothly after all.
+        if (!smooth && !fast_ && 2 * fullMs_ < kSmoothLimitMs) QTimer::singleShot(0, this, [this] { update(); });
     }
     frameSmooth_ = panned ? frameSmooth_ && smooth : smooth;
     frameTransform_ = t;

@@ -81,6 +81,7 @@ private:
     QRectF currentWorld() const;
     void remember();
     void interacting();
+    void firstFrame();
     // Draws the view as `t` shows it into the part `area` of the frame.
     void render(QPainter& p, const QTransform& t, const QRect& area, bool antialias);
     void updateFrame(const QTransform& t);
@@ -109,6 +110,8 @@ private:
     QTransform frameTransform_;
     bool frameValid_ = false;
     bool frameSmooth_ = false;
+    double fullMs_ = 0;        // the last whole frame drawn took this long
+    bool fullSmooth_ = false;  // and was drawn smoothly
 };
 
 }  // namespace drawhost

@@ -73,7 +73,12 @@ private:
     QRectF area_;
     PaintOptions o_;
     std::vector<Batch> batches_;
-    std::vector<std::pair<QPainterPath, QColor>> fills_;
+    struct FillDraw {
+        const QPainterPath* path;  // the scene's own, which keeps its conversion for the rasterizer
+        QTransform t;
+        QColor color;
+    };
+    std::vector<FillDraw> fills_;
     std::vector<TextDraw> texts_;
     std::vector<std::vector<std::uint32_t>> buffers_;
     std::vector<QPointF> device_;
@@ -181,7 +186,8 @@ void Painter::item(const Geometry& g, const Item& it, const QTransform& t, doubl
         break;
     }
     case Item::Fill:
-        fills_.emplace_back(t.map(g.fills[it.first]), QColor(rgb));
+        if (size < 3) batch(rgb, o_.lineWidth).dots.push_back(box.center());
+        else fills_.push_back(FillDraw{&g.fills[it.first], t, QColor(rgb)});
         break;
     case Item::Hatch: {
         const HatchGeom& h = g.hatches[it.first];
@@ -194,7 +200,8 @@ void Painter::item(const Geometry& g, const Item& it, const QTransform& t, doubl
             // Lines closer than the pixels: a tint as dark as the lines would make it.
             QColor tint(rgb);
             tint.setAlphaF(std::clamp(w / std::max(spacing, 1e-9), 0.15, 1.0));
-            fills_.emplace_back(t.map(h.boundary), tint);
+            if (size < 3) batch(tint.rgb(), o_.lineWidth).dots.push_back(box.center());
+            else fills_.push_back(FillDraw{&h.boundary, t, tint});
             break;
         }
         Batch& b = batch(rgb, w);
@@ -231,10 +238,12 @@ void Painter::flush() {
     p_.save();
     p_.setRenderHint(QPainter::Antialiasing, o_.antialias);
     p_.setPen(Qt::NoPen);
-    for (const auto& [path, color] : fills_) {
-        p_.setBrush(color);
-        p_.drawPath(path);
+    for (const FillDraw& f : fills_) {
+        p_.setTransform(f.t * base_);
+        p_.setBrush(f.color);
+        p_.drawPath(*f.path);
     }
+    p_.setTransform(base_);
     p_.setBrush(Qt::NoBrush);
     // Thin lines on an image go straight into its pixels.
     auto* image = p_.device() && p_.device()->devType() == QInternal::Image ? static_cast<QImage*>(p_.device()) : nullptr;
