@@ -351,7 +351,7 @@ void SceneBuilder::Impl::mtext(Geometry& g, const Groups& gr, const Common& c) {
 
 std::int32_t SceneBuilder::Impl::blockIndex(std::string_view rawName, int depth) {
     auto it = blockByRaw_.find(rawName);
-    if (it != blockByRaw_.end()) return building_[it->second] ? -1 : it->second;
+    if (it != blockByRaw_.end()) return it->second < 0 || building_[it->second] ? -1 : it->second;
     const auto block = d_.findBlock(d_.decodeText(rawName));
     if (!block) {
         blockByRaw_.emplace(std::string(rawName), -1);

@@ -356,6 +356,19 @@ TEST(SceneTest, BlockReferencesRepeatInRowsAndColumns) {
     EXPECT_NEAR(b.scene.extents.bottom(), 122, 1e-9);
 }
 
+TEST(SceneTest, ReferencesToMissingOrSelfHoldingBlocksDrawNothing) {
+    Spec s;
+    // A block holding a reference to itself, and a block that does not exist, named twice.
+    s.blocks = block("SELF", 0, 0, object("LINE", {{10, "0"}, {20, "0"}, {11, "1"}, {21, "0"}}) +
+                                       object("INSERT", {{2, "SELF"}, {10, "5"}, {20, "0"}}));
+    s.entities = object("INSERT", {{2, "GONE"}, {10, "0"}, {20, "0"}}) + object("INSERT", {{2, "GONE"}, {10, "1"}, {20, "0"}}) +
+                 object("DIMENSION", {{2, "GONE"}, {10, "0"}, {20, "0"}}) + object("INSERT", {{2, "SELF"}, {10, "0"}, {20, "0"}});
+    Built b(s);
+    ASSERT_EQ(b.scene.space.items.size(), 1u);
+    ASSERT_EQ(b.scene.blocks.size(), 1u);
+    EXPECT_EQ(b.scene.blocks[0].items.size(), 1u);  // the line; the reference to itself is left out
+}
+
 TEST(SceneTest, ImagesAndWipeoutsAreOutlined) {
     Spec s;
     s.entities = object("IMAGE", {{10, "0"}, {20, "0"}, {11, "1"}, {21, "0"}, {12, "0"}, {22, "1"}, {13, "100"}, {23, "50"}}) +
