@@ -177,7 +177,7 @@ void MainWindow::buildMenus() {
     command(help, QStringLiteral("&Commands"), QStringLiteral("HELP\r"), QKeySequence::HelpContents, IconKind::Help);
     help->addAction(QStringLiteral("&About drawhost"), this, [this] {
         QMessageBox::about(this, QStringLiteral("About drawhost"),
-                           QStringLiteral("drawhost, the drawing host of Laminor.\n\nIt opens DXF drawings, shows them, "
+                           QStringLiteral("drawhost, the drawing host of Laminor.\n\nIt opens DXF and DWG drawings, shows them, "
                                           "runs commands typed or from scripts and serves the automation socket."));
     });
 
