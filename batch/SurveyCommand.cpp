@@ -7,6 +7,7 @@
 #include "batch/Inputs.h"
 #include "calc/CalcConnection.h"
 #include "host/client/InProcessHost.h"
+#include "main/CalcSurveySink.h"
 #include "main/SurveyRun.h"
 
 namespace batch {
@@ -67,18 +68,23 @@ int runSurveyCommand(const QStringList& args) {
     calc::setOfficeOptions(office);
     host::installInProcessHostProvider();
 
-    const mainwin::SurveyRunResult result =
-        mainwin::runSurvey(options, drawings, out, [](const QString& drawing, bool ok, double) {
-            printOut((ok ? QStringLiteral("ok     ") : QStringLiteral("FAILED ")) + drawing);
-        });
-    calc::terminateOffice();
-    if (!result.officeFound) {
+    std::unique_ptr<mainwin::CalcSurveySink> sink = mainwin::CalcSurveySink::open(options.outputText);
+    if (!sink) {
+        calc::terminateOffice();
         printErr(QStringLiteral("Excelが見つかりません。 (LibreOffice Calc could not be started)"));
         return 2;
     }
-    if (!result.saved) printErr(QStringLiteral("保存できませんでした。 (not saved): ") + result.error);
+    mainwin::CalcSurveySink& calcBook = *sink;
+    mainwin::SinkSurveyWorkbook book(std::move(sink));
+    const mainwin::SurveyRunResult result =
+        mainwin::runSurvey(book, options, drawings, [](const QString& drawing, bool ok, double) {
+            printOut((ok ? QStringLiteral("ok     ") : QStringLiteral("FAILED ")) + drawing);
+        });
+    const QString error = result.hostFound ? calcBook.saveCopyAs(out) : QStringLiteral("no drawing host");
+    calc::terminateOffice();
+    if (!error.isEmpty()) printErr(QStringLiteral("保存できませんでした。 (not saved): ") + error);
     printOut(QStringLiteral("%1 件 ok, %2 件 failed -> %3").arg(result.done).arg(result.failed).arg(out));
-    return result.saved && result.failed == 0 ? 0 : 1;
+    return error.isEmpty() && result.failed == 0 ? 0 : 1;
 }
 
 }  // namespace batch

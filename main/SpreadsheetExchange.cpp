@@ -3,7 +3,9 @@
 #include "calc/CalcConnection.h"
 #include "calc/RuleExchange.h"
 #include "host/HostConnection.h"
+#include "host/RuleValidation.h"
 #include "host/SkipError.h"
+#include "main/CalcSurveySink.h"
 #include "support/Foreground.h"
 #include "support/MessageBox.h"
 
@@ -73,10 +75,10 @@ void writeRulesToSpreadsheet(int iMode, const support::ListTable& vTable) {
         }
         xlApp->setScreenUpdating(false);
         try {
-            calc::subSetRuleValidation(wsRule, wsList, doc);
-        } catch (...) {
-            xlApp->setScreenUpdating(true);
-            throw;
+            CalcSheetSink rule(wsRule), list(wsList);
+            host::subSetRuleValidation(rule, list, doc);
+        } catch (const host::SinkError&) {
+            // Left as the office took it, as below.
         }
         xlApp->setScreenUpdating(true);
     } catch (const calc::SheetError&) {

@@ -12,8 +12,9 @@
 #include "host/LayerStateRules.h"
 #endif
 #ifdef LAMINOR_HAVE_CALC
-#include "main/CalcSurveyWorkbook.h"
+#include "main/CalcSurveySink.h"
 #include "main/SpreadsheetExchange.h"
+#include "main/SurveyRun.h"
 #endif
 #ifdef LAMINOR_HAVE_RULES
 #include "rules/frmGet2Item.h"
@@ -58,7 +59,9 @@ int main(int argc, char** argv) {
 #endif
 #ifdef LAMINOR_HAVE_CALC
     window.operations.openSurveyWorkbook = [](bool outputText) -> std::unique_ptr<mainwin::SurveyWorkbook> {
-        return mainwin::CalcSurveyWorkbook::open(outputText);
+        std::unique_ptr<mainwin::CalcSurveySink> sink = mainwin::CalcSurveySink::open(outputText);
+        if (!sink) return nullptr;
+        return std::make_unique<mainwin::SinkSurveyWorkbook>(std::move(sink));
     };
 #endif
     window.show();
