@@ -3,12 +3,14 @@
 # join the spreadsheet test run, which shares one office in one process.
 if(TARGET laminor_calc)
   add_library(laminor_main_calc STATIC
+    ${CMAKE_CURRENT_LIST_DIR}/RuleExchange.h ${CMAKE_CURRENT_LIST_DIR}/RuleExchange.cpp
     ${CMAKE_CURRENT_LIST_DIR}/SpreadsheetExchange.h ${CMAKE_CURRENT_LIST_DIR}/SpreadsheetExchange.cpp
     ${CMAKE_CURRENT_LIST_DIR}/CalcSurveySink.h ${CMAKE_CURRENT_LIST_DIR}/CalcSurveySink.cpp)
   target_include_directories(laminor_main_calc PUBLIC ${CMAKE_SOURCE_DIR})
-  target_link_libraries(laminor_main_calc PUBLIC laminor_main laminor_host_survey laminor_calc_exchange)
+  target_link_libraries(laminor_main_calc PUBLIC laminor_main laminor_host_survey laminor_calc)
 
-  target_sources(calc_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}/tests/spreadsheet_exchange_test.cpp)
+  target_sources(calc_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}/tests/rule_exchange_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/tests/spreadsheet_exchange_test.cpp)
   target_link_libraries(calc_tests PRIVATE laminor_main_calc laminor_host_fake)
 
   if(TARGET laminor_host_inprocess)

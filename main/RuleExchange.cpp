@@ -1,11 +1,11 @@
-#include "calc/RuleExchange.h"
+#include "main/RuleExchange.h"
 
 #include <cmath>
 
 #include "support/Foreground.h"
 #include "support/MessageBox.h"
 
-namespace calc {
+namespace mainwin {
 
 namespace {
 
@@ -26,7 +26,7 @@ bool fun_bPutTable(Worksheet& ws, const CellBlock& vTable, long lRow) {
         ws.setValues(int(lRow), 1, vTable);
         ws.autoFitColumns();
         return true;
-    } catch (const SheetError&) {
+    } catch (const calc::SheetError&) {
         return false;
     }
 }
@@ -53,7 +53,7 @@ bool fun_bGetSelectionValues(const ApplicationPtr& xlApp, std::optional<CellBloc
                         support::vbExclamation, support::kLaminorTitle);
         vValues.reset();
         return true;
-    } catch (const SheetError&) {
+    } catch (const calc::SheetError&) {
         vValues.reset();
         return false;
     }
@@ -92,4 +92,4 @@ std::vector<QStringList> importRuleRows(const CellBlock& vValues, int iMode) {
     return rules;
 }
 
-}  // namespace calc
+}  // namespace mainwin

@@ -10,7 +10,11 @@
 #include "calc/CalcApp.h"
 #include "support/ListTable.h"
 
-namespace calc {
+namespace mainwin {
+
+using calc::ApplicationPtr;
+using calc::CellBlock;
+using calc::Worksheet;
 
 // Writes the table into ws with its element (r, c) at row lRow + r, column
 // c + 1, in one assignment, then fits every column of the sheet. True on
@@ -34,4 +38,4 @@ QString cellText(const QVariant& value);
 // rows with an empty value are left out; each rule is its values as texts.
 std::vector<QStringList> importRuleRows(const CellBlock& vValues, int iMode);
 
-}  // namespace calc
+}  // namespace mainwin

@@ -4,11 +4,12 @@
 
 #include <QTemporaryDir>
 
-#include "calc/RuleExchange.h"
+#include "main/RuleExchange.h"
 #include "calc/tests/OfficeFixture.h"
 #include "support/RecordingMessageBox.h"
 
-using namespace calc;
+using namespace mainwin;
+using calc::Workbook;
 using calctest::CalcTest;
 using calctest::office;
 using calctest::openpyxl;
