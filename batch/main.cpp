@@ -1,13 +1,12 @@
 // laminor-batch: the batch run of laminor's modes 1 and 2 from the command
-// line, with the main window's driver, rule files and operations.
+// line, with the main window's driver, rule files and operations, and mode 3
+// ("survey") into a workbook file.
 #include <QCoreApplication>
 
 #include "batch/CommandLine.h"
 #include "batch/HeadlessRun.h"
 #include "batch/Inputs.h"
-#ifdef LAMINOR_HAVE_SURVEY
 #include "batch/SurveyCommand.h"
-#endif
 #include "host/LayerNameRules.h"
 #include "host/LayerStateRules.h"
 
@@ -15,9 +14,7 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     using namespace batch;
 
-#ifdef LAMINOR_HAVE_SURVEY
     if (app.arguments().value(1) == QLatin1String("survey")) return runSurveyCommand(app.arguments().mid(2));
-#endif
     BatchOptions options;
     QString error;
     if (!parseCommandLine(app.arguments().mid(1), options, error)) {

@@ -13,6 +13,15 @@ if(TARGET laminor_calc)
     ${CMAKE_CURRENT_LIST_DIR}/tests/spreadsheet_exchange_test.cpp)
   target_link_libraries(calc_tests PRIVATE laminor_main_calc laminor_host_fake)
 
+  # The office's workbook and the file's, from the same survey, compared.
+  if(TARGET laminor_xlsx AND TARGET laminor_host_inprocess)
+    target_sources(calc_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}/tests/survey_sinks_test.cpp)
+    target_link_libraries(calc_tests PRIVATE laminor_xlsx laminor_host_inprocess)
+    target_compile_definitions(calc_tests PRIVATE
+      LAMINOR_TEST_DRAWINGS_DIR="${CMAKE_SOURCE_DIR}/testdata/drawings"
+      LAMINOR_COMPARE_WORKBOOKS_PY="${CMAKE_CURRENT_LIST_DIR}/tests/compare_workbooks.py")
+  endif()
+
   if(TARGET laminor_host_inprocess)
     add_executable(survey_bench ${CMAKE_CURRENT_LIST_DIR}/tools/survey_bench.cpp)
     target_link_libraries(survey_bench PRIVATE laminor_main_calc laminor_host_inprocess)

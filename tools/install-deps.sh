@@ -5,12 +5,14 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build ccache pkg-config
-  qt6-base-dev qt6-base-dev-tools
+  qt6-base-dev qt6-base-dev-tools qt6-translations-l10n
   libgtest-dev libgmock-dev
   fonts-noto-cjk
   xvfb xauth imagemagick
   python3-ezdxf python3-openpyxl
   libreoffice-calc libreoffice-dev libreoffice-dev-common
+  libxlsxwriter-dev
+  parallel
 )
 
 missing=()

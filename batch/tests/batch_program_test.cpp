@@ -299,7 +299,6 @@ TEST_F(BatchProgram, AStartedDrawhostLeavesTheOutputToEnd) {
 
 }  // namespace
 
-#ifdef LAMINOR_BATCH_SURVEY
 // Mode 3 headless: every layer of every drawing in a saved workbook, read back by openpyxl.
 TEST_F(BatchProgram, SurveyWritesEveryLayerOfEveryDrawingToTheWorkbook) {
     const QString out = dir.filePath("survey.xlsx");
@@ -330,4 +329,16 @@ TEST_F(BatchProgram, SurveyWritesEveryLayerOfEveryDrawingToTheWorkbook) {
     EXPECT_EQ(lines[3], QStringLiteral("int int"));  // No and colour stay numbers
     EXPECT_EQ(lines[4], QStringLiteral("ハンドル値 True True"));  // handles are texts, without the apostrophe
 }
-#endif
+
+// The workbook is written whole or not at all; only .xlsx is written.
+TEST_F(BatchProgram, SurveyThatCannotWriteItsWorkbookSaysSoAndLeavesNothing) {
+    const QString blocked = dir.filePath("no-such-folder/survey.xlsx");
+    Result r = run({"survey", "--out", blocked, drawing("floor-plan.dxf")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("保存できませんでした。"))) << r.err.toStdString();
+    EXPECT_FALSE(QFile::exists(blocked + ".partial.xlsx"));
+
+    r = run({"survey", "--out", dir.filePath("survey.ods"), drawing("floor-plan.dxf")});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_FALSE(QFile::exists(dir.filePath("survey.ods")));
+}
