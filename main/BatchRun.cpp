@@ -6,6 +6,7 @@
 #include <exception>
 
 #include "host/HostConnection.h"
+#include "host/HostErrorText.h"
 #include "support/Foreground.h"
 #include "support/MessageBox.h"
 #include "support/ProgramFolder.h"
@@ -253,7 +254,7 @@ BatchResult subExecute(const BatchInputs& inputs, const DrawingOperations& opera
         return run.result();
     } catch (const host::HostError& e) {
         message(QStringLiteral("予期せぬエラーが発生しました。") + kCrLf + QString::number(e.number()) + kCrLf +
-                    e.description(),
+                    host::japaneseErrorText(e.number(), e.description()),
                 support::vbCritical);
     } catch (const std::exception& e) {
         message(QStringLiteral("予期せぬエラーが発生しました。") + kCrLf + QStringLiteral("0") + kCrLf +

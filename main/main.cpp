@@ -6,6 +6,7 @@
 #include "host/client/RemoteProvider.h"
 #include "main/frmMain.h"
 #include "support/MessageBoxQt.h"
+#include "support/QtTranslation.h"
 
 #ifdef LAMINOR_HAVE_HOST_OPS
 #include "host/LayerNameRules.h"
@@ -48,6 +49,7 @@ mainwin::MainWindowServices ruleEditors() {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    support::installQtJapaneseTranslation();
     support::installQtMessageBoxService();
     // The drawing host is drawhost: the running one over its socket, or one
     // started from this program's folder.

@@ -4,6 +4,7 @@
 #include <QScrollBar>
 
 #include "host/HostConnection.h"
+#include "host/HostErrorText.h"
 #include "host/SkipError.h"
 #include "support/MessageBox.h"
 
@@ -76,7 +77,7 @@ void setColumnFractions(QTreeWidget* list, const std::vector<double>& fractions)
 
 void showUnexpectedError(const host::HostError& error) {
     support::MsgBox(QStringLiteral("予期せぬエラーが発生しました。\r\n") + QString::number(error.number()) +
-                        QStringLiteral("\r\n") + error.description(),
+                        QStringLiteral("\r\n") + host::japaneseErrorText(error.number(), error.description()),
                     support::vbCritical, support::kLaminorTitle);
 }
 

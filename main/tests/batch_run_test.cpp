@@ -156,12 +156,14 @@ TEST_F(BatchRunTest, UnhandledHostErrorEndsTheRunWithoutReport) {
     ops.applyLayerStateRules = [&](host::ApplicationPtr, const QString&, const QString&, const support::ListTable&,
                                    bool&, support::StatusLabel&) -> bool {
         ++calls;
-        throw host::HostError(host::errc::kDisconnected, "the host went away");
+        throw host::HostError(host::errc::kDisconnected, "The drawing host is not answering (disconnected)");
     };
     subExecute(in, ops, BatchContext{status, {}, {}});
     EXPECT_EQ(calls, 1);
     ASSERT_EQ(messages.count(), 1);
-    EXPECT_EQ(messages.last().text, "予期せぬエラーが発生しました。\r\n-2147417848\r\nthe host went away");
+    // The host's description in Japanese, as the window shows it.
+    EXPECT_EQ(messages.last().text,
+              QStringLiteral("予期せぬエラーが発生しました。\r\n-2147417848\r\n図面ホストが応答しません (接続が切れました)。"));
     EXPECT_EQ(messages.last().style, support::vbCritical);
     EXPECT_EQ(status.caption(), "ただいま処理中...  1 / 2");
 }
