@@ -114,13 +114,17 @@ void frmLayerNameRule::subUpdateLayerSample() {
             row->setText(1, host::fun_sGetNewLayerName(sName, sSearch, sReplace));
         }
         int selected = 0;
+        QTreeWidgetItem* firstHit = nullptr;
         for (int i = 0; i < LstvLayerSample->topLevelItemCount(); ++i) {
             QTreeWidgetItem* row = LstvLayerSample->topLevelItem(i);
             const bool changes = !host::isProtectedLayerName(row->text(0)) && !host::isMarker(row->text(1)) &&
                                  row->text(1) != row->text(0);
             row->setSelected(changes);
+            if (changes && !firstHit) firstHit = row;
             if (changes) ++selected;
         }
+        // The user sees what the rule does without scrolling for it.
+        if (firstHit) LstvLayerSample->scrollToItem(firstHit, QAbstractItemView::PositionAtTop);
         LblMsg->setText(matchCountText(host_.acadDoc->name(), selected));
     } catch (const host::HostError& error) {
         showUnexpectedError(error);
