@@ -98,6 +98,7 @@ QString helpText() {
     return QStringLiteral(
         "使い方: laminor-batch rename --rules 規則.csv [オプション] 図面またはフォルダ...\n"
         "        laminor-batch state  --rules 規則.csv [オプション] 図面またはフォルダ...\n"
+        "        laminor-batch survey --out 出力.xlsx [--text] [--count] 図面...   (画層情報Excel出力)\n"
         "\n"
         "画層名一発変換 (rename) または 画層状態一発変更 (state) を、画面なしで図面の一覧に実行します。\n"
         "規則はメイン画面の「規則を記述したCSVﾌｧｲﾙを開く」と同じ形式で読み込み、すべての行を使います。\n"
@@ -117,6 +118,7 @@ QString helpText() {
         "\n"
         "Usage: laminor-batch rename --rules RULES.csv [options] DRAWING-OR-FOLDER...\n"
         "       laminor-batch state  --rules RULES.csv [options] DRAWING-OR-FOLDER...\n"
+        "       laminor-batch survey --out OUT.xlsx [--text] [--count] DRAWING...   (layer survey workbook)\n"
         "\n"
         "Runs the layer rename (rename) or the layer state change (state) over drawings,\n"
         "without a window. Rules are read like the main window's rule CSV files; every\n"
