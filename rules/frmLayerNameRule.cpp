@@ -85,11 +85,6 @@ void frmLayerNameRule::changeEvent(QEvent* event) {
     if (event->type() == QEvent::ActivationChange && isActiveWindow() && isVisible()) subUpdateLayerSample();
 }
 
-void frmLayerNameRule::resizeEvent(QResizeEvent* event) {
-    QDialog::resizeEvent(event);
-    setColumnFractions(LstvLayerSample, {0.45, 0.5});
-}
-
 void frmLayerNameRule::textChanged() {
     if (ChkAutoUpdate->isChecked()) subUpdateLayerSample();
 }

@@ -173,13 +173,6 @@ void frmLayerStateRule::CboColor_Click() {
     settingChanged();
 }
 
-void frmLayerStateRule::resizeEvent(QResizeEvent* event) {
-    QDialog::resizeEvent(event);
-    std::vector<double> fractions{3.0 / 11};
-    for (int i = 0; i < 8; ++i) fractions.push_back(1.0 / 11);
-    setColumnFractions(LstvLayerSample, fractions);
-}
-
 void frmLayerStateRule::settingChanged() {
     if (ChkAutoUpdate->isChecked()) subUpdateLayerSample();
 }
