@@ -1,12 +1,15 @@
 // laminor-batch: the batch run of laminor's modes 1 and 2 from the command
-// line, with the main window's driver, rule files and operations, and mode 3
-// ("survey") into a workbook file.
+// line, with the main window's driver, rule files and operations; mode 3
+// ("survey") into a workbook file and mode 4 ("script").
 #include <QCoreApplication>
 
 #include "batch/CommandLine.h"
 #include "batch/HeadlessRun.h"
 #include "batch/Inputs.h"
 #include "batch/SurveyCommand.h"
+#ifdef LAMINOR_HAVE_SCRIPT
+#include "batch/ScriptCommand.h"
+#endif
 #include "host/LayerNameRules.h"
 #include "host/LayerStateRules.h"
 
@@ -15,6 +18,9 @@ int main(int argc, char** argv) {
     using namespace batch;
 
     if (app.arguments().value(1) == QLatin1String("survey")) return runSurveyCommand(app.arguments().mid(2));
+#ifdef LAMINOR_HAVE_SCRIPT
+    if (app.arguments().value(1) == QLatin1String("script")) return runScriptCommand(app.arguments().mid(2));
+#endif
     BatchOptions options;
     QString error;
     if (!parseCommandLine(app.arguments().mid(1), options, error)) {

@@ -15,6 +15,8 @@ CommandLine::~CommandLine() = default;
 
 void CommandLine::print(const QString& line) { emit output(line); }
 
+bool CommandLine::answerTakesSpaces() const { return current_ && !waiting_ && current_->takesSpaces(); }
+
 void CommandLine::setPrompt(const QString& p) {
     prompt_ = p;
     emit promptChanged(p);
@@ -59,7 +61,7 @@ void CommandLine::feed(QChar c) {
         endWord();
         return;
     case u' ':
-        if (inQuote_) word_ += c;
+        if (inQuote_ || answerTakesSpaces()) word_ += c;
         else endWord();
         return;
     case u'"':

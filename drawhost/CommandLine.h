@@ -70,6 +70,8 @@ public:
     bool runScriptFile(const QString& path);
 
     QString prompt() const { return prompt_; }
+    // The pending prompt takes spaces as part of its answer.
+    bool answerTakesSpaces() const;
     QString pendingWord() const { return word_; }
     bool busy() const { return !script_.empty() || waiting_; }
     // Some command has failed since the command line started.
@@ -130,6 +132,9 @@ public:
     virtual ~Command() = default;
     virtual Step start(CommandLine& cl) = 0;
     virtual Step answer(CommandLine& cl, const Word& word) = 0;
+    // True while the pending prompt takes a whole line, spaces included (a
+    // device, paper or layout name): only Enter ends the answer.
+    virtual bool takesSpaces() const { return false; }
 };
 
 // Decodes a CP932 script; false with a reason when the bytes are not CP932.

@@ -7,6 +7,8 @@
 namespace drawhost {
 
 std::unique_ptr<Command> makeLayerCommand();
+std::unique_ptr<Command> makeLayoutCommand();
+std::unique_ptr<Command> makePlotCommand();
 
 namespace {
 
@@ -216,6 +218,8 @@ std::unique_ptr<Command> makeCommand(const QString& typed) {
     if (name == u"REGEN" || name == u"RE") return std::make_unique<RegenCommand>();
     if (name == u"FILEDIA") return std::make_unique<FiledialCommand>();
     if (name == u"SCRIPT" || name == u"SCR") return std::make_unique<ScriptCommand>();
+    if (name == u"-PLOT" || name == u"PLOT" || name == u"-PRINT" || name == u"PRINT") return makePlotCommand();
+    if (name == u"-LAYOUT" || name == u"-LO") return makeLayoutCommand();
     return nullptr;
 }
 

@@ -241,9 +241,11 @@ private:
 
 }  // namespace
 
-Scene buildScene(const dxf::Drawing& drawing) {
+Scene buildScene(const dxf::Drawing& drawing) { return buildScene(drawing, drawing.modelSpace()); }
+
+Scene buildScene(const dxf::Drawing& drawing, const std::vector<dxf::Entity>& objects) {
     Builder b(drawing);
-    for (const dxf::Entity& e : drawing.modelSpace()) {
+    for (const dxf::Entity& e : objects) {
         try {
             b.add(e, QTransform(), QString(), QColor(), 0);
         } catch (const dxf::EngineError&) {

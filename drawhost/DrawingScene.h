@@ -10,6 +10,7 @@
 
 namespace dxf {
 class Drawing;
+class Entity;
 }
 
 namespace drawhost {
@@ -30,6 +31,8 @@ struct Scene {
 };
 
 Scene buildScene(const dxf::Drawing& drawing);
+// The scene of the given top-level objects of the drawing (a layout's, say).
+Scene buildScene(const dxf::Drawing& drawing, const std::vector<dxf::Entity>& objects);
 
 // The colour of an AutoCAD colour index (1-255), for a dark background.
 QColor aciColor(int index);

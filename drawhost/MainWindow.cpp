@@ -272,8 +272,9 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
         submitInput(QStringLiteral("\r"));
         return true;
     case Qt::Key_Space:
-        // Inside an open quote a space belongs to the word (a path with spaces).
-        if (input_->text().count(u'"') % 2 == 1) return false;
+        // Inside an open quote a space belongs to the word (a path with spaces),
+        // and so it does where the prompt takes a whole line (a device name).
+        if (input_->text().count(u'"') % 2 == 1 || commandLine_->answerTakesSpaces()) return false;
         submitInput(QStringLiteral(" "));
         return true;
     case Qt::Key_Escape:

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFile>
+#include <QGuiApplication>
 #include <QTextStream>
 #include <cstdio>
 
@@ -37,7 +38,10 @@ int main(int argc, char** argv) {
     bool console = false;
     for (int i = 1; i < argc; ++i) console = console || QByteArray(argv[i]) == "--console";
     if (console) {
-        QCoreApplication app(argc, argv);
+        // No window, but plotting draws text and pages: a GUI application on
+        // the offscreen platform, which needs no display.
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        QGuiApplication app(argc, argv);
         QStringList args = app.arguments().mid(1);
         args.removeAll(QStringLiteral("--console"));
         return runConsole(args);

@@ -220,6 +220,14 @@ public:
     std::vector<std::string> layouts() const;    // tab order, "Model" first
     std::vector<Entity> modelSpace() const;      // top-level objects, file order
     std::vector<Entity> paperSpace() const;      // every paper space layout
+    // The top-level objects of one layout, named as layouts() names it
+    // (ignoring case): "Model" is model space, a paper space layout gives
+    // its own objects (its viewports among them). kKeyNotFound when the
+    // drawing has no such layout.
+    std::vector<Entity> objectsOfLayout(const std::string& layout) const;
+    // The LAYOUT object of a layout (plot settings, paper limits), to read
+    // with groups(); nothing when the drawing keeps none for it (pre-R2000).
+    std::optional<Entity> layoutSettings(const std::string& layout) const;
     std::size_t blockCount() const;
     std::optional<Block> findBlock(const std::string& name) const;  // ignores case
     Block block(const std::string& name) const;  // kKeyNotFound when missing

@@ -17,6 +17,11 @@
 #include "main/SpreadsheetExchange.h"
 #include "main/SurveyRun.h"
 #endif
+#ifdef LAMINOR_HAVE_SCRIPT
+#include "script/ScriptOperation.h"
+#include "script/frmScript.h"
+#include "script/frmScriptEnv.h"
+#endif
 #ifdef LAMINOR_HAVE_RULES
 #include "rules/frmGet2Item.h"
 #include "rules/frmLayerNameRule.h"
@@ -38,6 +43,9 @@ mainwin::MainWindowServices ruleEditors() {
         return rules::frmGet2Item::pu_fun_bGet2Item(caption, l1, l2, s1, s2);
     };
 #endif
+#ifdef LAMINOR_HAVE_SCRIPT
+    services.showScriptEnv = [](mainwin::ScriptEnv& env) { script::frmScriptEnv::pu_subShow(env); };
+#endif
 #ifdef LAMINOR_HAVE_CALC
     services.readRulesFromSpreadsheet = mainwin::readRulesFromSpreadsheet;
     services.writeRulesToSpreadsheet = mainwin::writeRulesToSpreadsheet;
@@ -58,6 +66,10 @@ int main(int argc, char** argv) {
 #ifdef LAMINOR_HAVE_HOST_OPS
     window.operations.applyLayerNameRules = host::fun_bApplyLayerNameRules;
     window.operations.applyLayerStateRules = host::fun_bApplyLayerStateRules;
+#endif
+#ifdef LAMINOR_HAVE_SCRIPT
+    window.operations.makeDWGScript = script::makeDWGScript;
+    window.operations.showScriptEditor = [](const QString& merged) { script::frmScript::pu_fun_bShow(merged); };
 #endif
 #ifdef LAMINOR_HAVE_CALC
     window.operations.openSurveyWorkbook = [](bool outputText) -> std::unique_ptr<mainwin::SurveyWorkbook> {

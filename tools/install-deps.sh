@@ -10,6 +10,7 @@ packages=(
   fonts-noto-cjk
   xvfb xauth imagemagick
   python3-ezdxf python3-openpyxl
+  cups printer-driver-cups-pdf poppler-utils
   libreoffice-calc libreoffice-dev libreoffice-dev-common
   libxlsxwriter-dev
   parallel

@@ -50,6 +50,7 @@ struct OpenDocument {
     std::unique_ptr<dxf::Drawing> drawing;
     QString fullName;  // empty for a new drawing never saved
     QString name;
+    QString currentLayout;  // made current by the command line's -LAYOUT; empty: model space
     bool closed() const { return !drawing; }
 };
 

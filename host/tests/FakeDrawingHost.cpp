@@ -488,7 +488,7 @@ public:
         doc_->data.current = data;
     }
     QStringList linetypes() override { return live().data.linetypes; }
-    QStringList layouts() override { return live(), QStringList{QStringLiteral("Model"), QStringLiteral("Layout1")}; }
+    QStringList layouts() override { return live().data.layouts; }
     EntityCollectionPtr modelSpace() override {
         live();
         auto doc = doc_;
@@ -558,6 +558,7 @@ public:
         return std::make_shared<FakeDocument>(state_, state_->openByUser(fullPath));
     }
     DocumentPtr add() override {
+        state_->windowCalls << QStringLiteral("add");
         auto doc = std::make_shared<OpenDocument>();
         doc->fullName = QStringLiteral("Drawing%1.dwg").arg(state_->documents.size() + 1);
         state_->documents.push_back(doc);
@@ -573,8 +574,14 @@ public:
     explicit FakeApplication(StatePtr state) : state_(std::move(state)) {}
     bool visible() override { return true; }
     void setVisible(bool) override {}
-    int windowState() override { return kWindowNormal; }
-    void setWindowState(int) override {}
+    int windowState() override {
+        if (state_->gone) raise(errc::kDisconnected, QStringLiteral("The host has gone away"));
+        return state_->windowState;
+    }
+    void setWindowState(int state) override {
+        state_->windowCalls << QStringLiteral("state %1").arg(state);
+        state_->windowState = state;
+    }
     QString caption() override { return QStringLiteral("drawhost"); }
     DocumentPtr activeDocument() override {
         if (state_->gone) raise(errc::kDisconnected, QStringLiteral("The host has gone away"));
@@ -588,8 +595,8 @@ public:
     void update() override {}
     void zoomWindow(const Point3&, const Point3&) override {}
     void zoomScaled(double, int) override {}
-    void activateWindow() override {}
-    void sendKeys(const QString&) override {}
+    void activateWindow() override { state_->windowCalls << QStringLiteral("activate"); }
+    void sendKeys(const QString& keys) override { state_->windowCalls << QStringLiteral("keys ") + keys; }
 
 private:
     StatePtr state_;

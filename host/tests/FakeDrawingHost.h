@@ -59,6 +59,7 @@ struct DrawingData {
     std::vector<EntityDataPtr> modelSpace;
     std::vector<EntityDataPtr> paperSpace;
     std::vector<BlockData> blocks;
+    QStringList layouts{QStringLiteral("Model"), QStringLiteral("Layout1")};  // tab order
     int nextHandle = 0x100;
 
     LayerDataPtr findLayer(const QString& name) const;  // ignores case; null when missing
@@ -107,6 +108,9 @@ struct HostState {
     bool gone = false;           // the host has gone away: the application's calls fail
     int opens = 0;
     int saves = 0;
+    // The application window as the script dispatch drives it.
+    int windowState = host::kWindowNormal;
+    QStringList windowCalls;  // "activate", "state N", "keys TEXT", "add" in call order
 
     DrawingData& file(const QString& fullPath) { return disk[fullPath]; }
     // Opens a drawing as the user would have before a run.
