@@ -534,7 +534,7 @@ def make_set(folder, large):
     failed = 0
     for plan in benchmark_plan(large):
         path = os.path.join(folder, plan.name)
-        if stamps.get(plan.name) == (os.path.getsize(path) if os.path.isfile(path) else None):
+        if plan.name in stamps and os.path.isfile(path) and os.path.getsize(path) == stamps[plan.name]:
             continue  # made by this generator on an earlier run
         _, problems = make(plan, folder)
         failed += bool(problems)
