@@ -16,7 +16,7 @@ DrawingView::DrawingView(QWidget* parent) : QWidget(parent) {
 
 void DrawingView::setScene(Scene scene) {
     scene_ = std::move(scene);
-    if (zoomPending_) zoomExtents();
+    if (pending_ == Pending::Extents) applyPending();
     update();
 }
 
@@ -28,53 +28,97 @@ QTransform DrawingView::worldToView() const {
     return t;
 }
 
-QRectF DrawingView::visibleWorld() const {
+bool DrawingView::hasSize() const { return isVisible() && width() >= 10 && height() >= 10; }
+
+QRectF DrawingView::currentWorld() const {
     const double w = width() / scale_, h = height() / scale_;
     return QRectF(center_.x() - w / 2, center_.y() - h / 2, w, h);
 }
 
-void DrawingView::zoomWindow(const QRectF& world) {
-    const QRectF r = world.normalized();
-    if (width() <= 0 || height() <= 0) return;
-    center_ = r.center();
-    const double w = std::max(r.width(), 1e-9), h = std::max(r.height(), 1e-9);
-    scale_ = std::min(width() / w, height() / h);
-    if (!std::isfinite(scale_) || scale_ <= 0) scale_ = 1;
+QRectF DrawingView::visibleWorld() const {
+    if (pending_ == Pending::Window) return pendingWindow_;
+    return currentWorld();
+}
+
+// Centres the window and shows all of it: the window's longer side, measured
+// against the view's shape, fills the view.
+void DrawingView::fit(const QRectF& world) {
+    center_ = world.center();
+    const double w = world.width(), h = world.height();
+    double scale = std::min(w > 0 ? width() / w : HUGE_VAL, h > 0 ? height() / h : HUGE_VAL);
+    // A window without area (a point) keeps the scale and only moves the centre.
+    if (std::isfinite(scale) && scale > 0) scale_ = scale;
     update();
+}
+
+QRectF DrawingView::extentsWindow() const {
+    const QRectF e = scene_.extents;
+    return e.adjusted(-e.width() * 0.03, -e.height() * 0.03, e.width() * 0.03, e.height() * 0.03);
+}
+
+// Carries out the zoom that waited for a size on screen or for the scene.
+void DrawingView::applyPending() {
+    if (pending_ == Pending::None || !hasSize()) return;
+    if (pending_ == Pending::Window) {
+        fit(pendingWindow_);
+    } else {
+        if (scene_.extents.isNull()) return;
+        fit(extentsWindow());
+        scale_ *= pendingScale_;
+    }
+    pending_ = Pending::None;
+    pendingScale_ = 1;
+    update();
+}
+
+void DrawingView::zoomWindow(const QRectF& world) {
+    QRectF r = world.normalized();
+    if (!std::isfinite(r.width()) || !std::isfinite(r.height())) return;
+    pending_ = Pending::Window;
+    pendingWindow_ = r;
+    pendingScale_ = 1;
+    applyPending();
 }
 
 void DrawingView::zoomExtents() {
-    if (scene_.extents.isNull() || !isVisible() || width() < 10) {
-        zoomPending_ = true;
-        if (!scene_.extents.isNull()) center_ = scene_.extents.center();
-        update();
-        return;
-    }
-    zoomPending_ = false;
-    const QRectF e = scene_.extents;
-    zoomWindow(e.adjusted(-e.width() * 0.03, -e.height() * 0.03, e.width() * 0.03, e.height() * 0.03));
-}
-
-void DrawingView::zoomScaled(double scale, bool relative) {
-    if (scale <= 0) return;
-    if (!relative) {
-        zoomExtents();
-        zoomPending_ = false;
-    }
-    scale_ *= scale;
+    pending_ = Pending::Extents;
+    pendingScale_ = 1;
+    if (!scene_.extents.isNull()) center_ = scene_.extents.center();
+    applyPending();
     update();
 }
 
-void DrawingView::resizeEvent(QResizeEvent*) {
-    if (zoomPending_) zoomExtents();
+void DrawingView::zoomScaled(double scale, bool relative) {
+    if (!(scale > 0) || !std::isfinite(scale)) return;
+    if (!relative) zoomExtents();
+    switch (pending_) {
+    case Pending::None:
+        scale_ *= scale;
+        break;
+    case Pending::Extents:
+        pendingScale_ *= scale;
+        break;
+    case Pending::Window: {
+        // Showing the window at `scale` of its size shows 1/scale of the drawing around it.
+        const QPointF c = pendingWindow_.center();
+        const QSizeF s = pendingWindow_.size() / scale;
+        pendingWindow_ = QRectF(c.x() - s.width() / 2, c.y() - s.height() / 2, s.width(), s.height());
+        break;
+    }
+    }
+    update();
 }
+
+void DrawingView::resizeEvent(QResizeEvent*) { applyPending(); }
+
+void DrawingView::showEvent(QShowEvent*) { applyPending(); }
 
 void DrawingView::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.fillRect(rect(), QColor(33, 40, 48));
     p.setRenderHint(QPainter::Antialiasing, true);
     const QTransform t = worldToView();
-    const QRectF visible = visibleWorld();
+    const QRectF visible = currentWorld();
     for (const Primitive& item : scene_.items) {
         switch (item.kind) {
         case Primitive::Path: {
@@ -121,7 +165,7 @@ void DrawingView::wheelEvent(QWheelEvent* e) {
     scale_ *= factor;
     const QPointF after = worldToView().inverted().map(e->position());
     center_ += before - after;
-    zoomPending_ = false;
+    pending_ = Pending::None;
     update();
 }
 
@@ -132,7 +176,7 @@ void DrawingView::mouseMoveEvent(QMouseEvent* e) {
     const QPoint d = e->pos() - dragFrom_;
     dragFrom_ = e->pos();
     center_ -= QPointF(d.x() / scale_, -d.y() / scale_);
-    zoomPending_ = false;
+    pending_ = Pending::None;
     update();
 }
 

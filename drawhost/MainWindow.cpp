@@ -253,6 +253,11 @@ void MainWindow::zoomScaled(double scale, bool relative) {
     if (auto* v = activeView()) v->zoomScaled(scale, relative);
 }
 
+QRectF MainWindow::visibleWorld() const {
+    auto* v = activeView();
+    return v ? v->visibleWorld() : QRectF();
+}
+
 void MainWindow::submitInput(const QString& terminator) {
     const QString text = input_->text();
     if (!text.isEmpty()) {
@@ -359,6 +364,13 @@ void WindowShell::zoomWindow(const host::Point3& lo, const host::Point3& hi) {
 void WindowShell::zoomScaled(double scale, int scaleType) {
     // Scale type 0 is absolute (of the whole drawing); 1 and 2 are relative to the view.
     if (window_) window_->zoomScaled(scale, scaleType != 0);
+}
+
+void WindowShell::getViewExtents(host::Point3& lo, host::Point3& hi) {
+    if (!window_) return HostShell::getViewExtents(lo, hi);
+    const QRectF r = window_->visibleWorld();
+    lo = host::Point3{r.left(), r.top(), 0};
+    hi = host::Point3{r.right(), r.bottom(), 0};
 }
 
 void WindowShell::update() {

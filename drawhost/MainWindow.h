@@ -35,6 +35,8 @@ public:
     void documentsChanged();
     void drawingChanged(dxf::Drawing* drawing);
     QString captionText() const;
+    // What the active drawing's view shows; empty when no drawing is open.
+    QRectF visibleWorld() const;
 
     // CommandUi
     bool chooseFile(const QString& title, const QString& filter, std::function<void(QString)> done) override;
@@ -86,6 +88,7 @@ public:
     void sendKeys(const QString& keys) override;
     void zoomWindow(const host::Point3& lo, const host::Point3& hi) override;
     void zoomScaled(double scale, int scaleType) override;
+    void getViewExtents(host::Point3& lo, host::Point3& hi) override;
     void update() override;
     void documentsChanged() override;
     void drawingChanged(dxf::Drawing* drawing) override;

@@ -12,60 +12,10 @@
 #include <cstring>
 
 #include "engine/DrawingData.h"
+#include "engine/FileSave.h"
 
 namespace dxf {
 
-namespace {
-
-class FileSink {
-public:
-    explicit FileSink(int fd) : fd_(fd) { buf_.reserve(kBuf); }
-    void operator()(const char* p, std::size_t n) {
-        if (failed_) return;
-        if (n >= kBuf) {
-            flush();
-            writeAll(p, n);
-            return;
-        }
-        if (buf_.size() + n > kBuf) flush();
-        buf_.append(p, n);
-    }
-    void flush() {
-        if (!buf_.empty()) writeAll(buf_.data(), buf_.size());
-        buf_.clear();
-    }
-    bool failed() const { return failed_; }
-    int error() const { return errno_; }
-
-private:
-    void writeAll(const char* p, std::size_t n) {
-        while (n && !failed_) {
-            ssize_t w = ::write(fd_, p, n);
-            if (w < 0 && errno == EINTR) continue;
-            if (w <= 0) {
-                failed_ = true;
-                errno_ = errno ? errno : EIO;
-                return;
-            }
-            p += w;
-            n -= static_cast<std::size_t>(w);
-        }
-    }
-    static constexpr std::size_t kBuf = 1 << 20;
-    int fd_;
-    std::string buf_;
-    bool failed_ = false;
-    int errno_ = 0;
-};
-
-std::string dirOf(const std::string& path) {
-    auto slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
-}  // namespace
 
 ByteBuffer& ByteBuffer::operator=(ByteBuffer&& o) noexcept {
     if (this == &o) return *this;
@@ -84,13 +34,16 @@ ByteBuffer::~ByteBuffer() {
 }
 
 ByteBuffer ByteBuffer::fromFile(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Not blocking: opening a FIFO or a device named like a drawing would
+    // otherwise wait for a writer. Only a regular file is read.
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) throw EngineError(err::kFileError, "cannot open " + path + ": " + std::strerror(errno));
     struct stat st {};
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         throw EngineError(err::kFileError, "cannot open " + path + ": not a regular file");
     }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     ByteBuffer b;
     std::size_t n = static_cast<std::size_t>(st.st_size);
     char* dst = nullptr;
@@ -193,55 +146,25 @@ bool Drawing::dirty() const { return d_->dirty; }
 std::string Drawing::version() const { return d_->acadver; }
 Format Drawing::format() const { return d_->fmt.binary ? Format::Binary : Format::Ascii; }
 std::string Drawing::codepage() const { return d_->codepage; }
+bool Drawing::isDwg() const { return d_->dwg != nullptr; }
 
 std::string Drawing::serialize() const {
+    if (d_->dwg) throw EngineError(err::kFileError, kDwgCannotBeSaved);
     std::string out;
     out.reserve(d_->bytes.size() + 4096);
     d_->emit([&](const char* p, std::size_t n) { out.append(p, n); });
     return out;
 }
 
-void Drawing::save(const SaveOptions& options) { saveAs(d_->path, options); }
+void Drawing::save(const SaveOptions& options) {
+    // An unchanged DWG is already on disk as it is: nothing is written.
+    if (d_->dwg && !d_->dirty) return;
+    saveAs(d_->path, options);
+}
 
 void Drawing::saveAs(const std::string& path, const SaveOptions& options) {
-    // Write beside the target and rename over it, so that a failure at any
-    // point leaves the target as it was.
-    std::string dir = dirOf(path);
-    std::string tmpl = dir + "/.dxftmp-XXXXXX";
-    std::vector<char> name(tmpl.begin(), tmpl.end());
-    name.push_back('\0');
-    int fd = mkstemp(name.data());
-    if (fd < 0) throw EngineError(err::kFileError, "cannot save " + path + ": " + std::strerror(errno));
-    std::string tmp(name.data());
-    auto failWith = [&](int e) {
-        ::close(fd);
-        ::unlink(tmp.c_str());
-        throw EngineError(err::kFileError, "cannot save " + path + ": " + std::strerror(e));
-    };
-    struct stat st {};
-    mode_t mode = 0644;
-    if (::stat(path.c_str(), &st) == 0) mode = st.st_mode & 07777;
-    else {
-        mode_t um = umask(0);
-        umask(um);
-        mode = 0666 & ~um;
-    }
-    FileSink sink(fd);
-    d_->emit(sink);
-    sink.flush();
-    if (sink.failed()) failWith(sink.error());
-    if (fchmod(fd, mode) != 0) failWith(errno);
-    if (options.sync && fdatasync(fd) != 0) failWith(errno);
-    if (::close(fd) != 0) {
-        int e = errno;
-        ::unlink(tmp.c_str());
-        throw EngineError(err::kFileError, "cannot save " + path + ": " + std::strerror(e));
-    }
-    if (std::rename(tmp.c_str(), path.c_str()) != 0) {
-        int e = errno;
-        ::unlink(tmp.c_str());
-        throw EngineError(err::kFileError, "cannot save " + path + ": " + std::strerror(e));
-    }
+    if (d_->dwg) throw EngineError(err::kFileError, kDwgCannotBeSaved);
+    saveFileAtomically(path, options.sync, [&](FileWriter& writer) { d_->emit(writer); });
     d_->path = path;
     d_->dirty = false;
 }

@@ -42,6 +42,9 @@ struct GroupValue {
 
 enum class Format { Ascii, Binary };
 
+// The refusal of saving a DWG (EngineError kFileError).
+inline constexpr const char* kDwgCannotBeSaved = "DWG cannot be saved yet";
+
 struct SaveOptions {
     // Wait until the new file is on disk before it replaces the old one, so
     // that a crash or power loss right after saving cannot leave an empty file.
@@ -165,8 +168,9 @@ struct LayerUsage {
 
 class Drawing {
 public:
-    // Opens a DXF file (ASCII or binary). DWG and unreadable or malformed
-    // files throw (ParseError for malformed content, with its position).
+    // Opens a DXF file (ASCII or binary) or a DWG file (AC1015 to AC1032).
+    // Unsupported versions and unreadable files throw EngineError; malformed
+    // or damaged content throws ParseError with its byte offset or line.
     static std::unique_ptr<Drawing> open(const std::string& path);
     // Parses a DXF held in memory; path is only used as the drawing's name.
     static std::unique_ptr<Drawing> fromBytes(std::string bytes, const std::string& path = "memory.dxf");
@@ -184,9 +188,14 @@ public:
     std::string version() const;   // $ACADVER, e.g. "AC1015"
     Format format() const;
     std::string codepage() const;  // $DWGCODEPAGE as written, "" when missing
+    bool isDwg() const;            // read from a DWG file
     // Saves over the file it came from / to a new path, atomically: a new file
-    // is written beside the target and renamed over it. On failure the target
-    // is untouched and EngineError (kFileError) is thrown.
+    // is written beside the target and renamed over it (FileSave.h: links are
+    // followed; mode, owner and group kept; read-only, immutable and
+    // hard-linked files refused). On failure the target is untouched and
+    // EngineError (kFileError) is thrown, naming the path and the cause. A DWG
+    // is not written: save() of an unchanged one does nothing, anything else
+    // is refused with kDwgCannotBeSaved and the drawing stays open as it is.
     void save(const SaveOptions& options = {});
     void saveAs(const std::string& path, const SaveOptions& options = {});
     // The bytes save() would write.

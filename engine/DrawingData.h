@@ -22,6 +22,8 @@
 
 namespace dxf {
 
+class DwgSource;
+
 enum class Section : std::uint8_t { None, Header, Classes, Tables, Blocks, Entities, Objects, Other };
 
 constexpr std::uint32_t kNone = 0xFFFFFFFFu;
@@ -140,6 +142,11 @@ public:
 
     std::vector<SelectionSet> selectionSets;
 
+    // Set when the drawing is a DWG: records of DWG objects decode their
+    // groups from it (DwgSource.h).
+    std::shared_ptr<const DwgSource> dwg;
+    bool isDwgObject(std::uint32_t r) const;
+
     // lazily built lookups
     std::vector<std::uint32_t> nameRefRecords;   // records with 1003 or non-layer group 8
     std::vector<std::uint32_t> pointerRecords;   // records that may point at a layer by handle
@@ -174,6 +181,9 @@ public:
 
     // ---- layers (Layers.cpp) ----
     std::optional<std::uint32_t> findLayerId(std::string_view name) const;
+    // The bytes that name a layer in references: those of its record's name
+    // (a UTF-8 drawing may hold code-page names), else the name encoded.
+    std::string layerRaw(const std::string& name) const;
     std::string currentLayerName() const;
     void commitLayer(std::uint32_t id);
     void renameReferences(const std::string& from, const std::string& to, bool merging = false);

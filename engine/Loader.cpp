@@ -8,6 +8,7 @@
 #endif
 
 #include "engine/DrawingData.h"
+#include "engine/DwgSource.h"
 
 namespace dxf {
 
@@ -95,9 +96,11 @@ void DrawingData::load() {
         pos = kBinarySentinelSize;
         // The first tag is "0 SECTION": R12 writes its code in one byte.
         fmt.binaryShortCodes = all.size() > pos + 1 && all[pos + 1] != '\0';
-    } else if (all.size() >= 6 && all.compare(0, 4, "AC10") == 0 && all[4] >= '0' && all[4] <= '9') {
-        throw EngineError(err::kFileError,
-                          "cannot open " + path + ": DWG drawings are not supported yet (save it as DXF)");
+    } else if (all.size() >= 6 && ((all.compare(0, 4, "AC10") == 0 && all[4] >= '0' && all[4] <= '9') ||
+                                   all.compare(0, 5, "AC1.") == 0 || all.compare(0, 5, "AC2.") == 0 ||
+                                   all.compare(0, 5, "MC0.") == 0)) {
+        loadDwg(*this);
+        return;
     } else {
         std::size_t nl = all.find('\n');
         fmt.eol = (nl != std::string_view::npos && nl > 0 && all[nl - 1] == '\r') ? "\r\n" : "\n";

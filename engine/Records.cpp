@@ -3,16 +3,23 @@
 #include <algorithm>
 
 #include "engine/DrawingData.h"
+#include "engine/DwgSource.h"
 
 namespace dxf {
 
+bool DrawingData::isDwgObject(std::uint32_t r) const {
+    return dwg && records[r].patch == kNone && records[r].off != kNoDwgObject;
+}
+
 std::string_view DrawingData::base(std::uint32_t r) const {
     const Record& rec = records[r];
+    if (isDwgObject(r)) return {};  // no bytes of its own: see recordBytes()
     if (rec.patch != kNone) return patches[rec.patch];
     return std::string_view(bytes).substr(rec.off, rec.len);
 }
 
 std::string DrawingData::recordBytes(std::uint32_t r) const {
+    if (isDwgObject(r)) return serializeTags(dwg->groups(*this, r), fmt);
     const Record& rec = records[r];
     std::string_view b = base(r);
     bool swap = rec.slot != kNone && rec.layerOff != kNone &&
@@ -27,6 +34,7 @@ std::string DrawingData::recordBytes(std::uint32_t r) const {
 }
 
 std::vector<Tag> DrawingData::tags(std::uint32_t r) const {
+    if (isDwgObject(r)) return dwg->groups(*this, r);
     std::vector<Tag> out;
     std::string b = recordBytes(r);
     parseTags(b, fmt, out);  // records were validated when loaded
@@ -76,7 +84,7 @@ std::uint32_t DrawingData::insertRecordAfter(std::uint32_t anchor, const std::ve
 }
 
 std::uint32_t DrawingData::slotForName(const std::string& name) {
-    std::string raw = codec->encode(name);
+    std::string raw = layerRaw(name);
     for (std::uint32_t i = 0; i < slots.size(); ++i)
         if (slots[i].curRaw == raw && slots[i].name == name) return i;
     auto it = slotByRaw.find(raw);
@@ -94,7 +102,7 @@ std::uint32_t DrawingData::slotForName(const std::string& name) {
 void DrawingData::setRecordSlot(std::uint32_t r, std::uint32_t s) {
     Record& rec = records[r];
     if (rec.slot == s) return;
-    if (rec.layerOff == kNone) {
+    if (rec.layerOff == kNone && !isDwgObject(r)) {
         // An entity without group 8 is on layer 0; give it one.
         std::vector<Tag> t = tags(r);
         std::size_t at = 1;

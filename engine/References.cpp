@@ -28,6 +28,17 @@ std::optional<std::uint32_t> DrawingData::findLayerId(std::string_view name) con
     return std::nullopt;
 }
 
+std::string DrawingData::layerRaw(const std::string& name) const {
+    if (auto id = findLayerId(name)) {
+        const LayerRec& l = layers[*id];
+        for (const Tag& t : l.tags) {
+            if (t.code == 1001) break;
+            if (t.code == 2 && l.name == name) return std::string(tagText(t, fmt));
+        }
+    }
+    return codec->encode(name);
+}
+
 std::string DrawingData::currentLayerName() const {
     auto v = headerValue("$CLAYER");
     return v ? codec->decode(*v) : std::string("0");
@@ -37,7 +48,7 @@ void DrawingData::commitLayer(std::uint32_t id) { setPatch(layers[id].record, la
 
 void DrawingData::renameReferences(const std::string& from, const std::string& to, bool merging) {
     const std::string key = foldCase(from);
-    const std::string raw = codec->encode(to);
+    const std::string raw = layerRaw(to);
     for (Slot& s : slots)
         if (foldCase(s.name) == key) {
             s.name = to;
@@ -120,9 +131,8 @@ static bool handleRefs(DrawingData& d, std::uint32_t layerRecord, std::uint64_t 
     for (std::uint32_t r : d.pointerRecords) {
         const Record& rec = d.records[r];
         if (r == layerRecord || (rec.flags & kDeleted)) continue;
-        std::string_view b = d.base(r);
         // Cheap filter: the handle text must occur in the record at all.
-        if (!d.fmt.binary && b.find(hex) == std::string_view::npos) continue;
+        if (!d.fmt.binary && !d.isDwgObject(r) && d.base(r).find(hex) == std::string_view::npos) continue;
         std::vector<Tag> t = d.tags(r);
         bool refers = false;
         for (const Tag& tag : t)

@@ -59,6 +59,13 @@ public:
     virtual void update() = 0;
     virtual void zoomWindow(const Point3& lowerLeft, const Point3& upperRight) = 0;
     virtual void zoomScaled(double scale, int scaleType) = 0;
+    // The corners of the part of the active drawing that the host's view
+    // shows (lower left, upper right). Throws when no drawing is open or the
+    // host shows no view (a host without a window).
+    virtual void getViewExtents(Point3& lowerLeft, Point3& upperRight) {
+        (void)lowerLeft, (void)upperRight;
+        throw HostError(errc::kNotApplicable, QStringLiteral("Object doesn't support this property or method"));
+    }
     // Brings the host's window to the front (activation by its caption).
     virtual void activateWindow() = 0;
     // Types keystrokes into the host's command line; returns once they are processed.

@@ -20,6 +20,8 @@ const std::vector<Translation>& translations() {
         const std::vector<std::pair<const char*, const char*>> pairs = {
             // The clients and the automation server.
             {"ActiveX component can't create object", "ActiveX コンポーネントはオブジェクトを作成できません。"},
+            {"ActiveX component can't create object \\((.*)\\)", "ActiveX コンポーネントはオブジェクトを作成できません。(%1)"},
+            {"The host shows no view", "図面ホストに表示中の図面がありません。"},
             {"Invalid procedure call or argument", "プロシージャの呼び出し、または引数が不正です。"},
             {"Object doesn't support this property or method", "オブジェクトは、このプロパティまたはメソッドをサポートしていません。"},
             {"The key was not found", "キーが見つかりません。"},
@@ -53,6 +55,7 @@ const std::vector<Translation>& translations() {
             {"layer (.*) cannot be deleted", "画層 %1 は削除できません。"},
             {"object has no extents", "オブジェクトに範囲がありません。"},
             {"block not found: (.*)", "ブロック %1 が見つかりません。"},
+            {"no layout named (.*)", "レイアウト %1 が見つかりません。"},
             {"layer not found: (.*)", "画層 %1 が見つかりません。"},
             {"linetype not found: (.*)", "線種 %1 が見つかりません。"},
             {"no object with handle (.*)", "ハンドル %1 のオブジェクトはありません。"},

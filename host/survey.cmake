@@ -11,5 +11,10 @@ target_link_libraries(laminor_host_survey PUBLIC laminor_host_ops laminor_suppor
 add_executable(host_survey_tests
   ${CMAKE_CURRENT_SOURCE_DIR}/tests/MemorySurveySink.h
   ${CMAKE_CURRENT_SOURCE_DIR}/tests/layer_survey_test.cpp)
-target_link_libraries(host_survey_tests PRIVATE laminor_host_survey laminor_host_fake GTest::gtest_main)
+target_link_libraries(host_survey_tests PRIVATE laminor_host_survey laminor_host_fake laminor_host_remote
+                      GTest::gtest_main)
+# One survey runs through a real drawhost (defined later), on a DWG and its DXF twin.
+target_compile_definitions(host_survey_tests PRIVATE DRAWHOST_EXE="$<TARGET_FILE:drawhost>"
+                           LAMINOR_CORPUS_DIR="${CMAKE_SOURCE_DIR}/testdata/corpus")
+add_dependencies(host_survey_tests drawhost)
 laminor_add_gtest(host_survey_tests)

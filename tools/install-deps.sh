@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev
   fonts-noto-cjk
   xvfb xauth imagemagick
+  openbox x11-utils xdotool
   python3-ezdxf python3-openpyxl
   cups printer-driver-cups-pdf poppler-utils
   libreoffice-calc libreoffice-dev libreoffice-dev-common

@@ -7,11 +7,13 @@
 //   dxftool survey IN
 //   dxftool mode1 IN OUT      (the benchmark's rename rules; existing targets merge)
 //   dxftool bench FILE...
+//   dxftool layer-bench FILE...  (open and list layers with counts; DWG or DXF)
 //
 // Exit status 0 on success; 1 with a one-line error on stderr otherwise.
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <ctime>
 #include <cstdio>
@@ -29,15 +31,18 @@ using dxf::Drawing;
 
 int usage() {
     std::cerr << "usage: dxftool roundtrip IN OUT | layers IN | rename IN OUT OLD NEW | merge IN OUT FROM TO | "
-                 "survey IN | mode1 IN OUT | bench FILE...\n";
+                 "survey IN | mode1 IN OUT | bench FILE... | layer-bench FILE...\n";
     return 2;
 }
+
+// Texts from the drawing go to the terminal with their control characters escaped.
+std::string shown(const std::string& text) { return dxf::printableText(text); }
 
 void printLayers(Drawing& d) {
     for (const dxf::Layer& l : d.layers()) {
         dxf::LayerUsage u = d.layerUsage(l);
-        std::cout << l.name() << '\t' << l.layerOn() << '\t' << l.freeze() << '\t' << l.lock() << '\t' << l.color()
-                  << '\t' << l.linetype() << '\t' << l.lineweight() << '\t' << l.plotStyleName() << '\t'
+        std::cout << shown(l.name()) << '\t' << l.layerOn() << '\t' << l.freeze() << '\t' << l.lock() << '\t' << l.color()
+                  << '\t' << shown(l.linetype()) << '\t' << l.lineweight() << '\t' << shown(l.plotStyleName()) << '\t'
                   << l.plottable() << '\t' << u.objects << '\n';
     }
 }
@@ -45,10 +50,10 @@ void printLayers(Drawing& d) {
 void printSurvey(Drawing& d) {
     for (const dxf::Layer& l : d.layers()) {
         dxf::LayerUsage u = d.layerUsage(l);
-        std::cout << l.name() << '\t' << u.objects << '\t' << u.blockReferences << '\t' << u.texts << '\n';
+        std::cout << shown(l.name()) << '\t' << u.objects << '\t' << u.blockReferences << '\t' << u.texts << '\n';
     }
     for (const dxf::Entity& e : d.selectAll(dxf::SelectFilter{std::nullopt, std::string("TEXT")}))
-        std::cout << "TEXT\t" << e.handle() << '\t' << e.layer() << '\t' << e.textString() << '\n';
+        std::cout << "TEXT\t" << shown(e.handle()) << '\t' << shown(e.layer()) << '\t' << shown(e.textString()) << '\n';
 }
 
 // The benchmark's mode 1 rules: the first rule whose pattern matches renames
@@ -166,6 +171,33 @@ int bench(const std::vector<std::string>& files) {
     return 0;
 }
 
+// The survey's first question: open a drawing and list its layers with their
+// object counts. Best of five runs per file, in CPU seconds, and the peak RSS.
+int layerBench(const std::vector<std::string>& files) {
+    std::cout << "file\tMB\tlayers\tobjects\tbest_s\tpeak_rss_MB\n";
+    for (const std::string& f : files) {
+        double best = 1e9;
+        std::size_t layers = 0, objects = 0;
+        for (int run = 0; run < 5; ++run) {
+            double c0 = cpuNow();
+            auto d = Drawing::open(f);
+            layers = objects = 0;
+            for (const dxf::Layer& l : d->layers()) {
+                ++layers;
+                objects += d->layerUsage(l).objects;
+            }
+            best = std::min(best, cpuNow() - c0);
+        }
+        rusage ru{};
+        getrusage(RUSAGE_SELF, &ru);
+        std::printf("%s\t%.3f\t%zu\t%zu\t%.5f\t%.1f\n", f.c_str(),
+                    static_cast<double>(std::filesystem::file_size(f)) / 1e6, layers, objects, best,
+                    static_cast<double>(ru.ru_maxrss) / 1024.0);
+        std::fflush(stdout);
+    }
+    return 0;
+}
+
 int run(int argc, char** argv) {
     if (argc < 2) return usage();
     std::string cmd = argv[1];
@@ -193,6 +225,8 @@ int run(int argc, char** argv) {
         printSurvey(*d);
     } else if (cmd == "bench" && !a.empty()) {
         return bench(a);
+    } else if (cmd == "layer-bench" && !a.empty()) {
+        return layerBench(a);
     } else {
         return usage();
     }
@@ -207,7 +241,7 @@ int main(int argc, char** argv) {
     } catch (const dxf::EngineError& e) {
         std::cerr << "dxftool: " << e.what() << " (" << e.number() << ")\n";
     } catch (const std::exception& e) {
-        std::cerr << "dxftool: " << e.what() << '\n';
+        std::cerr << "dxftool: " << dxf::printableText(e.what()) << '\n';
     }
     return 1;
 }

@@ -398,6 +398,10 @@ public:
         if (scale <= 0) badArgument();
         host_->shell().zoomScaled(scale, scaleType);
     }
+    void getViewExtents(Point3& lo, Point3& hi) override {
+        if (!host_->activeDocument()) throw HostError(errc::kNoDocument, QStringLiteral("No active document"));
+        host_->shell().getViewExtents(lo, hi);
+    }
     void activateWindow() override { host_->shell().activateWindow(); }
     void sendKeys(const QString& keys) override { host_->shell().sendKeys(keys); }
 
@@ -408,6 +412,10 @@ private:
 }  // namespace
 
 QString HostShell::caption() { return QStringLiteral("drawhost"); }
+
+void HostShell::getViewExtents(Point3&, Point3&) {
+    throw HostError(errc::kNotApplicable, QStringLiteral("The host shows no view"));
+}
 
 InProcessHost::InProcessHost(std::shared_ptr<HostShell> shell)
     : shell_(shell ? std::move(shell) : std::make_shared<HostShell>()) {}

@@ -31,6 +31,8 @@ public:
     virtual void sendKeys(const QString& keys) { typed_ += keys; }
     virtual void zoomWindow(const Point3&, const Point3&) {}
     virtual void zoomScaled(double, int) {}
+    // What the view shows; a host without a window has no view.
+    virtual void getViewExtents(Point3& lowerLeft, Point3& upperRight);
     virtual void update() {}
     // The set of open drawings or the active one changed.
     virtual void documentsChanged() {}

@@ -2,10 +2,15 @@
 // an in-memory workbook: what it builds, row by row.
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
+#include <csignal>
 
+#include "host/HostConnection.h"
 #include "host/LayerSurvey.h"
 #include "host/RuleValidation.h"
+#include "host/client/RemoteProvider.h"
 #include "host/tests/FakeDrawingHost.h"
 #include "host/tests/MemorySurveySink.h"
 #include "support/RecordingMessageBox.h"
@@ -186,4 +191,34 @@ TEST(PlotStyleList, WholeNamesAreComparedSoAShorterNameIsStillOffered) {
     EXPECT_EQ(list, QStringLiteral("(変更なし),Normal,Style 10,Style 1"));  // layers 0 and Defpoints come first
     host::subMakePlotStyleList(list, nullptr);
     EXPECT_EQ(list, QStringLiteral("(変更なし)"));
+}
+
+// Mode 3 on a DWG through a real drawhost: the same rows as its DXF twin
+// (the file name column aside).
+TEST(LayerSurvey, OfADwgThroughDrawhostEqualsItsDxfTwin) {
+    QTemporaryDir dir;
+    const QString dwg = dir.filePath("図面.dwg"), dxf = dir.filePath("図面.dxf");
+    ASSERT_TRUE(QFile::copy(QStringLiteral(LAMINOR_CORPUS_DIR "/libredwg_example_2018.dwg"), dwg));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(LAMINOR_CORPUS_DIR "/libredwg_example_2018.dxf"), dxf));
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    auto provider = std::make_shared<host::RemoteHostProvider>(QStringLiteral(DRAWHOST_EXE), dir.filePath("run/drawhost.sock"));
+    host::setHostProvider(provider);
+    host::ApplicationPtr app;
+    ASSERT_TRUE(host::fun_bGetHost(app));
+    MemorySurveySink book;
+    EXPECT_TRUE(survey(app, book, dwg, true, true));
+    EXPECT_TRUE(survey(app, book, dxf, true, true));
+    host::setHostProvider(nullptr);
+    if (provider->lastStartedPid() > 0) ::kill(pid_t(provider->lastStartedPid()), SIGKILL);
+
+    for (hosttest::MemorySheet* sheet : {&book.layer, book.text.get()}) {
+        QStringList fromDwg, fromDxf;
+        for (long r = 2; r <= sheet->lastUsedRow(); ++r) {
+            QStringList rest;  // the row from its layer name on
+            for (int c = 3; c <= sheet->usedColumns(); ++c) rest << sheet->cell(r, c).toString();
+            (sheet->cell(r, 2).toString().endsWith(".dwg") ? fromDwg : fromDxf) << rest.join(u'|');
+        }
+        EXPECT_FALSE(fromDwg.isEmpty()) << sheet->name().toStdString();
+        EXPECT_EQ(fromDwg, fromDxf) << sheet->name().toStdString();
+    }
 }

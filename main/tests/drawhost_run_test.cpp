@@ -1,6 +1,7 @@
 // The window against a real drawhost, started offscreen on a private socket:
 // "実行" in mode 1 and mode 2 over copies of the sample drawings, and the
 // saved files read back by an independent reader (ezdxf) with its audit.
+#include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -192,6 +193,72 @@ TEST_F(DrawhostRunTest, StateRunRestylesTheWholeNameMatchesInTheSavedFiles) {
         EXPECT_EQ(after.layer("A-通り芯"), before[k].layer("A-通り芯"));
         EXPECT_EQ(after.counts, before[k].counts);
     }
+}
+
+// drawhost killed during a run: the run stops at once with one message that
+// says so, then the report counts the drawings left as not converted.
+TEST_F(DrawhostRunTest, AHostKilledDuringARunStopsItWithOneMessage) {
+    const QStringList paths{copySample("site-R12.dxf", "a.dxf"), copySample("site-R12.dxf", "b.dxf"),
+                            copySample("site-R12.dxf", "c.dxf")};
+    QFile original(paths[1]);
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+    const QByteArray untouched = original.readAll();
+    frmMain& w = open();
+    int calls = 0;
+    w.operations.applyLayerNameRules = [&](host::ApplicationPtr app, const QString& name, const QString& path,
+                                           const support::ListTable& rules, bool& bNoChange,
+                                           support::StatusLabel& label) {
+        ++calls;
+        const bool ok = host::fun_bApplyLayerNameRules(app, name, path, rules, bNoChange, label);
+        if (calls == 1) ::kill(pid_t(provider->lastStartedPid()), SIGKILL);
+        return ok;
+    };
+    w.show();
+    w.subAddFiles(paths);
+    w.CmdSelectAllDWGs->click();
+    appendRow(*w.LstvLayerName, {"^TMP_", "T-"});
+    w.CmdSelectAllLayerName->click();
+
+    QTest::mouseClick(w.CmdExecute, Qt::LeftButton);
+
+    EXPECT_EQ(calls, 2);
+    ASSERT_EQ(messages.count(), 2);
+    EXPECT_EQ(messages.messages[0].text, hostLostMessage());
+    EXPECT_EQ(messages.last().text,
+              "1 件のファイルについて画層名変更が正常終了しました。\r\n2 件変換できなかったファイルが存在します。");
+    EXPECT_TRUE(readWithEzdxf(paths[0]).has("T-WALL"));
+    QFile b(paths[1]);
+    ASSERT_TRUE(b.open(QIODevice::ReadOnly));
+    EXPECT_EQ(b.readAll(), untouched);
+}
+
+// A DWG through a real drawhost: read like any drawing, but a rename that
+// changes it cannot be saved yet, so the drawing fails and its file stays as
+// it was.
+TEST_F(DrawhostRunTest, RenameRunOnADwgFailsItAndLeavesTheFileUntouched) {
+    const QString path = folder.filePath(QStringLiteral("平面図.dwg"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(LAMINOR_CORPUS_DIR "/acadsharp_sample_AC1018.dwg"), path));
+    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray original = f.readAll();
+    f.close();
+
+    frmMain& w = openWired();
+    w.subAddFiles({path});
+    w.CmdSelectAllDWGs->click();
+    appendRow(*w.LstvLayerName, {"^Layer1$", "壁"});
+    w.LstvLayerName->topLevelItem(0)->setSelected(true);
+    QTest::mouseClick(w.CmdExecute, Qt::LeftButton);
+
+    // The failed save says why, then the report counts the drawing.
+    ASSERT_EQ(messages.count(), 2);
+    EXPECT_EQ(messages.messages[0].text, "図面を保存できませんでした。\r\nDWG cannot be saved yet");
+    EXPECT_EQ(messages.last().text, "1 件変換できなかったファイルが存在します。");
+    EXPECT_EQ(messages.last().icon(), support::vbCritical);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), original);
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files).filter(QStringLiteral(".dwg")).size(), 1);
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // The list commands: delete with renumbering, edit, reset, select all, the
 // titles, and drawings added by dialog, by drop and by path.
 #include <QDropEvent>
+#include <QElapsedTimer>
+#include <QThread>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
@@ -238,6 +240,31 @@ TEST_F(WindowTest, OpenWithoutBaseFileWarns) {
     w.TxtBaseFile->setText(base);
     click(w.CmdOpen);
     EXPECT_EQ(opened, QStringList{base});
+}
+
+
+TEST_F(WindowTest, PickwellButtonStartsTagseekFromTheProgramFolder) {
+    frmMain& w = open();
+    w.subSetMode(3);
+    click(w.CmdTagseek);  // not there yet: said, not ignored
+    ASSERT_EQ(messages.count(), 1);
+    EXPECT_TRUE(messages.last().text.startsWith("Pickwellを起動できませんでした。"));
+
+    // A stand-in tagseek in the program folder notes how it was started.
+    const QString marker = folder.filePath("started.txt");
+    QFile tagseek(folder.filePath("tagseek"));
+    ASSERT_TRUE(tagseek.open(QIODevice::WriteOnly));
+    tagseek.write(QStringLiteral("#!/bin/sh\necho \"$# $0\" > '%1'\n").arg(marker).toUtf8());
+    tagseek.close();
+    tagseek.setPermissions(tagseek.permissions() | QFile::ExeOwner);
+    click(w.CmdTagseek);
+    EXPECT_EQ(messages.count(), 1);
+    QElapsedTimer waited;
+    waited.start();
+    while (!QFileInfo(marker).size() && waited.elapsed() < 20000) QThread::msleep(10);
+    QFile started(marker);
+    ASSERT_TRUE(started.open(QIODevice::ReadOnly));
+    EXPECT_EQ(started.readAll().trimmed(), ("0 " + folder.filePath("tagseek")).toUtf8());  // no arguments
 }
 
 }  // namespace

@@ -1,0 +1,51 @@
+#pragma once
+// A Drawing backed by a DWG file. The drawing's records are laid out as the
+// DXF of the same drawing would be (header, tables, blocks with their
+// entities, objects), one record per object of the DWG object map plus a few
+// markers (the header and the table ends). A record of a DWG object keeps the
+// object's index in `Record::off` and has no bytes of its own: its groups are
+// decoded from the object when they are asked for. Edits patch records as in
+// a DXF; the drawing cannot be saved as DWG yet.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "engine/Tags.h"
+#include "engine/dwg/Document.h"
+
+namespace dxf {
+
+class DrawingData;
+
+// `Record::off` of a record that is no DWG object (header, ENDTAB).
+constexpr std::uint64_t kNoDwgObject = ~0ull;
+
+class DwgSource {
+public:
+    std::unique_ptr<dwg::Document> doc;
+    // Raw names of table records and block records by handle.
+    std::unordered_map<std::uint64_t, std::string> names;
+    // Block records by the handle of their BLOCK entity (for its groups).
+    std::unordered_map<std::uint64_t, std::uint64_t> blockOfBegin;
+    std::uint64_t paperSpace = 0, modelSpace = 0;
+    // Viewports by handle: their number in the active layout (1 is the
+    // sheet; 0 in the other layouts).
+    std::unordered_map<std::uint64_t, int> viewportIds;
+
+    // The groups of a DWG object record (the slot gives its current layer).
+    std::vector<Tag> groups(const DrawingData& d, std::uint32_t record) const;
+    std::string nameOf(std::uint64_t handle) const {
+        auto it = names.find(handle);
+        return it == names.end() ? std::string() : it->second;
+    }
+};
+
+// Builds the records of a DWG drawing held in d.bytes; throws ParseError.
+void loadDwg(DrawingData& d);
+
+// "ANSI_1252" for a DWG code page number ("" for none or unknown).
+std::string codepageName(unsigned number);
+
+}  // namespace dxf

@@ -1,0 +1,119 @@
+#pragma once
+// The DWG container: where the sections of a file lie and how to get their
+// bytes. R13-R2000 files place plain sections through locators; R2004 and
+// R2010+ files cut them into compressed, checksummed pages listed by a page
+// map and a section map. R2007 has a container of its own (Reed-Solomon
+// coding, another compression), which is refused by name. Everything is
+// verified while it is read: a CRC or checksum that does not match, or a
+// structure pointing outside the file, throws FormatError with the byte
+// offset.
+//
+// The maps are kept as read (page ids, sizes, file offsets, section page
+// lists), so that a writer can later replace only the pages it changes.
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace dxf::dwg {
+
+// A damaged or unsupported file. offset is a byte offset in the file.
+struct FormatError : std::runtime_error {
+    FormatError(std::uint64_t at, const std::string& why) : std::runtime_error(why), offset(at) {}
+    std::uint64_t offset;
+};
+
+// A version or kind of DWG the reader does not read (not damage).
+struct Unsupported : FormatError {
+    Unsupported(std::uint64_t at, const std::string& why) : FormatError(at, why) {}
+};
+
+enum class Release { R13, R14, R2000, R2004, R2007, R2010, R2013, R2018 };
+
+// Bytes of one section, either inside the file or decompressed.
+struct SectionBytes {
+    const std::uint8_t* data = nullptr;
+    std::size_t size = 0;
+    std::uint64_t fileOffset = 0;  // where the section (its first page) starts in the file
+    bool present() const { return data != nullptr; }
+};
+
+// AC1012-AC1015: one locator record of the file header.
+struct Locator {
+    std::uint8_t id = 0;
+    std::uint32_t offset = 0;
+    std::uint32_t size = 0;
+};
+
+// AC1018+: one page of the page map, in file order (gaps have negative ids).
+struct PageRecord {
+    std::int64_t id = 0;
+    std::uint64_t size = 0;
+    std::uint64_t address = 0;  // absolute file offset
+};
+
+// AC1018+: one page of a section, as the section map lists it.
+struct SectionPage {
+    std::int64_t pageId = 0;
+    std::uint64_t dataSize = 0;     // compressed size (AC1018) / page data size
+    std::uint64_t startOffset = 0;  // offset of its data inside the section
+    std::uint64_t address = 0;      // file offset of the page
+};
+
+struct SectionDesc {
+    std::string name;
+    std::uint64_t size = 0;
+    std::uint64_t maxPageSize = 0;
+    std::uint32_t id = 0;
+    bool compressed = false;
+    std::uint32_t encrypted = 0;
+    std::vector<SectionPage> pages;
+};
+
+struct Container {
+    std::string acadver;
+    Release release = Release::R2000;
+    std::uint16_t codepage = 0;
+    std::uint8_t maintenance = 0;
+
+    SectionBytes header;   // header variables: sentinel, RL size, data, CRC, sentinel
+    SectionBytes classes;  // the same framing
+    SectionBytes handles;  // the object map
+    SectionBytes objects;  // AC1015: the whole file (map offsets are absolute)
+    SectionBytes auxHeader;
+
+    std::vector<Locator> locators;      // AC1012-AC1015
+    std::vector<PageRecord> pages;      // AC1018+
+    std::vector<SectionDesc> sections;  // AC1018+
+    std::uint64_t r2004HeaderCrc = 0;   // as stored, for a writer's checks
+
+    // Owner of decompressed section bytes.
+    std::vector<std::unique_ptr<std::uint8_t[]>> storage;
+
+    // The file offset of a byte of a decompressed section, for messages.
+    std::uint64_t fileOffsetOf(const SectionBytes& s, std::uint64_t offsetInSection) const;
+};
+
+// Reads the container of a DWG file held in memory. The file must outlive the
+// container (AC1015 sections are views into it). Unsupported versions and
+// protected files are refused with a one-line FormatError.
+Container readContainer(std::string_view file);
+
+// R2004-family decompression of one page: writes at most cap bytes to out and
+// returns how many it wrote. Throws FormatError (at `fileOffset` + position)
+// on any out-of-range reference.
+std::size_t decompressR2004(const std::uint8_t* in, std::size_t inSize, std::uint8_t* out, std::size_t cap,
+                            std::uint64_t fileOffset);
+
+// The release named by a version string, or nothing for versions not read.
+bool releaseOf(std::string_view acadver, Release& out);
+// "AC1015 (R2000)"-style name used in messages.
+std::string versionLabel(std::string_view acadver);
+
+// Internal to the container readers.
+Container readR2000(std::string_view file, Container c);
+Container readR2004(std::string_view file, Container c);
+
+}  // namespace dxf::dwg
