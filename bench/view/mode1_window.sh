@@ -4,11 +4,15 @@
 # opens), then through one whose window is minimised (unmapped: nothing is
 # drawn), each on fresh copies, on a virtual X display.
 #
-#   xvfb-run -a -s "-screen 0 1600x1000x24" bench/view/mode1_window.sh [BUILD_DIR] DATA_DIR
+#   xvfb-run -a -s "-screen 0 1600x1000x24" bench/view/mode1_window.sh [BUILD_DIR] [DATA_DIR]
+#
+# (defaults: build, bench-data; bench/gen_drawings.py makes the drawings when DATA_DIR has none)
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
-build=${1:-$here/../../build}
-data=${2:?the folder of the benchmark drawings}
+root=$(cd "$here/../.." && pwd)
+build=${1:-$root/build}
+data=${2:-$root/bench-data}
+ls "$data"/*.dxf >/dev/null 2>&1 || /usr/bin/python3 "$root/bench/gen_drawings.py" set "$data"
 [ -n "${DISPLAY:-}" ] || { echo "run under xvfb-run (see the header)" >&2; exit 1; }
 work=$(mktemp -d)
 pid=
