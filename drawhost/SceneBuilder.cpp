@@ -271,8 +271,16 @@ void SceneBuilder::Impl::add(Geometry& g, const dxf::Entity& e, int depth) {
         if (depth == 0) text(g, gr, c, true);
     } else if (is(type, "MTEXT")) {
         mtext(g, gr, c);
-    } else if (is(type, "INSERT") || is(type, "ACAD_TABLE")) {
+    } else if (is(type, "INSERT")) {
         if (depth < kMaxNesting) insert(g, e, gr, c, depth);
+    } else if (is(type, "ACAD_TABLE")) {
+        // A table draws the anonymous block made for it at its insertion
+        // point along its direction; its 41 is a cell margin, not a scale.
+        if (depth >= kMaxNesting) return;
+        QTransform placed;
+        placed.translate(gr.num(10), gr.num(20));
+        if (gr.has(11)) placed.rotateRadians(std::atan2(gr.num(21), gr.num(11)));
+        blockAt(g, gr.str(2), placed * c.ocs, c, depth);
     } else if (is(type, "DIMENSION") || is(type, "ARC_DIMENSION") || is(type, "LARGE_RADIAL_DIMENSION")) {
         // A dimension draws the anonymous block made for it, moved by its
         // insertion point when it has one.
@@ -335,7 +343,10 @@ void SceneBuilder::Impl::mtext(Geometry& g, const Groups& gr, const Common& c) {
     t.width = gr.num(41);
     t.attachment = gr.integer(71, 1);
     t.lineSpacing = gr.num(44, 1);
-    t.angle = gr.has(11) ? std::atan2(gr.num(21), gr.num(11)) : gr.num(50) * kDegree;
+    // The direction (11, 21) is the text's own, not that of the column data
+    // that may follow group 101 (whose 11/21 hold the insertion point again).
+    const bool hasDirection = gr.find(11) < gr.find(101);
+    t.angle = hasDirection ? std::atan2(gr.num(21), gr.num(11)) : gr.num(50) * kDegree;
     const auto style = styleWidth_.find(gr.str(7));
     const double styleWidth = style == styleWidth_.end() ? 1 : style->second;
     for (MTextRun& r : layoutMultiText(t)) {

@@ -190,6 +190,19 @@ TEST(SceneTest, MultiLineTextsFollowTheirInlineCodesAndAttachment) {
     EXPECT_EQ(run(colored[1]).text, QStringLiteral(" \u00B0"));
 }
 
+TEST(SceneTest, MultiLineTextColumnDataLeavesTheTextLevel) {
+    Spec s;
+    // After group 101 come the column data, whose 11/21 repeat the insertion point.
+    s.entities = object("MTEXT", {{10, "22"}, {20, "60"}, {40, "1"}, {71, "1"}, {1, "SPLINE"}, {101, "Embedded Object"},
+                                  {70, "1"}, {10, "1"}, {20, "0"}, {11, "22"}, {21, "60"}}) +
+                 object("MTEXT", {{10, "0"}, {20, "0"}, {40, "1"}, {71, "1"}, {1, "up"}, {11, "0"}, {21, "1"}});
+    Built b(s);
+    ASSERT_EQ(b.scene.space.texts.size(), 2u);
+    EXPECT_NEAR(b.scene.space.texts[0].angle, 0, 1e-12);
+    expectPoint(b.scene.space.texts[0].origin, 22, 59);
+    EXPECT_NEAR(b.scene.space.texts[1].angle, M_PI / 2, 1e-12);
+}
+
 TEST(SceneTest, AttributesShowWithTheirReferenceUnlessInvisible) {
     Spec s;
     s.blocks = block("DOOR", 0, 0,
@@ -212,15 +225,18 @@ TEST(SceneTest, AttributesShowWithTheirReferenceUnlessInvisible) {
     expectPoint((box[0] + box[2]) / 2, 100, 0);
 }
 
-TEST(SceneTest, DimensionsDrawTheirBlockWhereTheyStand) {
+TEST(SceneTest, DimensionsAndTablesDrawTheirBlockWhereTheyStand) {
     Spec s;
     s.blocks = block("*D1", 0, 0,
                      object("LINE", {{10, "0"}, {20, "0"}, {11, "10"}, {21, "0"}}) +
                          object("MTEXT", {{10, "5"}, {20, "1"}, {40, "1"}, {71, "8"}, {1, "10"}}));
     s.entities = object("DIMENSION", {{2, "*D1"}, {10, "0"}, {20, "0"}, {70, "32"}}) +
-                 object("DIMENSION", {{2, "*D1"}, {12, "0"}, {22, "50"}, {70, "32"}});
+                 object("DIMENSION", {{2, "*D1"}, {12, "0"}, {22, "50"}, {70, "32"}}) +
+                 // A table's block stands at its insertion point, along its direction; 41 is not a scale.
+                 object("ACAD_TABLE", {{2, "*D1"}, {10, "100"}, {20, "0"}, {11, "0"}, {21, "1"}, {41, "0.03"}});
     Built b(s);
-    ASSERT_EQ(b.scene.space.items.size(), 2u);
+    ASSERT_EQ(b.scene.space.items.size(), 3u);
+    expectPoint(b.scene.space.instances.at(2).transform.map(QPointF(10, 0)), 100, 10);
     const Geometry& dim = b.scene.blocks.at(b.scene.space.instances.at(0).block);
     ASSERT_EQ(dim.items.size(), 2u);
     EXPECT_EQ(dim.items[0].kind, Item::Polyline);
