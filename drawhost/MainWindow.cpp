@@ -115,6 +115,9 @@ MainWindow::MainWindow(std::shared_ptr<host::InProcessHost> host, QWidget* paren
     connect(commandLine_.get(), &CommandLine::commandDone, this, [this] {
         host::AutomationServer::noteChange();
         refreshStatus();
+        // A command typed or clicked shows its layer changes at once, so that
+        // the next click in the layer panel acts on what the drawing now holds.
+        if (layersDirty_ && !commandLine_->inScript()) refreshLayers();
         // -LAYOUT may have made another layout current.
         if (auto doc = host_->activeDocument())
             if (DrawingPage* page = pages_.value(doc.get())) page->showLayout(doc->currentLayout);
@@ -315,6 +318,13 @@ void MainWindow::drawingChanged(dxf::Drawing* drawing) {
     rebuildTimer_->start();
 }
 
+void MainWindow::refreshLayers() {
+    layersDirty_ = false;
+    auto doc = host_->activeDocument();
+    layers_->showLayers(doc ? doc->drawing.get() : nullptr);
+    if (DrawingPage* page = activePage()) page->refreshLayers();
+}
+
 // The view on show and the layer panel follow the drawing, once automation
 // requests pause; other drawings' views wait until their tab comes up, and
 // nothing is built while the window is minimised.
@@ -326,11 +336,7 @@ void MainWindow::rebuildDirtyViews() {
     }
     DrawingPage* page = activePage();
     auto doc = host_->activeDocument();
-    if (layersDirty_) {
-        layersDirty_ = false;
-        layers_->showLayers(doc ? doc->drawing.get() : nullptr);
-        if (page) page->refreshLayers();
-    }
+    if (layersDirty_) refreshLayers();
     if (page && page->dirty()) {
         if (!page->build(kSliceMs)) {
             progress_->setText(QStringLiteral("Building view %1%").arg(int(page->buildProgress() * 100)));

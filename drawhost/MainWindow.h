@@ -72,6 +72,7 @@ private:
     void refreshRecent();
     void refreshStatus();
     void rebuildDirtyViews();
+    void refreshLayers();
     void submitInput(const QString& terminator);
     void followPrompt();
 
