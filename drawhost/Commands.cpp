@@ -48,7 +48,10 @@ public:
     Step start(CommandLine& cl) override {
         doc_ = cl.host().activeDocument();
         if (!doc_) return Step::failed(QStringLiteral("No drawing is open."));
-        const QString suggested = doc_->fullName.isEmpty() ? doc_->name : doc_->fullName;
+        suggested_ = doc_->fullName.isEmpty() ? doc_->name : doc_->fullName;
+        // A DWG is offered as its DXF twin beside it.
+        if (suggested_.endsWith(QStringLiteral(".dwg"), Qt::CaseInsensitive)) suggested_.chop(4), suggested_ += QStringLiteral(".dxf");
+        const QString& suggested = suggested_;
         if (cl.filedia() != 0 && !cl.inScript() && cl.ui() &&
             cl.ui()->chooseSaveFile(QStringLiteral("Save Drawing As"), QStringLiteral("Drawing (*.dxf *.DXF)"), suggested,
                                     [&cl](QString path) { cl.resume(path); })) {
@@ -67,7 +70,7 @@ public:
         if (doc_->closed()) return Step::failed(QStringLiteral("The drawing has been closed."));
         QString path = w.text.trimmed();
         if (path.isEmpty() && (confirmed_ || w.quoted)) return Step::done(QStringLiteral("*Cancel*"));
-        if (path.isEmpty()) path = doc_->fullName.isEmpty() ? doc_->name : doc_->fullName;
+        if (path.isEmpty()) path = suggested_;
         if (!path.endsWith(QStringLiteral(".dxf"), Qt::CaseInsensitive)) path += QStringLiteral(".dxf");
         path_ = QFileInfo(path).absoluteFilePath();
         const bool same = QFileInfo(path_) == QFileInfo(doc_->fullName);
@@ -87,7 +90,7 @@ private:
         return Step::done(QStringLiteral("Saved \"%1\".").arg(doc_->fullName));
     }
     std::shared_ptr<host::OpenDocument> doc_;
-    QString path_;
+    QString suggested_, path_;
     bool asking_ = false;
     bool confirmed_ = false;
 };
