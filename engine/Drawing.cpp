@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "engine/DrawingData.h"
+#include "engine/DwgSource.h"
 
 namespace dxf {
 
@@ -33,6 +34,22 @@ public:
     void flush() {
         if (!buf_.empty()) writeAll(buf_.data(), buf_.size());
         buf_.clear();
+    }
+    // Rewrites bytes already written (a DWG's file header is known last).
+    void patch(std::uint64_t at, const char* p, std::size_t n) {
+        flush();
+        while (n && !failed_) {
+            ssize_t w = ::pwrite(fd_, p, n, static_cast<off_t>(at));
+            if (w < 0 && errno == EINTR) continue;
+            if (w <= 0) {
+                failed_ = true;
+                errno_ = errno ? errno : EIO;
+                return;
+            }
+            p += w;
+            at += static_cast<std::uint64_t>(w);
+            n -= static_cast<std::size_t>(w);
+        }
     }
     bool failed() const { return failed_; }
     int error() const { return errno_; }
@@ -56,6 +73,26 @@ private:
     std::string buf_;
     bool failed_ = false;
     int errno_ = 0;
+};
+
+class FileOut : public dwg::Output {
+public:
+    explicit FileOut(FileSink& sink) : sink_(sink) {}
+    void write(const char* p, std::size_t n) override { sink_(p, n); }
+    void patch(std::uint64_t at, const char* p, std::size_t n) override { sink_.patch(at, p, n); }
+
+private:
+    FileSink& sink_;
+};
+
+class StringOut : public dwg::Output {
+public:
+    explicit StringOut(std::string& s) : s_(s) {}
+    void write(const char* p, std::size_t n) override { s_.append(p, n); }
+    void patch(std::uint64_t at, const char* p, std::size_t n) override { s_.replace(at, n, p, n); }
+
+private:
+    std::string& s_;
 };
 
 std::string dirOf(const std::string& path) {
@@ -196,8 +233,12 @@ std::string Drawing::codepage() const { return d_->codepage; }
 bool Drawing::isDwg() const { return d_->dwg != nullptr; }
 
 std::string Drawing::serialize() const {
-    if (d_->dwg) throw EngineError(err::kFileError, kDwgCannotBeSaved);
     std::string out;
+    if (d_->dwg) {
+        StringOut o(out);
+        writeDwgDrawing(*d_, o);
+        return out;
+    }
     out.reserve(d_->bytes.size() + 4096);
     d_->emit([&](const char* p, std::size_t n) { out.append(p, n); });
     return out;
@@ -210,7 +251,6 @@ void Drawing::save(const SaveOptions& options) {
 }
 
 void Drawing::saveAs(const std::string& path, const SaveOptions& options) {
-    if (d_->dwg) throw EngineError(err::kFileError, kDwgCannotBeSaved);
     // Write beside the target and rename over it, so that a failure at any
     // point leaves the target as it was.
     std::string dir = dirOf(path);
@@ -234,7 +274,18 @@ void Drawing::saveAs(const std::string& path, const SaveOptions& options) {
         mode = 0666 & ~um;
     }
     FileSink sink(fd);
-    d_->emit(sink);
+    try {
+        if (d_->dwg) {
+            FileOut o(sink);
+            writeDwgDrawing(*d_, o);
+        } else {
+            d_->emit(sink);
+        }
+    } catch (...) {
+        ::close(fd);
+        ::unlink(tmp.c_str());
+        throw;
+    }
     sink.flush();
     if (sink.failed()) failWith(sink.error());
     if (fchmod(fd, mode) != 0) failWith(errno);

@@ -4,6 +4,9 @@
 //   dxftool layers IN
 //   dxftool rename IN OUT OLD NEW
 //   dxftool merge IN OUT FROM TO
+//   dxftool edit IN OUT OP...  (rename:A=B merge:A=B add:A delete:A purge current:A
+//                               on:A off:A freeze:A thaw:A lock:A unlock:A plot:A noplot:A
+//                               color:A=N linetype:A=LT lineweight:A=N plotstyle:A=PS move:HANDLE=A)
 //   dxftool survey IN
 //   dxftool mode1 IN OUT      (the benchmark's rename rules; existing targets merge)
 //   dxftool bench FILE...
@@ -31,7 +34,7 @@ using dxf::Drawing;
 
 int usage() {
     std::cerr << "usage: dxftool roundtrip IN OUT | layers IN | rename IN OUT OLD NEW | merge IN OUT FROM TO | "
-                 "survey IN | mode1 IN OUT | bench FILE... | layer-bench FILE...\n";
+                 "edit IN OUT OP... | survey IN | mode1 IN OUT | bench FILE... | layer-bench FILE...\n";
     return 2;
 }
 
@@ -104,6 +107,30 @@ std::pair<int, int> renamePass(Drawing& d) {
         }
     }
     return {renamed, merged};
+}
+
+// One edit of `dxftool edit`: VERB or VERB:NAME or VERB:NAME=VALUE.
+void applyEdit(Drawing& d, const std::string& op) {
+    const auto colon = op.find(':');
+    const std::string verb = op.substr(0, colon);
+    std::string name = colon == std::string::npos ? std::string() : op.substr(colon + 1), value;
+    if (const auto eq = name.find('='); eq != std::string::npos) value = name.substr(eq + 1), name = name.substr(0, eq);
+    if (verb == "purge") std::cout << d.purgeAll() << " purged\n";
+    else if (verb == "rename") d.layer(name).setName(value);
+    else if (verb == "merge") d.mergeLayer(name, value);
+    else if (verb == "add") d.addLayer(name);
+    else if (verb == "delete") d.layer(name).remove();
+    else if (verb == "current") d.setActiveLayer(d.layer(name));
+    else if (verb == "on" || verb == "off") d.layer(name).setLayerOn(verb == "on");
+    else if (verb == "freeze" || verb == "thaw") d.layer(name).setFreeze(verb == "freeze");
+    else if (verb == "lock" || verb == "unlock") d.layer(name).setLock(verb == "lock");
+    else if (verb == "plot" || verb == "noplot") d.layer(name).setPlottable(verb == "plot");
+    else if (verb == "color") d.layer(name).setColor(std::stoi(value));
+    else if (verb == "linetype") d.layer(name).setLinetype(value);
+    else if (verb == "lineweight") d.layer(name).setLineweight(std::stoi(value));
+    else if (verb == "plotstyle") d.layer(name).setPlotStyleName(value);
+    else if (verb == "move") d.handleToObject(name).setLayer(value);
+    else throw std::invalid_argument("unknown edit: " + op);
 }
 
 double seconds(std::chrono::steady_clock::time_point a) {
@@ -211,6 +238,10 @@ int run(int argc, char** argv) {
     } else if (cmd == "merge" && a.size() == 4) {
         auto d = Drawing::open(a[0]);
         d->mergeLayer(a[2], a[3]);
+        d->saveAs(a[1]);
+    } else if (cmd == "edit" && a.size() >= 2) {
+        auto d = Drawing::open(a[0]);
+        for (std::size_t i = 2; i < a.size(); ++i) applyEdit(*d, a[i]);
         d->saveAs(a[1]);
     } else if (cmd == "mode1" && a.size() == 2) {
         auto d = Drawing::open(a[0]);
