@@ -58,11 +58,6 @@ bool fun_bFindOrOpenDrawing(const ApplicationPtr& app, const QString& sDWGName, 
 
 namespace {
 thread_local QString lastFinishFailure;
-
-bool isDwg(const DocumentPtr& doc) {
-    const auto name = skipErrorValue([&] { return doc->fullName(); });
-    return name && name->endsWith(QStringLiteral(".dwg"), Qt::CaseInsensitive);
-}
 }  // namespace
 
 QString takeFinishFailure() { return std::exchange(lastFinishFailure, QString()); }
@@ -72,11 +67,6 @@ bool finishDrawing(OperationDrawing& drawing, bool bNoChange) {
     if (!drawing.doc) return false;
     if (!drawing.bOpenedHere) {
         skipError([&] { drawing.doc->regen(0); });
-        if (!bNoChange && isDwg(drawing.doc)) {
-            // Its changes can never be saved yet: not a converted drawing.
-            lastFinishFailure = QStringLiteral("DWG cannot be saved yet");
-            return false;
-        }
         return true;
     }
     if (bNoChange) {

@@ -32,8 +32,7 @@ bool fun_bFindOrOpenDrawing(const ApplicationPtr& app, const QString& sDWGName, 
 // Ends the work on the drawing: closes one opened here, saving it when
 // bNoChange is false; regenerates one that was open before. False when the
 // save failed: the drawing is then closed unsaved and the file on disk keeps
-// its previous contents. A changed DWG cannot be saved yet: it fails the same
-// way, also when it was open before (its changes stay in the open drawing).
+// its previous contents.
 bool finishDrawing(OperationDrawing& drawing, bool bNoChange);
 
 // Why the last finishDrawing() on this thread failed ("" when it did not),
