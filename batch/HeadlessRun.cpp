@@ -5,6 +5,7 @@
 #include <QSet>
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <cstdio>
 #include <exception>
 #include <mutex>
@@ -14,10 +15,12 @@
 #include "batch/DryRun.h"
 #include "batch/Inputs.h"
 #include "host/DrawingAccess.h"
+#include "host/DrawingNotes.h"
 #include "host/HostConnection.h"
 #include "host/client/InProcessHost.h"
 #include "host/client/RemoteProvider.h"
 #include "support/MessageBox.h"
+#include "support/TextFile.h"
 
 namespace batch {
 
@@ -27,6 +30,9 @@ std::mutex outputMutex;
 
 void print(std::FILE* stream, QString text) {
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    // Names and messages may carry bytes of hostile drawings: no control
+    // character reaches the terminal as it is.
+    text = support::printableText(text);
     if (!text.endsWith(u'\n')) text += u'\n';
     const QByteArray bytes = text.toUtf8();
     std::lock_guard lock(outputMutex);
@@ -90,6 +96,7 @@ public:
 struct DrawingOutcome {
     bool ok = false;
     bool noChange = false;
+    bool leftUnsaved = false;  // changed in a drawing open in the host, not saved
     std::vector<Message> messages;
     QString failure;      // the host's reason, when it gave one
     QStringList changes;  // dry run
@@ -97,36 +104,59 @@ struct DrawingOutcome {
     bool ready = false;  // worked out ahead of the driver
 };
 
+const QString kUnusableName = QStringLiteral(
+    "ファイル名が UTF-8 ではないため、この図面は処理できません。 (the file name is not valid UTF-8: not processed)");
+
 class Runner {
 public:
     Runner(const BatchOptions& o, const support::ListTable& rules, const QStringList& drawings,
-           const mainwin::DrawingOperations& ops)
-        : options_(o), rules_(rules), drawings_(drawings),
+           const mainwin::DrawingOperations& ops, const QStringList& unusable)
+        : options_(o), rules_(rules), drawings_(drawings), unusable_(unusable.begin(), unusable.end()),
           op_(o.mode == 1 ? ops.applyLayerNameRules : ops.applyLayerStateRules) {}
+    ~Runner() { stopWorkers(); }
 
     int run();
 
 private:
     DrawingOutcome work(host::ApplicationPtr app, const QString& name, const QString& path);
-    void precompute();
+    void startWorkers();
+    void stopWorkers();
+    DrawingOutcome outcomeOf(int k, host::ApplicationPtr app, const QString& name, const QString& path);
     bool replay(host::ApplicationPtr app, const QString& name, const QString& path, bool& bNoChange);
+    void counted(int k, const QString& path, mainwin::DrawingOutcome outcome);
     void printLine(const QString& path, const DrawingOutcome& o);
 
     const BatchOptions& options_;
     const support::ListTable& rules_;
     const QStringList& drawings_;
+    const QSet<QString> unusable_;
     mainwin::RuleOperation op_;
     ConsoleRouter router_;
+
+    // Drawings worked on ahead of the driver (-j): the workers fill the
+    // outcomes in list order as far as they get; the driver takes each one
+    // as soon as it is ready, so every line is printed once its drawing and
+    // all before it are done.
     std::vector<DrawingOutcome> outcomes_;
-    bool precomputed_ = false;
+    std::vector<char> ahead_;  // per drawing: worked on by a worker
+    std::vector<std::thread> workers_;
+    std::mutex outcomesMutex_;
+    std::condition_variable outcomeReady_;
+    std::atomic<bool> stopping_{false};
+
     int next_ = 0;
-    int done_ = 0, unchanged_ = 0, failed_ = 0;
+    int done_ = 0, unchanged_ = 0, failed_ = 0, unsaved_ = 0;
 };
 
 DrawingOutcome Runner::work(host::ApplicationPtr app, const QString& name, const QString& path) {
     DrawingOutcome o;
+    if (unusable_.contains(path)) {
+        o.messages.push_back({kUnusableName, support::vbExclamation, support::kLaminorTitle});
+        return o;
+    }
     support::PlainStatusLabel label;
     drawingMessages = &o.messages;
+    host::drawingNotes() = {};
     try {
         if (!op_)
             o.ok = false;
@@ -139,79 +169,128 @@ DrawingOutcome Runner::work(host::ApplicationPtr app, const QString& name, const
         // Handed to the driver when the drawing's turn comes, as if thrown there.
         o.error = std::current_exception();
     }
+    o.leftUnsaved = host::drawingNotes().leftUnsaved;
     drawingMessages = nullptr;
     return o;
 }
 
-// Several drawings at once, each with an in-process host of its own; the
-// driver then takes the outcomes in list order.
-void Runner::precompute() {
-    const int m = static_cast<int>(drawings_.size());
-    outcomes_.resize(static_cast<size_t>(m));
+// Several drawings at once, each with an in-process host of its own.
+void Runner::startWorkers() {
+    const size_t m = static_cast<size_t>(drawings_.size());
+    outcomes_.resize(m);
+    ahead_.assign(m, 0);
     // A file listed a second time must see what its first turn did, as in a
     // serial run: it waits for the driver's turn instead.
-    std::vector<int> ahead;
+    auto ahead = std::make_shared<std::vector<int>>();
     QSet<QString> seen;
-    for (int k = 0; k < m; ++k) {
+    for (int k = 0; k < static_cast<int>(m); ++k) {
         const QString key = QFileInfo(drawings_[k]).canonicalFilePath();
-        if (seen.contains(key)) continue;
+        if (!key.isEmpty() && seen.contains(key)) continue;
         seen.insert(key);
-        ahead.push_back(k);
+        ahead->push_back(k);
+        ahead_[static_cast<size_t>(k)] = 1;
     }
-    std::atomic<size_t> next{0};
-    auto worker = [&] {
-        for (size_t i = next++; i < ahead.size(); i = next++) {
-            const int k = ahead[i];
+    auto next = std::make_shared<std::atomic<size_t>>(0);
+    auto worker = [this, ahead, next] {
+        for (size_t i = (*next)++; i < ahead->size() && !stopping_; i = (*next)++) {
+            const int k = (*ahead)[i];
             const QString& path = drawings_[k];
             auto inProcess = host::InProcessHost::create();
-            DrawingOutcome& o = outcomes_[static_cast<size_t>(k)];
-            o = work(inProcess->application(), QFileInfo(path).fileName(), path);
+            DrawingOutcome o = work(inProcess->application(), QFileInfo(path).fileName(), path);
             o.ready = true;
+            {
+                std::lock_guard lock(outcomesMutex_);
+                outcomes_[static_cast<size_t>(k)] = std::move(o);
+            }
+            outcomeReady_.notify_all();
         }
     };
-    std::vector<std::thread> threads;
-    const int n = std::min(options_.jobs, static_cast<int>(ahead.size()));
-    for (int i = 0; i < n; ++i) threads.emplace_back(worker);
-    for (std::thread& t : threads) t.join();
-    precomputed_ = true;
+    const int n = std::min(options_.jobs, static_cast<int>(ahead->size()));
+    for (int i = 0; i < n; ++i) workers_.emplace_back(worker);
+}
+
+void Runner::stopWorkers() {
+    stopping_ = true;
+    for (std::thread& t : workers_) t.join();
+    workers_.clear();
+}
+
+DrawingOutcome Runner::outcomeOf(int k, host::ApplicationPtr app, const QString& name, const QString& path) {
+    const size_t i = static_cast<size_t>(k);
+    if (workers_.empty() || i >= ahead_.size() || !ahead_[i]) return work(std::move(app), name, path);
+    std::unique_lock lock(outcomesMutex_);
+    outcomeReady_.wait(lock, [&] { return outcomes_[i].ready; });
+    return std::move(outcomes_[i]);
 }
 
 void Runner::printLine(const QString& path, const DrawingOutcome& o) {
     const QString native = QDir::toNativeSeparators(path);
     if (o.error || !o.ok) {
         QString why = QStringLiteral("処理できませんでした (the operation failed)");
-        if (o.error) why = QStringLiteral("予期せぬエラー (unexpected error)");
-        else if (!o.failure.isEmpty()) why = o.failure;
-        else if (!o.messages.empty()) why = o.messages.back().text;
+        if (o.error) {
+            why = QStringLiteral("予期せぬエラー (unexpected error)");
+            try {
+                std::rethrow_exception(o.error);
+            } catch (const host::HostError& e) {
+                why = e.number() == host::errc::kDisconnected
+                          ? QStringLiteral("AutoCAD（図面ホスト）が停止しました。 (the drawing host stopped) ") +
+                                e.description()
+                          : why + QStringLiteral(" ") + e.description();
+            } catch (...) {
+            }
+        } else if (!o.messages.empty()) {
+            // The drawing's own message says what went wrong (a failed save with its cause).
+            why = o.messages.back().text;
+        } else if (!o.failure.isEmpty()) {
+            why = o.failure;
+        }
         why.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
         printOut(QStringLiteral("failed\t") + native + QStringLiteral("\t") + why);
         return;
     }
-    printOut((o.noChange ? QStringLiteral("unchanged\t") : QStringLiteral("done\t")) + native);
+    QString line = (o.noChange ? QStringLiteral("unchanged\t") : QStringLiteral("done\t")) + native;
+    if (o.leftUnsaved)
+        line += QStringLiteral("\t保存していません: AutoCAD で開いている図面です。 (left unsaved: the drawing is open "
+                               "in the host)");
+    printOut(line);
     for (const QString& c : o.changes) printOut(QStringLiteral("\t") + c);
 }
 
 // The operation the driver calls for each drawing, in list order.
 bool Runner::replay(host::ApplicationPtr app, const QString& name, const QString& path, bool& bNoChange) {
     const int k = next_++;
-    DrawingOutcome o = precomputed_ && outcomes_[static_cast<size_t>(k)].ready
-                           ? std::move(outcomes_[static_cast<size_t>(k)])
-                           : work(app, name, path);
+    DrawingOutcome o = outcomeOf(k, std::move(app), name, path);
     for (const Message& m : o.messages) printMessage(m);
     printLine(path, o);
     if (o.error) std::rethrow_exception(o.error);
-    if (!o.ok)
-        ++failed_;
-    else if (o.noChange)
-        ++unchanged_;
-    else
-        ++done_;
-    if (next_ == drawings_.size()) {
-        const QString noun = options_.mode == 1 ? QStringLiteral("画層名変更") : QStringLiteral("画層状態変更");
-        router_.expectReport(mainwin::reportFor(done_, unchanged_, failed_, noun).text);
-    }
+    if (o.ok && !o.noChange && o.leftUnsaved) ++unsaved_;
+    // The driver counts it from the notes of its own thread.
+    host::drawingNotes().leftUnsaved = o.leftUnsaved;
     bNoChange = o.noChange;
     return o.ok;
+}
+
+// Every drawing the driver counts, in list order; those it never handed to
+// the operation (after a lost host) get their line here.
+void Runner::counted(int k, const QString& path, mainwin::DrawingOutcome outcome) {
+    if (k >= next_)
+        printOut(QStringLiteral("failed\t") + QDir::toNativeSeparators(path) +
+                 QStringLiteral("\t処理していません。 (not processed: the drawing host stopped)"));
+    switch (outcome) {
+    case mainwin::DrawingOutcome::Done:
+        ++done_;
+        break;
+    case mainwin::DrawingOutcome::Unchanged:
+        ++unchanged_;
+        break;
+    case mainwin::DrawingOutcome::Failed:
+        ++failed_;
+        break;
+    }
+    if (k + 1 == drawings_.size()) {
+        const QString noun = options_.mode == 1 ? QStringLiteral("画層名変更") : QStringLiteral("画層状態変更");
+        router_.expectReport(mainwin::reportFor(done_, unchanged_, failed_, noun, unsaved_).text);
+    }
 }
 
 int Runner::run() {
@@ -221,7 +300,7 @@ int Runner::run() {
     else
         host::installRemoteHostProvider();
     if (options_.dryRun) printErr(QStringLiteral("--dry-run: 図面は保存しません。 (nothing is saved)"));
-    if (options_.jobs > 1 && drawings_.size() > 1) precompute();
+    if (options_.jobs > 1 && drawings_.size() > 1) startWorkers();
 
     mainwin::BatchInputs inputs;
     inputs.mode = options_.mode;
@@ -234,7 +313,11 @@ int Runner::run() {
     };
     (options_.mode == 1 ? operations.applyLayerNameRules : operations.applyLayerStateRules) = replayed;
     support::PlainStatusLabel status;
-    mainwin::subExecute(inputs, operations, {status, nullptr, nullptr});
+    auto onCounted = [this](int k, const QString&, const QString& path, mainwin::DrawingOutcome outcome) {
+        counted(k, path, outcome);
+    };
+    mainwin::subExecute(inputs, operations, {status, nullptr, nullptr, onCounted});
+    stopWorkers();
     host::setHostProvider(nullptr);
     if (!router_.reportShown()) return 1;
     return failed_ > 0 ? 1 : 0;
@@ -246,8 +329,8 @@ void printOut(const QString& text) { print(stdout, text); }
 void printErr(const QString& text) { print(stderr, text); }
 
 int runHeadless(const BatchOptions& options, const support::ListTable& rules, const QStringList& drawings,
-                const mainwin::DrawingOperations& operations) {
-    return Runner(options, rules, drawings, operations).run();
+                const mainwin::DrawingOperations& operations, const QStringList& unusable) {
+    return Runner(options, rules, drawings, operations, unusable).run();
 }
 
 }  // namespace batch

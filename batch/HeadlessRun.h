@@ -12,9 +12,12 @@ namespace batch {
 
 // Runs the mode of options over the drawings with the operations given and
 // returns the exit status: 0 when no drawing failed, 1 when some did or the
-// run ended without its report (no host, an unexpected error).
+// run ended without its report (no host, an unexpected error). Drawings
+// listed in unusable (names that are not UTF-8, see collectDrawings) fail
+// with a line that says so. With several jobs, each drawing's line comes as
+// soon as it and every drawing before it are done.
 int runHeadless(const BatchOptions& options, const support::ListTable& rules, const QStringList& drawings,
-                const mainwin::DrawingOperations& operations);
+                const mainwin::DrawingOperations& operations, const QStringList& unusable = {});
 
 // Output helpers: UTF-8 text, line ends as the terminal expects them (the
 // window's CR LF become LF).

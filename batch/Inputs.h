@@ -18,7 +18,14 @@ bool loadRuleTable(const QString& path, int mode, support::ListTable& table, QSt
 // drawing list would take it; a folder stands for its drawings, sorted by
 // name (with recursive, its subfolders' drawings follow, folder by folder).
 // Paths come back absolute; arguments that yield nothing go to *skipped.
-QStringList collectDrawings(const QStringList& args, bool recursive, QStringList* skipped = nullptr);
+//
+// A drawing (or, with recursive, a subfolder) in a folder whose name is not
+// valid UTF-8 cannot be carried by a path of text. With unusable given, each
+// is listed after its folder's drawings as the folder and the name with its
+// odd bytes written \xNN, and also added to *unusable, so that the run
+// reports it instead of skipping it silently.
+QStringList collectDrawings(const QStringList& args, bool recursive, QStringList* skipped = nullptr,
+                            QStringList* unusable = nullptr);
 
 // The drawing table of the run: (0, k) file name, (1, k) full path.
 support::ListTable drawingTable(const QStringList& paths);

@@ -40,8 +40,8 @@ int main(int argc, char** argv) {
         printErr(error);
         return 2;
     }
-    QStringList skipped;
-    const QStringList drawings = collectDrawings(options.drawings, options.recursive, &skipped);
+    QStringList skipped, unusable;
+    const QStringList drawings = collectDrawings(options.drawings, options.recursive, &skipped, &unusable);
     for (const QString& s : skipped)
         printErr(QStringLiteral("図面が見つかりません。 (no drawing here, skipped): ") + s);
     if (drawings.isEmpty()) {
@@ -52,5 +52,5 @@ int main(int argc, char** argv) {
     mainwin::DrawingOperations operations;
     operations.applyLayerNameRules = host::fun_bApplyLayerNameRules;
     operations.applyLayerStateRules = host::fun_bApplyLayerStateRules;
-    return runHeadless(options, rules, drawings, operations);
+    return runHeadless(options, rules, drawings, operations, unusable);
 }

@@ -9,6 +9,7 @@
 #include <QLocalSocket>
 #include <QSocketNotifier>
 #include <fcntl.h>
+#include <unistd.h>
 #include <functional>
 #include <optional>
 #include <unordered_map>
@@ -28,6 +29,11 @@ public:
 protected:
     void incomingConnection(quintptr socketDescriptor) override {
         const int fd = int(socketDescriptor);
+        // Only this user's programs drive this user's drawings.
+        if (io::peerUid(fd) != long(::geteuid())) {
+            io::closeSocket(fd);
+            return;
+        }
         ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
         accepted_(fd);
     }
@@ -119,8 +125,28 @@ private:
         dropped_ = true;
         readable_.setEnabled(false);
         writable_.setEnabled(false);
+        discardOpened();
         objects_.clear();
         deleteLater();
+    }
+
+    // A client closes every drawing it opened before it goes; one that went
+    // away first (killed half-way through its work) leaves drawings it had
+    // half changed. They are closed without saving, so that the next client
+    // opens the file afresh instead of taking the half-changed drawing for
+    // one the user has open. The files keep what was last saved.
+    void discardOpened() {
+        bool discarded = false;
+        for (const DocumentPtr& doc : opened_) {
+            try {
+                doc->close(false);
+                discarded = true;
+            } catch (const HostError&) {
+                // Closed already, by the client or by the user.
+            }
+        }
+        opened_.clear();
+        if (discarded) AutomationServer::noteChange();
     }
 
     // Answers what has arrived. A client usually sends its next request right
@@ -292,12 +318,16 @@ private:
             return ref(docs.item(int(argInt(a, 0))));
         }
         if (m == u"Open") {
+            // A drawing open already (the user's, or another client's) stays theirs.
+            const int before = docs.count();
             auto doc = docs.open(argString(a, 0));
+            if (docs.count() > before) opened_.push_back(doc);
             AutomationServer::noteChange();
             return ref(doc);
         }
         if (m == u"Add") {
             auto doc = docs.add();
+            opened_.push_back(doc);
             AutomationServer::noteChange();
             return ref(doc);
         }
@@ -549,6 +579,7 @@ private:
         QString doc;  // the drawing the object belongs to; empty for the application and documents
     };
     std::unordered_map<qint64, Entry> objects_;
+    std::vector<DocumentPtr> opened_;  // drawings this client opened (see discardOpened)
     QString currentDoc_;
     qint64 nextId_ = 1;
     bool dropped_ = false;

@@ -11,6 +11,7 @@
 #include "MainWindow.h"
 #include "drawhost/AutomationServer.h"
 #include "host/client/RemoteProtocol.h"
+#include "support/TextFile.h"
 
 namespace {
 
@@ -18,7 +19,10 @@ int runConsole(const QStringList& args) {
     auto host = host::InProcessHost::create();
     drawhost::CommandLine cl(host);
     QTextStream out(stdout);
-    QObject::connect(&cl, &drawhost::CommandLine::output, [&out](const QString& line) { out << line << Qt::endl; });
+    // What the command line says may quote a hostile drawing: no control
+    // character reaches the terminal as it is.
+    QObject::connect(&cl, &drawhost::CommandLine::output,
+                     [&out](const QString& line) { out << support::printableText(line) << Qt::endl; });
     QObject::connect(&cl, &drawhost::CommandLine::scriptFinished, [&cl](bool) {
         QCoreApplication::exit(cl.failed() ? 1 : 0);
     });

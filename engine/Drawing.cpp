@@ -13,76 +13,20 @@
 
 #include "engine/DrawingData.h"
 #include "engine/DwgSource.h"
+#include "engine/FileSave.h"
 
 namespace dxf {
 
 namespace {
 
-class FileSink {
-public:
-    explicit FileSink(int fd) : fd_(fd) { buf_.reserve(kBuf); }
-    void operator()(const char* p, std::size_t n) {
-        if (failed_) return;
-        if (n >= kBuf) {
-            flush();
-            writeAll(p, n);
-            return;
-        }
-        if (buf_.size() + n > kBuf) flush();
-        buf_.append(p, n);
-    }
-    void flush() {
-        if (!buf_.empty()) writeAll(buf_.data(), buf_.size());
-        buf_.clear();
-    }
-    // Rewrites bytes already written (a DWG's file header is known last).
-    void patch(std::uint64_t at, const char* p, std::size_t n) {
-        flush();
-        while (n && !failed_) {
-            ssize_t w = ::pwrite(fd_, p, n, static_cast<off_t>(at));
-            if (w < 0 && errno == EINTR) continue;
-            if (w <= 0) {
-                failed_ = true;
-                errno_ = errno ? errno : EIO;
-                return;
-            }
-            p += w;
-            at += static_cast<std::uint64_t>(w);
-            n -= static_cast<std::size_t>(w);
-        }
-    }
-    bool failed() const { return failed_; }
-    int error() const { return errno_; }
-
-private:
-    void writeAll(const char* p, std::size_t n) {
-        while (n && !failed_) {
-            ssize_t w = ::write(fd_, p, n);
-            if (w < 0 && errno == EINTR) continue;
-            if (w <= 0) {
-                failed_ = true;
-                errno_ = errno ? errno : EIO;
-                return;
-            }
-            p += w;
-            n -= static_cast<std::size_t>(w);
-        }
-    }
-    static constexpr std::size_t kBuf = 1 << 20;
-    int fd_;
-    std::string buf_;
-    bool failed_ = false;
-    int errno_ = 0;
-};
-
 class FileOut : public dwg::Output {
 public:
-    explicit FileOut(FileSink& sink) : sink_(sink) {}
-    void write(const char* p, std::size_t n) override { sink_(p, n); }
-    void patch(std::uint64_t at, const char* p, std::size_t n) override { sink_.patch(at, p, n); }
+    explicit FileOut(FileWriter& writer) : writer_(writer) {}
+    void write(const char* p, std::size_t n) override { writer_(p, n); }
+    void patch(std::uint64_t at, const char* p, std::size_t n) override { writer_.patch(at, p, n); }
 
 private:
-    FileSink& sink_;
+    FileWriter& writer_;
 };
 
 class StringOut : public dwg::Output {
@@ -94,13 +38,6 @@ public:
 private:
     std::string& s_;
 };
-
-std::string dirOf(const std::string& path) {
-    auto slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
 
 }  // namespace
 
@@ -121,13 +58,16 @@ ByteBuffer::~ByteBuffer() {
 }
 
 ByteBuffer ByteBuffer::fromFile(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Not blocking: opening a FIFO or a device named like a drawing would
+    // otherwise wait for a writer. Only a regular file is read.
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) throw EngineError(err::kFileError, "cannot open " + path + ": " + std::strerror(errno));
     struct stat st {};
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         throw EngineError(err::kFileError, "cannot open " + path + ": not a regular file");
     }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     ByteBuffer b;
     std::size_t n = static_cast<std::size_t>(st.st_size);
     char* dst = nullptr;
@@ -251,55 +191,14 @@ void Drawing::save(const SaveOptions& options) {
 }
 
 void Drawing::saveAs(const std::string& path, const SaveOptions& options) {
-    // Write beside the target and rename over it, so that a failure at any
-    // point leaves the target as it was.
-    std::string dir = dirOf(path);
-    std::string tmpl = dir + "/.dxftmp-XXXXXX";
-    std::vector<char> name(tmpl.begin(), tmpl.end());
-    name.push_back('\0');
-    int fd = mkstemp(name.data());
-    if (fd < 0) throw EngineError(err::kFileError, "cannot save " + path + ": " + std::strerror(errno));
-    std::string tmp(name.data());
-    auto failWith = [&](int e) {
-        ::close(fd);
-        ::unlink(tmp.c_str());
-        throw EngineError(err::kFileError, "cannot save " + path + ": " + std::strerror(e));
-    };
-    struct stat st {};
-    mode_t mode = 0644;
-    if (::stat(path.c_str(), &st) == 0) mode = st.st_mode & 07777;
-    else {
-        mode_t um = umask(0);
-        umask(um);
-        mode = 0666 & ~um;
-    }
-    FileSink sink(fd);
-    try {
+    saveFileAtomically(path, options.sync, [&](FileWriter& writer) {
         if (d_->dwg) {
-            FileOut o(sink);
-            writeDwgDrawing(*d_, o);
+            FileOut out(writer);
+            writeDwgDrawing(*d_, out);
         } else {
-            d_->emit(sink);
+            d_->emit(writer);
         }
-    } catch (...) {
-        ::close(fd);
-        ::unlink(tmp.c_str());
-        throw;
-    }
-    sink.flush();
-    if (sink.failed()) failWith(sink.error());
-    if (fchmod(fd, mode) != 0) failWith(errno);
-    if (options.sync && fdatasync(fd) != 0) failWith(errno);
-    if (::close(fd) != 0) {
-        int e = errno;
-        ::unlink(tmp.c_str());
-        throw EngineError(err::kFileError, "cannot save " + path + ": " + std::strerror(e));
-    }
-    if (std::rename(tmp.c_str(), path.c_str()) != 0) {
-        int e = errno;
-        ::unlink(tmp.c_str());
-        throw EngineError(err::kFileError, "cannot save " + path + ": " + std::strerror(e));
-    }
+    });
     d_->path = path;
     d_->dirty = false;
 }

@@ -187,12 +187,14 @@ public:
     std::string codepage() const;  // $DWGCODEPAGE as written, "" when missing
     bool isDwg() const;            // read from a DWG file
     // Saves over the file it came from / to a new path, atomically: a new file
-    // is written beside the target and renamed over it. On failure the target
-    // is untouched and EngineError (kFileError) is thrown. A DWG is written
-    // back in its own version with only the objects the edits changed
-    // re-encoded; save() of an unchanged one writes nothing. R13/R14 DWGs
-    // and edits a DWG cannot hold are refused (kFileError), the drawing
-    // staying open as it is.
+    // is written beside the target and renamed over it (FileSave.h: links are
+    // followed; mode, owner and group kept; read-only, immutable and
+    // hard-linked files refused). On failure the target is untouched and
+    // EngineError (kFileError) is thrown, naming the path and the cause. A DWG
+    // is written back in its own version with only the objects the edits
+    // changed re-encoded; save() of an unchanged one writes nothing. R13/R14
+    // DWGs with changes and edits a DWG cannot hold are refused (kFileError),
+    // the drawing staying open as it is.
     void save(const SaveOptions& options = {});
     void saveAs(const std::string& path, const SaveOptions& options = {});
     // The bytes save() would write.

@@ -181,6 +181,9 @@ public:
 
     // ---- layers (Layers.cpp) ----
     std::optional<std::uint32_t> findLayerId(std::string_view name) const;
+    // The bytes that name a layer in references: those of its record's name
+    // (a UTF-8 drawing may hold code-page names), else the name encoded.
+    std::string layerRaw(const std::string& name) const;
     std::string currentLayerName() const;
     void commitLayer(std::uint32_t id);
     void renameReferences(const std::string& from, const std::string& to, bool merging = false);

@@ -1,5 +1,7 @@
 #include "engine/Encoding.h"
 
+#include "engine/EngineError.h"
+
 #include <iconv.h>
 
 #include <algorithm>
@@ -14,6 +16,18 @@ namespace {
 bool isAscii(std::string_view s) {
     for (unsigned char c : s)
         if (c >= 0x80) return false;
+    return true;
+}
+
+bool isValidUtf8(std::string_view raw) {
+    for (std::size_t i = 0; i < raw.size();) {
+        const unsigned char c = static_cast<unsigned char>(raw[i]);
+        const std::size_t len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+        if (len == 0 || i + len > raw.size()) return false;
+        for (std::size_t k = 1; k < len; ++k)
+            if ((static_cast<unsigned char>(raw[i + k]) & 0xC0) != 0x80) return false;
+        i += len;
+    }
     return true;
 }
 
@@ -110,7 +124,8 @@ std::string iconvNameForCodepage(const std::string& codepage) {
 Codec::Codec(const std::string& acadver, const std::string& codepage) {
     // AC1021 and later store UTF-8 regardless of $DWGCODEPAGE.
     utf8_ = acadver.size() == 6 && acadver.compare(0, 2, "AC") == 0 && acadver >= "AC1021";
-    iconvName_ = utf8_ ? "UTF-8" : iconvNameForCodepage(codepage);
+    legacyName_ = iconvNameForCodepage(codepage);
+    iconvName_ = utf8_ ? "UTF-8" : legacyName_;
     if (iconvName_ == "UTF-8") utf8_ = true;
 }
 
@@ -120,13 +135,16 @@ void Codec::open() const {
     if (opened_) return;
     opened_ = true;
     const iconv_t bad = reinterpret_cast<iconv_t>(-1);
-    if (!utf8_) {
-        iconv_t a = iconv_open("UTF-8", iconvName_.c_str());
-        iconv_t b = iconv_open(iconvName_.c_str(), "UTF-8");
+    // A UTF-8 drawing keeps the converters of its code page too: a legacy
+    // writer may have put code-page bytes in it.
+    if (legacyName_ != "UTF-8") {
+        iconv_t a = iconv_open("UTF-8", legacyName_.c_str());
+        iconv_t b = iconv_open(legacyName_.c_str(), "UTF-8");
         if (a == bad || b == bad) {
             if (a != bad) iconv_close(a);
             if (b != bad) iconv_close(b);
-            iconvName_ = "CP1252";  // a code page iconv does not know
+            legacyName_ = "CP1252";  // a code page iconv does not know
+            if (!utf8_) iconvName_ = legacyName_;
             a = iconv_open("UTF-8", "CP1252");
             b = iconv_open("CP1252", "UTF-8");
         }
@@ -147,17 +165,11 @@ std::string Codec::decode(std::string_view raw) const {
     open();
     std::string out;
     if (utf8_) {
-        // R2007+ files are UTF-8; a stray legacy byte falls back to CP1252.
-        bool valid = true;
-        for (std::size_t i = 0; i < raw.size() && valid;) {
-            unsigned char c = raw[i];
-            int len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-            if (len == 0 || i + len > raw.size()) valid = false;
-            for (int k = 1; valid && k < len; ++k)
-                if ((static_cast<unsigned char>(raw[i + k]) & 0xC0) != 0x80) valid = false;
-            i += len ? len : 1;
-        }
-        if (valid) return expandUnicodeEscapes(raw);
+        if (isValidUtf8(raw)) return expandUnicodeEscapes(raw);
+        // Not UTF-8: bytes of a legacy writer, in the drawing's code page
+        // (CP932 for the Japanese drawings this host serves); CP1252 last.
+        out.clear();
+        if (convert(toUtf8_, raw, out)) return expandUnicodeEscapes(out);
         out.clear();
         if (convert(cp1252_, raw, out)) return expandUnicodeEscapes(out);
         return std::string(raw);
@@ -168,8 +180,17 @@ std::string Codec::decode(std::string_view raw) const {
     return std::string(raw);
 }
 
+std::string Codec::encodeLike(std::string_view utf8, std::string_view original) const {
+    if (!utf8_ || isAscii(utf8) || isValidUtf8(original)) return encode(utf8);
+    return encodeLegacy(utf8);
+}
+
 std::string Codec::encode(std::string_view utf8) const {
     if (utf8_ || isAscii(utf8)) return std::string(utf8);
+    return encodeLegacy(utf8);
+}
+
+std::string Codec::encodeLegacy(std::string_view utf8) const {
     open();
     std::string out;
     for (std::size_t i = 0; i < utf8.size();) {
@@ -212,6 +233,43 @@ std::string foldCase(std::string_view s) {
             }
             i += 2;
         }
+    }
+    return out;
+}
+
+std::string printableText(std::string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    auto escape = [&](unsigned char c) {
+        char buf[8];
+        std::snprintf(buf, sizeof buf, "\\x%02X", c);
+        out += buf;
+    };
+    for (std::size_t i = 0; i < s.size();) {
+        const unsigned char c = static_cast<unsigned char>(s[i]);
+        if (c < 0x20 || c == 0x7F) {
+            escape(c);
+            ++i;
+            continue;
+        }
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+            ++i;
+            continue;
+        }
+        const int len = (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+        bool valid = len > 0 && i + static_cast<std::size_t>(len) <= s.size();
+        for (int k = 1; valid && k < len; ++k)
+            valid = (static_cast<unsigned char>(s[i + static_cast<std::size_t>(k)]) & 0xC0) == 0x80;
+        // C1 controls (U+0080..U+009F) act as escapes on some terminals.
+        if (valid && len == 2 && c == 0xC2 && static_cast<unsigned char>(s[i + 1]) < 0xA0) valid = false;
+        if (!valid) {
+            escape(c);
+            ++i;
+            continue;
+        }
+        out.append(s.substr(i, static_cast<std::size_t>(len)));
+        i += static_cast<std::size_t>(len);
     }
     return out;
 }

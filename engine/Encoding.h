@@ -2,7 +2,8 @@
 // Text encoding of a drawing's strings. Before R2007 (AC1021) strings are in
 // the code page named by $DWGCODEPAGE, with \U+XXXX escapes for characters the
 // code page lacks (and, from old Asian writers, \M+nXXXX); from R2007 they are
-// UTF-8 whatever the header says.
+// UTF-8 whatever the header says, except where a legacy writer left bytes of
+// the code page, which are read (and written back) in the code page.
 #include <string>
 #include <string_view>
 
@@ -20,13 +21,19 @@ public:
     std::string decode(std::string_view raw) const;
     // UTF-8 -> drawing bytes; characters the code page lacks become \U+XXXX.
     std::string encode(std::string_view utf8) const;
+    // The same for a text that replaces `original` (its bytes in the file):
+    // in the encoding the original came in, so a name of code-page bytes in a
+    // UTF-8 drawing stays in the code page.
+    std::string encodeLike(std::string_view utf8, std::string_view original) const;
 
     bool utf8() const { return utf8_; }
     const std::string& iconvName() const { return iconvName_; }
 
 private:
     void open() const;
+    std::string encodeLegacy(std::string_view utf8) const;
     bool utf8_ = false;
+    mutable std::string legacyName_;  // iconv name of $DWGCODEPAGE
     mutable bool opened_ = false;
     mutable std::string iconvName_;
     mutable void* toUtf8_ = nullptr;    // iconv_t

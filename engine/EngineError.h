@@ -5,8 +5,14 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace dxf {
+
+// Text safe to show in a message or on a terminal: control characters (C0,
+// DEL, C1) and bytes that are not UTF-8 are written as \xNN, so the bytes
+// of a hostile drawing quoted in an error cannot drive the terminal.
+std::string printableText(std::string_view text);
 
 namespace err {
 constexpr long kInvalidArgument = 5;         // invalid argument
@@ -21,7 +27,7 @@ constexpr long kNotApplicable = 438;         // object does not support this mem
 class EngineError : public std::runtime_error {
 public:
     EngineError(long number, const std::string& description)
-        : std::runtime_error(description), number_(number) {}
+        : std::runtime_error(printableText(description)), number_(number) {}
     long number() const { return number_; }
     const char* description() const { return what(); }
 

@@ -169,7 +169,7 @@ void Drawing::setActiveLayer(const Layer& layer) {
     if (layer.freeze()) throw EngineError(err::kInvalidInput, "a frozen layer cannot be made current: " + layer.name());
     if (d_->headerRecord == kNone) throw EngineError(err::kNotApplicable, "the drawing has no header");
     if (foldCase(d_->currentLayerName()) == foldCase(layer.name()) && d_->currentLayerName() == layer.name()) return;
-    d_->setHeaderValue("$CLAYER", 8, d_->codec->encode(layer.name()));
+    d_->setHeaderValue("$CLAYER", 8, d_->layerRaw(layer.name()));
 }
 
 void Drawing::mergeLayer(const std::string& from, const std::string& to) {
@@ -284,7 +284,7 @@ void Layer::setName(const std::string& newName) {
     if (auto other = d.findLayerId(newName); other && *other != id_)
         throw EngineError(err::kDuplicateKey, "a layer named " + newName + " exists already");
     const std::string old = l.name;
-    if (Tag* t = findTag(l.tags, 2)) t->value = d.codec->encode(newName);
+    if (Tag* t = findTag(l.tags, 2)) t->value = d.codec->encodeLike(newName, tagText(*t, d.fmt));
     l.name = newName;
     d.commitLayer(id_);
     d.renameReferences(old, newName);

@@ -84,7 +84,7 @@ std::uint32_t DrawingData::insertRecordAfter(std::uint32_t anchor, const std::ve
 }
 
 std::uint32_t DrawingData::slotForName(const std::string& name) {
-    std::string raw = codec->encode(name);
+    std::string raw = layerRaw(name);
     for (std::uint32_t i = 0; i < slots.size(); ++i)
         if (slots[i].curRaw == raw && slots[i].name == name) return i;
     auto it = slotByRaw.find(raw);

@@ -29,6 +29,17 @@ std::optional<std::uint32_t> DrawingData::findLayerId(std::string_view name) con
     return std::nullopt;
 }
 
+std::string DrawingData::layerRaw(const std::string& name) const {
+    if (auto id = findLayerId(name)) {
+        const LayerRec& l = layers[*id];
+        for (const Tag& t : l.tags) {
+            if (t.code == 1001) break;
+            if (t.code == 2 && l.name == name) return std::string(tagText(t, fmt));
+        }
+    }
+    return codec->encode(name);
+}
+
 std::string DrawingData::currentLayerName() const {
     auto v = headerValue("$CLAYER");
     return v ? codec->decode(*v) : std::string("0");
@@ -38,7 +49,7 @@ void DrawingData::commitLayer(std::uint32_t id) { setPatch(layers[id].record, la
 
 void DrawingData::renameReferences(const std::string& from, const std::string& to, bool merging) {
     const std::string key = foldCase(from);
-    const std::string raw = codec->encode(to);
+    const std::string raw = layerRaw(to);
     for (Slot& s : slots)
         if (foldCase(s.name) == key) {
             s.name = to;

@@ -1,9 +1,12 @@
 #include "host/DrawingAccess.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <utility>
 
+#include "engine/FileSave.h"
+#include "host/DrawingNotes.h"
 #include "host/SkipError.h"
 #include "support/Foreground.h"
 #include "support/MessageBox.h"
@@ -56,6 +59,29 @@ bool fun_bFindOrOpenDrawing(const ApplicationPtr& app, const QString& sDWGName, 
     return false;
 }
 
+QString whyDrawingNotSavable(const QString& path) {
+    return QString::fromStdString(dxf::whyNotSavable(QFile::encodeName(path).toStdString()));
+}
+
+bool fun_bFindOrOpenDrawingToChange(const ApplicationPtr& app, const QString& sDWGName, const QString& sDWGFullPath,
+                                    OperationDrawing& drawing) {
+    drawing = OperationDrawing{};
+    // A drawing open in the host keeps its changes there, unsaved: its file
+    // is not written, whatever it allows.
+    if (findOpenDocument(app, sDWGName, sDWGFullPath)) return fun_bFindOrOpenDrawing(app, sDWGName, sDWGFullPath, drawing);
+    if (QFileInfo::exists(sDWGFullPath)) {
+        const QString why = whyDrawingNotSavable(sDWGFullPath);
+        if (!why.isEmpty()) {
+            support::bringMainWindowToFront();
+            support::MsgBox(QStringLiteral("図面ファイルを保存できないため、処理しませんでした。\r\n") +
+                                QDir::toNativeSeparators(sDWGFullPath) + QStringLiteral("\r\n") + why,
+                            support::vbExclamation, support::kLaminorTitle);
+            return false;
+        }
+    }
+    return fun_bFindOrOpenDrawing(app, sDWGName, sDWGFullPath, drawing);
+}
+
 namespace {
 thread_local QString lastFinishFailure;
 }  // namespace
@@ -67,6 +93,7 @@ bool finishDrawing(OperationDrawing& drawing, bool bNoChange) {
     if (!drawing.doc) return false;
     if (!drawing.bOpenedHere) {
         skipError([&] { drawing.doc->regen(0); });
+        if (!bNoChange) drawingNotes().leftUnsaved = true;
         return true;
     }
     if (bNoChange) {
@@ -74,18 +101,21 @@ bool finishDrawing(OperationDrawing& drawing, bool bNoChange) {
         drawing.doc.reset();
         return true;
     }
-    const bool saved = skipError([&] {
-        try {
-            drawing.doc->close(true);
-        } catch (const HostError& e) {
-            lastFinishFailure = e.description();
-            throw;
-        }
-    });
+    bool saved = true;
+    try {
+        drawing.doc->close(true);
+    } catch (const HostError& e) {
+        if (mustPass(e)) throw;
+        saved = false;
+        lastFinishFailure = e.description();
+    }
     if (!saved) {
         // The host keeps a document whose save failed open; the run opened it,
         // so it closes it again, and the drawing counts as not converted.
         skipError([&] { drawing.doc->close(false); });
+        support::bringMainWindowToFront();
+        support::MsgBox(QStringLiteral("図面を保存できませんでした。\r\n") + lastFinishFailure, support::vbExclamation,
+                        support::kLaminorTitle);
     }
     drawing.doc.reset();
     return saved;

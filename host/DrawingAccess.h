@@ -29,10 +29,21 @@ DocumentPtr findOpenDocument(const ApplicationPtr& app, const QString& sDWGName,
 bool fun_bFindOrOpenDrawing(const ApplicationPtr& app, const QString& sDWGName, const QString& sDWGFullPath,
                             OperationDrawing& drawing);
 
+// The same for an operation that changes the drawing and saves it: a drawing
+// that is not open in the host and whose file may not be replaced (read-only,
+// immutable, other hard links, an owner the save could not keep) is told,
+// with the reason, and left alone before anything is done to it.
+bool fun_bFindOrOpenDrawingToChange(const ApplicationPtr& app, const QString& sDWGName, const QString& sDWGFullPath,
+                                    OperationDrawing& drawing);
+
+// Why the file at path may not be replaced by a save; empty when it may.
+QString whyDrawingNotSavable(const QString& path);
+
 // Ends the work on the drawing: closes one opened here, saving it when
-// bNoChange is false; regenerates one that was open before. False when the
-// save failed: the drawing is then closed unsaved and the file on disk keeps
-// its previous contents.
+// bNoChange is false; regenerates one that was open before (a changed one is
+// noted in drawingNotes() as left unsaved). False when the save failed: the
+// user is told the cause, the drawing is closed unsaved and the file on disk
+// keeps its previous contents.
 bool finishDrawing(OperationDrawing& drawing, bool bNoChange);
 
 // Why the last finishDrawing() on this thread failed ("" when it did not),

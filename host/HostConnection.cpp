@@ -1,7 +1,5 @@
 #include "HostConnection.h"
 
-#include "SkipError.h"
-
 namespace host {
 
 namespace {
@@ -24,16 +22,27 @@ ApplicationPtr startedHost() {
     return app;
 }
 
+// Every step runs with its errors ignored: a host that cannot be reached, or
+// that goes away while it is being reached, is no host.
+template <class F>
+ApplicationPtr reached(F&& f) {
+    try {
+        return f();
+    } catch (const HostError&) {
+        return nullptr;
+    }
+}
+
 // Steps shared by the two finders: the running host, else a new visible one.
 bool findOrStart(ApplicationPtr& app, support::StatusLabel* lblStatus) {
     app.reset();
-    if (auto running = skipErrorValue([] { return runningHost(); }); running && *running) {
-        app = *running;
+    if (ApplicationPtr running = reached([] { return runningHost(); })) {
+        app = running;
         return true;
     }
     if (lblStatus) lblStatus->setCaption(QStringLiteral("ただいまAutoCADを起動中...  "));
-    if (auto started = skipErrorValue([] { return startedHost(); }); started && *started) {
-        app = *started;
+    if (ApplicationPtr started = reached([] { return startedHost(); })) {
+        app = started;
         return true;
     }
     return false;
@@ -52,10 +61,8 @@ bool fun_bFindOrStartHost(ApplicationPtr& app, support::StatusLabel& lblStatus) 
 bool fun_bGetHost(ApplicationPtr& app) { return findOrStart(app, nullptr); }
 
 bool fun_bGetRunningHost(ApplicationPtr& app, bool& found) {
-    app.reset();
-    auto running = skipErrorValue([] { return runningHost(); });
-    found = running && *running;
-    if (found) app = *running;
+    app = reached([] { return runningHost(); });
+    found = app != nullptr;
     return found;
 }
 

@@ -1,7 +1,6 @@
 #include "host/LayerNameRules.h"
 
 #include <QHash>
-#include <QSet>
 #include <optional>
 
 #include "host/DrawingAccess.h"
@@ -69,6 +68,16 @@ std::optional<QString> ruleScan(const QString& sLayerName, const support::ListTa
 
 bool sameLayerName(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
 
+// A layer's objects follow every decision the walk makes for the layer: a
+// rename takes them all along (they refer to the layer), a merge moves them
+// all to the target, wherever they are. The selection of a merge reaches the
+// objects of model and paper space; when the merged layer cannot be deleted
+// afterwards, its objects elsewhere (inside block definitions, anonymous
+// ones such as the *D of dimensions and the *T of tables included, whether
+// or not a reference reaches them, and as attributes of block references)
+// are moved by the block pass. So after a run no object is left on a layer
+// the rules gave a new name, and chained rules (S to T, T to U) treat the
+// objects of a block like those of model space.
 class RenameRun {
 public:
     RenameRun(const DocumentPtr& doc, const support::ListTable& vRule, bool& bNoChange)
@@ -77,7 +86,6 @@ public:
     // False when the host refused a rename.
     bool applyToLayer(const LayerPtr& layer, const QString& sName) {
         const auto sNew = ruleScan(sName, vRule_);
-        settle(sNew.value_or(sName));
         if (!sNew || *sNew == sName) return true;
 
         const LayersPtr layers = layersCollection();
@@ -90,7 +98,7 @@ public:
         if (!target || targetIsSelf) {
             if (!skipError([&] { layer->setName(*sNew); })) return false;
             bNoChange_ = false;
-            attributesRenamed(sName, *sNew);
+            objectsRenamed(sName, *sNew);
             return true;
         }
         merge(layer, sName, target);
@@ -121,143 +129,96 @@ private:
         }
         bNoChange_ = false;
         if (skipError([&] { layer->deleteLayer(); })) return;
-        // Still in use, for instance by objects inside block definitions; the
-        // purge at the end removes the layer once nothing uses it.
-        blockPass(sOldName, sTargetName);
+        // Still in use, by objects the selection does not reach; the purge at
+        // the end removes the layer once they have moved.
+        moveObjects(sOldName, sTargetName);
     }
 
-    // Every block reference, in model and paper space, with its attributes.
-    // Found by one selection on the first pass (rather than by asking for each
-    // object of model space in turn, a round trip to the host per object) and
-    // kept for the later passes: renames and merges move objects between
-    // layers but never add or remove a block reference.
-    struct BlockReference {
-        QString blockName;
-        std::vector<EntityPtr> attributes;
-    };
-
-    const std::vector<BlockReference>& blockReferences() {
-        if (references_) return *references_;
-        references_.emplace();
+    // Every block reference of model and paper space, found by one selection
+    // (rather than by asking for each object in turn, a round trip to the
+    // host per object), for its attributes.
+    std::vector<EntityPtr> attributesOfLayoutReferences() {
+        std::vector<EntityPtr> out;
         const auto sets = selectionSetsCollection();
-        if (!sets) return *references_;
+        if (!sets) return out;
         const auto ss = skipErrorValue([&] { return sets->add(QStringLiteral("SSetDummy")); }).value_or(nullptr);
-        if (!ss) return *references_;
+        if (!ss) return out;
         skipError([&] { ss->select(5, {0}, QVariantList{QStringLiteral("INSERT")}); });
         const int refs = skipErrorValue([&] { return ss->count(); }).value_or(0);
-        for (int i = 0; i < refs; ++i) {
-            const auto ref = skipErrorValue([&] { return ss->item(i); }).value_or(nullptr);
-            if (!ref || skipErrorValue([&] { return ref->objectName(); }).value_or(QString()) !=
-                            QLatin1String("AcDbBlockReference"))
-                continue;
-            BlockReference reference;
-            reference.blockName = skipErrorValue([&] { return ref->name(); }).value_or(QString());
-            if (skipErrorValue([&] { return ref->hasAttributes(); }).value_or(false))
-                reference.attributes =
-                    skipErrorValue([&] { return ref->getAttributes(); }).value_or(std::vector<EntityPtr>{});
-            references_->push_back(std::move(reference));
-        }
+        for (int i = 0; i < refs; ++i)
+            if (const auto ref = skipErrorValue([&] { return ss->item(i); }).value_or(nullptr)) addAttributesOf(ref, out);
         skipError([&] { ss->deleteSet(); });
-        return *references_;
+        return out;
     }
 
-    // Each block reference: its definition through the rules, its attributes
-    // on the merged layer to the target.
-    void blockPass(const QString& sOldName, const QString& sTargetName) {
-        // A definition is walked once per run: after its walk every object's
-        // layer is settled, protected or matched by no rule, and neither later
-        // renames nor merges change that, so walking it again (for another
-        // reference or another merge) would change nothing.
-        if (!definitionsWalked_) {
-            definitionsWalked_ = true;
-            QSet<QString> walked;
-            for (const BlockReference& reference : blockReferences()) {
-                if (walked.contains(reference.blockName.toCaseFolded())) continue;
-                walked.insert(reference.blockName.toCaseFolded());
-                if (const BlocksPtr blocks = blocksCollection()) {
-                    const auto definition =
-                        skipErrorValue([&] { return blocks->item(reference.blockName); }).value_or(nullptr);
-                    if (definition) renameInDefinition(definition);
+    static void addAttributesOf(const EntityPtr& ref, std::vector<EntityPtr>& out) {
+        if (skipErrorValue([&] { return ref->objectName(); }).value_or(QString()) != QLatin1String("AcDbBlockReference"))
+            return;
+        if (!skipErrorValue([&] { return ref->hasAttributes(); }).value_or(false)) return;
+        for (const auto& attribute : skipErrorValue([&] { return ref->getAttributes(); }).value_or(std::vector<EntityPtr>{}))
+            if (attribute) out.push_back(attribute);
+    }
+
+    static bool isLayoutBlock(const QString& name) {
+        return name.startsWith(QStringLiteral("*Model_Space"), Qt::CaseInsensitive) ||
+               name.startsWith(QStringLiteral("*Paper_Space"), Qt::CaseInsensitive);
+    }
+
+    // The objects the selection does not reach, by the layer they are on,
+    // read once per drawing: those of every block definition but the
+    // layouts', and every attribute (of references in the layouts and in
+    // definitions). Objects change layer only by the moves below and by
+    // layer renames, which the index follows; each object is checked on the
+    // host before it moves.
+    void indexObjects() {
+        if (indexed_) return;
+        indexed_ = true;
+        std::vector<EntityPtr> objects = attributesOfLayoutReferences();
+        if (const BlocksPtr blocks = blocksCollection()) {
+            const int n = skipErrorValue([&] { return blocks->count(); }).value_or(0);
+            for (int b = 0; b < n; ++b) {
+                const auto definition = skipErrorValue([&] { return blocks->item(b); }).value_or(nullptr);
+                if (!definition || isLayoutBlock(skipErrorValue([&] { return definition->name(); }).value_or(QString())))
+                    continue;
+                const int count = skipErrorValue([&] { return definition->count(); }).value_or(0);
+                for (int i = 0; i < count; ++i) {
+                    const auto entity = skipErrorValue([&] { return definition->item(i); }).value_or(nullptr);
+                    if (!entity) continue;
+                    objects.push_back(entity);
+                    addAttributesOf(entity, objects);
                 }
             }
         }
-        moveAttributes(sOldName, sTargetName);
+        for (const auto& object : objects)
+            if (const auto onLayer = skipErrorValue([&] { return object->layer(); }))
+                objectsByLayer_[onLayer->toCaseFolded()].push_back(object);
     }
 
-    // The attributes of every block reference by the layer they are on, read
-    // once: a merge then visits those on the merged layer rather than all.
-    // Attributes change layer only by these moves and by layer renames, which
-    // the index follows; each is checked on the host before it moves.
-    void indexAttributes() {
-        if (attributesIndexed_) return;
-        attributesIndexed_ = true;
-        for (const BlockReference& reference : blockReferences())
-            for (const auto& attribute : reference.attributes) {
-                if (!attribute) continue;
-                if (const auto onLayer = skipErrorValue([&] { return attribute->layer(); }))
-                    attributesByLayer_[onLayer->toCaseFolded()].push_back(attribute);
-            }
-    }
-
-    void moveAttributes(const QString& sOldName, const QString& sTargetName) {
-        indexAttributes();
-        const auto it = attributesByLayer_.find(sOldName.toCaseFolded());
-        if (it == attributesByLayer_.end()) return;
+    void moveObjects(const QString& sOldName, const QString& sTargetName) {
+        indexObjects();
+        const auto it = objectsByLayer_.find(sOldName.toCaseFolded());
+        if (it == objectsByLayer_.end()) return;
         const std::vector<EntityPtr> onOld = std::move(it.value());
-        attributesByLayer_.erase(it);
-        for (const auto& attribute : onOld) {
-            const auto onLayer = skipErrorValue([&] { return attribute->layer(); });
+        objectsByLayer_.erase(it);
+        for (const auto& object : onOld) {
+            const auto onLayer = skipErrorValue([&] { return object->layer(); });
             if (!onLayer) continue;
             QString now = *onLayer;
-            if (sameLayerName(now, sOldName) && skipError([&] { attribute->setLayer(sTargetName); }))
-                now = sTargetName;
-            attributesByLayer_[now.toCaseFolded()].push_back(attribute);
+            if (sameLayerName(now, sOldName) && skipError([&] { object->setLayer(sTargetName); })) now = sTargetName;
+            objectsByLayer_[now.toCaseFolded()].push_back(object);
         }
     }
 
-    // A renamed layer takes its attributes along.
-    void attributesRenamed(const QString& sOldName, const QString& sNewName) {
+    // A renamed layer takes its objects along.
+    void objectsRenamed(const QString& sOldName, const QString& sNewName) {
         const QString from = sOldName.toCaseFolded(), to = sNewName.toCaseFolded();
-        if (!attributesIndexed_ || from == to) return;
-        const auto it = attributesByLayer_.find(from);
-        if (it == attributesByLayer_.end()) return;
+        if (!indexed_ || from == to) return;
+        const auto it = objectsByLayer_.find(from);
+        if (it == objectsByLayer_.end()) return;
         std::vector<EntityPtr> moved = std::move(it.value());
-        attributesByLayer_.erase(it);
-        auto& bucket = attributesByLayer_[to];
+        objectsByLayer_.erase(it);
+        auto& bucket = objectsByLayer_[to];
         bucket.insert(bucket.end(), moved.begin(), moved.end());
-    }
-
-    void renameInDefinition(const EntityCollectionPtr& definition) {
-        const LayersPtr layers = layersCollection();
-        if (!layers) return;
-        const int count = skipErrorValue([&] { return definition->count(); }).value_or(0);
-        for (int i = 0; i < count; ++i) {
-            const auto entity = skipErrorValue([&] { return definition->item(i); }).value_or(nullptr);
-            if (!entity) continue;
-            const auto sLayer = skipErrorValue([&] { return entity->layer(); });
-            if (!sLayer || isProtectedLayerName(*sLayer)) continue;
-            // A layer name this run has already given out is final: applying
-            // the rules to it again (a block referenced twice, a second merge)
-            // would rename what is renamed already, "CX" to "CXX".
-            if (isSettled(*sLayer)) continue;
-            const auto sNew = ruleScan(*sLayer, vRule_);
-            if (!sNew) continue;
-            settle(*sNew);
-            const LayerPtr existing = skipErrorValue([&] { return layers->item(*sNew); }).value_or(nullptr);
-            if (!existing) {
-                const LayerPtr created = skipErrorValue([&] { return layers->add(*sNew); }).value_or(nullptr);
-                const LayerPtr current = skipErrorValue([&] { return layers->item(*sLayer); }).value_or(nullptr);
-                if (created && current) {
-                    skipError([&] { created->setColor(current->color()); });
-                    skipError([&] { created->setFreeze(current->freeze()); });
-                    skipError([&] { created->setLayerOn(current->layerOn()); });
-                    skipError([&] { created->setLinetype(current->linetype()); });
-                    skipError([&] { created->setLineweight(current->lineweight()); });
-                    skipError([&] { created->setLock(current->lock()); });
-                }
-            }
-            skipError([&] { entity->setLayer(*sNew); });
-        }
     }
 
     // The document's collections, asked for once per drawing.
@@ -274,21 +235,14 @@ private:
         return blocks_;
     }
 
-    // Names the walk has given their final layer, compared as the host compares them.
-    void settle(const QString& sName) { settled_.insert(sName.toCaseFolded()); }
-    bool isSettled(const QString& sName) const { return settled_.contains(sName.toCaseFolded()); }
-
     DocumentPtr doc_;
     LayersPtr layers_;
     BlocksPtr blocks_;
     SelectionSetsPtr selectionSets_;
-    std::optional<std::vector<BlockReference>> references_;
-    bool definitionsWalked_ = false;
-    QHash<QString, std::vector<EntityPtr>> attributesByLayer_;
-    bool attributesIndexed_ = false;
+    QHash<QString, std::vector<EntityPtr>> objectsByLayer_;
+    bool indexed_ = false;
     const support::ListTable& vRule_;
     bool& bNoChange_;
-    QSet<QString> settled_;
 };
 
 LayerPtr layerZero(const DocumentPtr& doc) {
@@ -303,7 +257,7 @@ bool fun_bApplyLayerNameRules(ApplicationPtr acadApp, const QString& sDWGName, c
     bNoChange = true;
 
     OperationDrawing drawing;
-    if (!fun_bFindOrOpenDrawing(acadApp, sDWGName, sDWGFullPath, drawing)) return false;
+    if (!fun_bFindOrOpenDrawingToChange(acadApp, sDWGName, sDWGFullPath, drawing)) return false;
     const DocumentPtr doc = drawing.doc;
 
     skipError([&] { doc->setActiveLayer(layerZero(doc)); });

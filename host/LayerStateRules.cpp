@@ -83,7 +83,7 @@ bool fun_bApplyLayerStateRules(ApplicationPtr acadApp, const QString& sDWGName, 
     bNoChange = true;
 
     OperationDrawing drawing;
-    if (!fun_bFindOrOpenDrawing(acadApp, sDWGName, sDWGFullPath, drawing)) return false;
+    if (!fun_bFindOrOpenDrawingToChange(acadApp, sDWGName, sDWGFullPath, drawing)) return false;
     const DocumentPtr doc = drawing.doc;
 
     for (const LayerPtr& layer : layersOf(doc)) {

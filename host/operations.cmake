@@ -6,7 +6,8 @@ add_library(laminor_host_ops STATIC
   ${CMAKE_CURRENT_SOURCE_DIR}/LayerNameRules.h ${CMAKE_CURRENT_SOURCE_DIR}/LayerNameRules.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/LayerStateRules.h ${CMAKE_CURRENT_SOURCE_DIR}/LayerStateRules.cpp)
 target_include_directories(laminor_host_ops PUBLIC ${CMAKE_SOURCE_DIR})
-target_link_libraries(laminor_host_ops PUBLIC laminor_host laminor_support Qt6::Core)
+# The engine only for its rules on which files a save may replace.
+target_link_libraries(laminor_host_ops PUBLIC laminor_host laminor_support dxfengine Qt6::Core)
 
 # The in-memory host is for tests only; the rule dialogs' tests use it too.
 add_library(laminor_host_fake STATIC

@@ -5,7 +5,9 @@
 #include <QFileInfo>
 #include <exception>
 
+#include "host/DrawingNotes.h"
 #include "host/HostConnection.h"
+#include "host/SkipError.h"
 #include "support/Foreground.h"
 #include "support/MessageBox.h"
 #include "support/ProgramFolder.h"
@@ -50,6 +52,7 @@ public:
     const BatchResult& result() const { return count_; }
 
 private:
+    void walk(const support::ListTable& drawings, int m);
     bool prepareMode4();
     DrawingOutcome processDrawing(const QString& name, const QString& path);
     void count(int k, const QString& name, const QString& path, DrawingOutcome outcome);
@@ -101,22 +104,49 @@ void Run::execute() {
 
     const support::ListTable& drawings = *in_.drawingTable;
     const int m = drawingCount(drawings);
+    walk(drawings, m);
+    if (ctx_.stopRequested && ctx_.stopRequested()) return;
+    ctx_.lblStatus.setCaption(QString());
+    if (ctx_.yield) ctx_.yield();
+
+    if (count_.hostLost) {
+        support::bringMainWindowToFront();
+        message(hostLostMessage(), support::vbCritical);
+        // The merged script of a mode-4 run is incomplete and has no host to go to.
+        if (mode == 4) return;
+    }
+    if (mode == 4)
+        finishMode4();
+    else
+        report();
+    count_.completed = true;
+}
+
+// The drawings in list order. A lost host ends the walk: the drawing being
+// worked on and every one after it count as failed, and no other drawing
+// is tried (each would only fail to open, blaming a good file).
+void Run::walk(const support::ListTable& drawings, int m) {
+    host::LostHostEndsWork lostHostEndsWork;
     for (int k = 0; k < drawings.columns(); ++k) {
         if (ctx_.yield) ctx_.yield();
         if (ctx_.stopRequested && ctx_.stopRequested()) return;
         ctx_.lblStatus.setCaption(QStringLiteral("ただいま処理中...  %1 / %2").arg(k + 1).arg(m));
         const QString name = drawings.at(0, k);
         if (name.isEmpty()) break;
-        count(k, name, drawings.at(1, k), processDrawing(name, drawings.at(1, k)));
+        host::drawingNotes() = {};
+        DrawingOutcome outcome = DrawingOutcome::Failed;
+        try {
+            outcome = processDrawing(name, drawings.at(1, k));
+        } catch (const host::HostError& e) {
+            if (e.number() != host::errc::kDisconnected) throw;
+            count_.hostLost = true;
+            for (int rest = k; rest < drawings.columns() && !drawings.at(0, rest).isEmpty(); ++rest)
+                count(rest, drawings.at(0, rest), drawings.at(1, rest), DrawingOutcome::Failed);
+            return;
+        }
+        if (outcome == DrawingOutcome::Done && host::drawingNotes().leftUnsaved) ++count_.unsaved;
+        count(k, name, drawings.at(1, k), outcome);
     }
-    ctx_.lblStatus.setCaption(QString());
-    if (ctx_.yield) ctx_.yield();
-
-    if (mode == 4)
-        finishMode4();
-    else
-        report();
-    count_.completed = true;
 }
 
 void Run::count(int k, const QString& name, const QString& path, DrawingOutcome outcome) {
@@ -200,9 +230,9 @@ void Run::finishMode4() {
 
 void Run::report() {
     support::bringMainWindowToFront();
-    const BatchReport r = reportFor(count_.done, count_.unchanged, count_.failed, modeNoun(in_.mode));
+    const BatchReport r = reportFor(count_.done, count_.unchanged, count_.failed, modeNoun(in_.mode), count_.unsaved);
     message(r.text, r.icon);
-    app_->update();
+    if (!count_.hostLost) app_->update();
     if (workbook_) workbook_->finish();
 }
 
@@ -229,7 +259,16 @@ bool isDrawingFile(const QFileInfo& file) {
 
 QString mergedScriptPath() { return QDir(support::programFolder()).filePath(QStringLiteral("Laminor_script.scr")); }
 
-BatchReport reportFor(int done, int unchanged, int failed, const QString& noun) {
+QString unsavedLine(int unsaved) {
+    return QStringLiteral("（うち %1 件は AutoCAD で開いていた図面のため、変更を保存していません。）").arg(unsaved);
+}
+
+QString hostLostMessage() {
+    return QStringLiteral("AutoCAD（図面ホスト）が停止したため、処理を中止しました。") + kCrLf +
+           QStringLiteral("処理していない図面は、変換できなかったファイルとして数えます。");
+}
+
+BatchReport reportFor(int done, int unchanged, int failed, const QString& noun, int unsaved) {
     QString text;
     if (done > 0) text = QStringLiteral("%1 件のファイルについて%2が正常終了しました。").arg(done).arg(noun);
     if (unchanged > 0) {
@@ -241,9 +280,11 @@ BatchReport reportFor(int done, int unchanged, int failed, const QString& noun) 
     if (failed > 0) {
         const QString line = QStringLiteral("%1 件変換できなかったファイルが存在します。").arg(failed);
         text = text.isEmpty() ? line : text + kCrLf + line;
-        return {text, support::vbCritical};
     }
-    return {text, unchanged == 0 ? support::vbInformation : support::vbExclamation};
+    // After the system's text, so that its sentences stay as they are.
+    if (unsaved > 0) text += kCrLf + unsavedLine(unsaved);
+    if (failed > 0) return {text, support::vbCritical};
+    return {text, unchanged == 0 && unsaved == 0 ? support::vbInformation : support::vbExclamation};
 }
 
 BatchResult subExecute(const BatchInputs& inputs, const DrawingOperations& operations, const BatchContext& context) {
@@ -252,9 +293,15 @@ BatchResult subExecute(const BatchInputs& inputs, const DrawingOperations& opera
         run.execute();
         return run.result();
     } catch (const host::HostError& e) {
-        message(QStringLiteral("予期せぬエラーが発生しました。") + kCrLf + QString::number(e.number()) + kCrLf +
-                    e.description(),
-                support::vbCritical);
+        if (e.number() == host::errc::kDisconnected) {
+            // Lost outside the walk of the drawings (preparing or reporting).
+            support::bringMainWindowToFront();
+            message(hostLostMessage(), support::vbCritical);
+        } else {
+            message(QStringLiteral("予期せぬエラーが発生しました。") + kCrLf + QString::number(e.number()) + kCrLf +
+                        e.description(),
+                    support::vbCritical);
+        }
     } catch (const std::exception& e) {
         message(QStringLiteral("予期せぬエラーが発生しました。") + kCrLf + QStringLiteral("0") + kCrLf +
                     QString::fromLocal8Bit(e.what()),

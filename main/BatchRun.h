@@ -112,6 +112,12 @@ struct BatchResult {
     int done = 0;
     int unchanged = 0;
     int failed = 0;
+    // Of the done: drawings open in the host before the run, whose changes
+    // were left there unsaved.
+    int unsaved = 0;
+    // The host went away during the run: the run stopped there, the drawing
+    // being worked on and those after it counted as failed.
+    bool hostLost = false;
 };
 
 // A file the drawing list takes: an existing file whose name ends in "dwg",
@@ -126,7 +132,13 @@ struct BatchReport {
     QString text;
     int icon = 0;
 };
-BatchReport reportFor(int done, int unchanged, int failed, const QString& noun);
+// The system's report; a run that left changes unsaved in drawings open in
+// the host adds a line with their count.
+BatchReport reportFor(int done, int unchanged, int failed, const QString& noun, int unsaved = 0);
+// The line added for unsaved drawings.
+QString unsavedLine(int unsaved);
+// The one message of a run that lost its host.
+QString hostLostMessage();
 
 BatchResult subExecute(const BatchInputs& inputs, const DrawingOperations& operations, const BatchContext& context);
 

@@ -244,9 +244,14 @@ void frmMain::addDrawingsOfRunningHost() {
 
 void frmMain::subLoadSettings() {
     const MainSettings s = loadMainSettings(kIniFileName);
+    const QString iniPath = QDir::toNativeSeparators(QDir(support::programFolder()).filePath(kIniFileName));
     if (support::iniCreateFailed()) {
-        support::MsgBox(QStringLiteral("設定ファイル %1 を作成できません。\r\n設定は保存されません。")
-                            .arg(QDir::toNativeSeparators(QDir(support::programFolder()).filePath(kIniFileName))),
+        support::MsgBox(QStringLiteral("設定ファイル %1 を作成できません。\r\n設定は保存されません。").arg(iniPath),
+                        support::vbExclamation, support::kLaminorTitle);
+    } else if (const qint64 size = support::iniTooLargeSize(); size > 0) {
+        support::MsgBox(QStringLiteral("設定ファイル %1 は大きすぎるため (%2 バイト)、読み込みません。\r\n設定は保存されません。")
+                            .arg(iniPath)
+                            .arg(size),
                         support::vbExclamation, support::kLaminorTitle);
     }
     move(onScreen(QPoint(s.left / kTwipsPerPixel, s.top / kTwipsPerPixel), size()));

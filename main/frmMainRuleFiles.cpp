@@ -31,9 +31,19 @@ bool frmMain::subLoadRuleCSV() {
 
     const int fields = mode == 1 ? 3 : 10;
     CsvData data;
+    QString error;
     // No apostrophe before numbers with a leading zero here: it would turn a
     // saved rule such as "01" into a different pattern on the way back.
-    if (fun_bReadCSV(path, data, nullptr, false) && data.fields == fields) fillRuleList(data.records);
+    if (!fun_bReadCSV(path, data, &error, false)) {
+        // Nothing changes, the title included: a title naming this file over
+        // the old rules would have the next run take them for its rules.
+        support::bringMainWindowToFront();
+        support::MsgBox(QStringLiteral("規則ファイルを読み込めませんでした。\r\n") + QDir::toNativeSeparators(path) +
+                            QStringLiteral("\r\n") + error,
+                        support::vbCritical, support::kLaminorTitle);
+        return false;
+    }
+    if (data.fields == fields) fillRuleList(data.records);
     setWindowTitle(modeMenuText(mode) + QStringLiteral(" - ") + QFileInfo(path).fileName());
     mode == 1 ? subShowRuleCount() : subShowStateCount();
     return true;

@@ -5,7 +5,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QList>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,9 +13,14 @@ namespace support {
 
 namespace {
 
+// Settings take a few kilobytes; a file far beyond that is not a settings
+// file of ours (or one that grew without bounds) and is not read at all.
+constexpr qint64 kMaxIniSize = 1024 * 1024;
+
 struct IniState {
     bool writable = false;
     bool createFailed = false;
+    qint64 tooLargeSize = 0;  // size of a file refused for its size, else 0
     QString lastError;
 };
 
@@ -25,19 +29,8 @@ IniState& state() {
     return s;
 }
 
-// One line of the file. The raw bytes (line break included) are what is
-// written back for every line a write does not concern, so comments, odd
-// lines, line ends and bytes that are not valid CP932 survive untouched.
-struct Line {
-    enum Kind { Other, Section, Key };
-    QByteArray raw;
-    QByteArray lineBreak;  // "\r\n", "\n", "\r" or empty on a last line without one
-    Kind kind = Other;
-    QString name;          // section or key name, trimmed
-    QString value;         // text after the first '=' (untrimmed)
-};
-
 bool isBlank(QChar c) { return c == u' ' || c == u'\t' || c == u'\v' || c == u'\f'; }
+bool isBlankByte(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f'; }
 
 // Trims the blanks the profile functions trim. Deliberately not
 // QString::trimmed(): a full-width space (U+3000) belongs to the value.
@@ -49,69 +42,86 @@ QString trimBlanks(const QString& s) {
     return s.mid(begin, end - begin);
 }
 
-Line parseLine(const QByteArray& raw, const QByteArray& lineBreak) {
-    Line line;
-    line.raw = raw;
-    line.lineBreak = lineBreak;
-    const QString text = trimBlanks(decodeCp932Lenient(raw.left(raw.size() - lineBreak.size())));
-    if (text.isEmpty() || text.startsWith(u';')) return line;
-    if (text.startsWith(u'[')) {
-        // The name runs to the last ']' ("[a]b]" is section "a]b"); a line
-        // without one is not a section header.
-        const qsizetype close = text.lastIndexOf(u']');
-        if (close > 0) {
-            line.kind = Line::Section;
-            line.name = trimBlanks(text.mid(1, close - 1));
-        }
-        return line;
-    }
-    const qsizetype eq = text.indexOf(u'=');
-    line.name = trimBlanks(eq < 0 ? text : text.left(eq));
-    if (line.name.isEmpty()) return line;
-    line.kind = Line::Key;
-    if (eq >= 0) line.value = text.mid(eq + 1);
-    return line;
-}
+bool sameName(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
 
-// Splits at CR LF, lone LF and lone CR. Neither byte can be the second byte
-// of a CP932 double-byte character, so splitting the raw bytes is safe.
-QList<Line> parseFile(const QByteArray& bytes) {
-    QList<Line> lines;
+// What one pass over the file finds for one section and key. The file is
+// walked as bytes, line by line (CR LF, lone LF, lone CR), and only the
+// lines that can matter are decoded: section headers, and the key names of
+// the sections asked for. Neither CR, LF, ";" nor "=" can be the second byte
+// of a CP932 character, so they are found in the bytes; "]" can, so a
+// header is decoded before its end is looked for. One pass, no copy of the
+// lines: time and memory grow with the file's size and nothing else.
+struct IniScan {
+    // The first key of that name in a section of that name.
+    qsizetype keyBegin = -1;  // its line, without the line break
+    qsizetype keyEnd = -1;
+    QString keyName;  // as the file spells it
+    QString value;    // the text after the first "=", untrimmed
+    // Where a new key goes: after the last key of the first section of that
+    // name (or its header); -1 when there is no such section.
+    qsizetype insertAt = -1;
+    bool insertNeedsBreak = false;  // the line before it has no line break
+};
+
+IniScan scanIni(const QByteArray& bytes, const QString& section, const QString& key) {
+    IniScan found;
+    bool inSection = false;
+    bool firstSectionDone = false;  // the first section of that name has ended
+    const char* data = bytes.constData();
+    const qsizetype size = bytes.size();
     qsizetype start = 0;
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        const char c = bytes[i];
-        if (c != '\r' && c != '\n') continue;
-        qsizetype end = i + 1;
-        if (c == '\r' && end < bytes.size() && bytes[end] == '\n') ++end;
-        lines.append(parseLine(bytes.mid(start, end - start), bytes.mid(i, end - i)));
-        start = end;
-        i = end - 1;
+    while (start < size) {
+        qsizetype end = start;
+        while (end < size && data[end] != '\r' && data[end] != '\n') ++end;
+        qsizetype next = end;
+        if (next < size) next += (data[next] == '\r' && next + 1 < size && data[next + 1] == '\n') ? 2 : 1;
+
+        qsizetype p = start;
+        while (p < end && isBlankByte(data[p])) ++p;
+        if (p < end && data[p] == '[') {
+            const QString text = trimBlanks(decodeCp932Lenient(QByteArray::fromRawData(data + start, end - start)));
+            // The name runs to the last ']' ("[a]b]" is section "a]b"); a line
+            // without one is not a section header.
+            const qsizetype close = text.lastIndexOf(u']');
+            if (close > 0) {
+                if (inSection) firstSectionDone = true;
+                inSection = sameName(trimBlanks(text.mid(1, close - 1)), section);
+                if (inSection && !firstSectionDone && found.insertAt < 0) {
+                    found.insertAt = next;
+                    found.insertNeedsBreak = next == end;
+                }
+            }
+        } else if (inSection && p < end && data[p] != ';') {
+            qsizetype eq = p;
+            while (eq < end && data[eq] != '=') ++eq;
+            qsizetype nameEnd = eq;
+            while (nameEnd > p && isBlankByte(data[nameEnd - 1])) --nameEnd;
+            if (nameEnd > p) {
+                if (!firstSectionDone) {
+                    found.insertAt = next;
+                    found.insertNeedsBreak = next == end;
+                }
+                if (found.keyBegin < 0) {
+                    const QString name = trimBlanks(decodeCp932Lenient(QByteArray::fromRawData(data + p, nameEnd - p)));
+                    if (!name.isEmpty() && sameName(name, key)) {
+                        found.keyBegin = start;
+                        found.keyEnd = end;
+                        found.keyName = name;
+                        if (eq < end)
+                            found.value = decodeCp932Lenient(QByteArray::fromRawData(data + eq + 1, end - eq - 1));
+                    }
+                }
+            }
+        }
+        start = next;
     }
-    if (start < bytes.size()) lines.append(parseLine(bytes.mid(start), QByteArray()));
-    return lines;
+    return found;
 }
 
 QByteArray readBytes(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return QByteArray();
-    return file.readAll();
-}
-
-bool sameName(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
-
-// Index of the first key line named key in a section named section, or -1.
-// Sections of the same name are searched in file order.
-qsizetype findKey(const QList<Line>& lines, const QString& section, const QString& key) {
-    bool inSection = false;
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        const Line& line = lines[i];
-        if (line.kind == Line::Section) {
-            inSection = sameName(line.name, section);
-        } else if (inSection && line.kind == Line::Key && sameName(line.name, key)) {
-            return i;
-        }
-    }
-    return -1;
+    return file.read(kMaxIniSize + 1);
 }
 
 // The value as the profile read returns it: blanks trimmed, then one pair of
@@ -182,7 +192,15 @@ void SetINI(QString& sIniFileName) {
 
     IniState& s = state();
     s.createFailed = false;
-    if (QFileInfo::exists(sIniFileName)) {
+    s.tooLargeSize = 0;
+    const QFileInfo info(sIniFileName);
+    if (info.exists()) {
+        if (info.size() > kMaxIniSize) {
+            // Read as if empty and never written: its contents stay as they are.
+            s.tooLargeSize = info.size();
+            s.writable = false;
+            return;
+        }
         s.writable = fileIsWritable(sIniFileName);
         return;
     }
@@ -201,15 +219,16 @@ void SetINI(QString& sIniFileName) {
 QVariant GetINI(QString sIniFileName, const QString& Section, const QString& Key, const QVariant& Default,
                 bool Integeral) {
     SetINI(sIniFileName);
-    const QList<Line> lines = parseFile(readBytes(sIniFileName));
-    const qsizetype at = findKey(lines, trimBlanks(Section), trimBlanks(Key));
-    const QString value = at < 0 ? QString() : profileValue(lines[at].value);
+    const QByteArray bytes = state().tooLargeSize > 0 ? QByteArray() : readBytes(sIniFileName);
+    const IniScan found = scanIni(bytes, trimBlanks(Section), trimBlanks(Key));
+    const bool at = found.keyBegin >= 0;
+    const QString value = at ? profileValue(found.value) : QString();
 
     if (Integeral) {
         if (value.isEmpty()) return QVariant(Default.toInt());
         return QVariant(profileInt(value));
     }
-    const QString text = trimBlanks(at < 0 ? variantText(Default) : value);
+    const QString text = trimBlanks(!at ? variantText(Default) : value);
     if (text.isEmpty()) return QVariant(QString());
     return QVariant(text);
 }
@@ -232,7 +251,8 @@ int WriteINI(QString sIniFileName, const QString& Section, const QString& Key, c
         value = value.front() + value + value.back();
 
     const QByteArray original = readBytes(sIniFileName);
-    QList<Line> lines = parseFile(original);
+    if (original.size() > kMaxIniSize) return failWrite(QStringLiteral("%1 が大きすぎます。").arg(sIniFileName));
+    const IniScan found = scanIni(original, section, key);
     const QByteArray crlf("\r\n");
     auto encodeLine = [&](const QString& text, QByteArray* out) {
         QString why;
@@ -241,49 +261,34 @@ int WriteINI(QString sIniFileName, const QString& Section, const QString& Key, c
         return false;
     };
 
-    const qsizetype at = findKey(lines, section, key);
-    if (at >= 0) {
+    // Only the one line changes (or one is added); every other byte of the
+    // file, comments and odd lines included, is written back as it was.
+    QByteArray result;
+    result.reserve(original.size() + 64);
+    if (found.keyBegin >= 0) {
         // Replace the line in place, keeping the stored spelling of the key
         // and the line's own line break.
-        QByteArray bytes;
-        if (!encodeLine(lines[at].name + u'=' + value, &bytes)) return 0;
-        lines[at].raw = bytes + lines[at].lineBreak;
+        QByteArray line;
+        if (!encodeLine(found.keyName + u'=' + value, &line)) return 0;
+        result = original.left(found.keyBegin) + line + original.mid(found.keyEnd);
     } else {
         // Add the key after the last key of the first section of that name,
         // or add the section at the end of the file.
-        qsizetype after = -1;
-        bool inSection = false;
-        for (qsizetype i = 0; i < lines.size(); ++i) {
-            if (lines[i].kind == Line::Section) {
-                if (after >= 0 && inSection) break;
-                inSection = sameName(lines[i].name, section);
-                if (inSection) after = i;
-            } else if (inSection && lines[i].kind == Line::Key) {
-                after = i;
-            }
-        }
         QByteArray added;
-        if (after < 0) {
+        qsizetype at = found.insertAt;
+        bool needsBreak = found.insertNeedsBreak;
+        if (at < 0) {
             QByteArray header;
             if (!encodeLine(u'[' + section + u']', &header)) return 0;
             added = header + crlf;
-            after = lines.size() - 1;
+            at = original.size();
+            needsBreak = !original.isEmpty() && !original.endsWith('\r') && !original.endsWith('\n');
         }
-        QByteArray bytes;
-        if (!encodeLine(key + u'=' + value, &bytes)) return 0;
-        added += bytes + crlf;
-        if (after >= 0 && lines[after].lineBreak.isEmpty()) {
-            lines[after].raw += crlf;
-            lines[after].lineBreak = crlf;
-        }
-        Line line;
-        line.raw = added;
-        lines.insert(after + 1, line);
+        QByteArray line;
+        if (!encodeLine(key + u'=' + value, &line)) return 0;
+        added += line + crlf;
+        result = original.left(at) + (needsBreak ? crlf : QByteArray()) + added + original.mid(at);
     }
-
-    QByteArray result;
-    result.reserve(original.size() + 64);
-    for (const Line& line : lines) result += line.raw;
     if (result == original) return 1;  // nothing changes: no need to touch the file
     QString why;
     if (!writeBytesAtomically(sIniFileName, result, &why)) return failWrite(why);
@@ -293,6 +298,8 @@ int WriteINI(QString sIniFileName, const QString& Section, const QString& Key, c
 bool bIniWritable() { return state().writable; }
 
 bool iniCreateFailed() { return state().createFailed; }
+
+qint64 iniTooLargeSize() { return state().tooLargeSize; }
 
 QString iniLastError() { return state().lastError; }
 

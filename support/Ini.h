@@ -12,9 +12,9 @@
 //    or an empty value gives the default.
 // Values are read whole, however long (no 254-byte cut).
 //
-// Writes change only the one line they concern (or add one line, or a
-// section at the end) and keep every other byte of the file, then replace
-// the file atomically. A read-only file is never written. A missing file is
+// Reading and writing take one pass over the file's bytes. Writes change
+// only the one line they concern (or add one line, or a section at the end)
+// and keep every other byte of the file, then replace the file atomically. A read-only file is never written. A missing file is
 // created empty; when it cannot be created the module behaves as with a
 // read-only file and iniCreateFailed() tells the window to say so once.
 #include <QString>
@@ -42,6 +42,10 @@ int WriteINI(QString sIniFileName, const QString& Section, const QString& Key, c
 bool bIniWritable();
 // True when the last SetINI found the file missing and could not create it.
 bool iniCreateFailed();
+// The size of the file when the last SetINI refused it for being far larger
+// than settings ever are (over 1 MiB): it is then neither read (reads give
+// their defaults) nor written. 0 otherwise.
+qint64 iniTooLargeSize();
 // Why the last WriteINI wrote nothing (empty after a successful write).
 QString iniLastError();
 // Tests: both flags back to false.

@@ -22,6 +22,8 @@
 //              dialect stand for themselves there; PCRE2 gives them meanings
 //              or rejects them, so they become the plain letter.
 //   [ inside a class   a literal "[" (PCRE2 might read "[:alpha:]").
+//   - beside a class escape inside a class ("[\w-.]", "[A-Z\d-_]", "[.-\d]")
+//              a literal hyphen; PCRE2 rejects it as a range.
 //   []  [^]    the empty class (never matches) and "any character".
 //   {,n}       literal text, not a quantifier (newer PCRE2 reads it as {0,n}).
 //
@@ -91,8 +93,16 @@ qsizetype translateEscape(const QString& p, qsizetype i, bool inClass, QString& 
         // Inside a class the script dialect reads it as the letter; PCRE2 rejects it.
         out += inClass ? QStringLiteral("B") : QStringLiteral("\\B");
         return i + 1;
-    case u'b': case u'd': case u'D': case u'w': case u'W': case u's': case u'S':
-    case u'f': case u'n': case u'r': case u't': case u'c':
+    case u'd': case u'D': case u'w': case u'W': case u's': case u'S':
+        out += p.mid(i, 2);
+        // "[\w-.]": a hyphen after a class escape cannot make a range; the
+        // script dialect takes it as a hyphen, PCRE2 refuses the pattern.
+        if (inClass && i + 3 < p.size() && p[i + 2] == u'-' && p[i + 3] != u']') {
+            out += QStringLiteral("\\-");
+            return i + 2;
+        }
+        return i + 1;
+    case u'b': case u'f': case u'n': case u'r': case u't': case u'c':
         out += p.mid(i, 2);
         return i + 1;
     default:
@@ -119,7 +129,10 @@ QString translateScriptPattern(const QString& p) {
         }
         if (inClass) {
             if (c == u']') inClass = false;
-            out += (c == u'[') ? QStringLiteral("\\[") : QString(c);
+            // "[.-\d]": nor before one.
+            const bool beforeClassEscape = c == u'-' && i + 2 < p.size() && p[i + 1] == u'\\' &&
+                                           QStringView(u"dDwWsS").contains(p[i + 2]);
+            out += (c == u'[') ? QStringLiteral("\\[") : beforeClassEscape ? QStringLiteral("\\-") : QString(c);
             continue;
         }
         switch (c.unicode()) {

@@ -187,6 +187,19 @@ QString joinCrLf(const QStringList& lines) {
     return out;
 }
 
+QString printableText(const QString& text) {
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if ((u < 0x20 && u != u'\t' && u != u'\n') || (u >= 0x7F && u <= 0x9F))
+            out += QStringLiteral("\\x") + QStringLiteral("%1").arg(static_cast<uint>(u), 2, 16, QLatin1Char('0')).toUpper();
+        else
+            out += c;
+    }
+    return out;
+}
+
 bool readTextFile(const QString& path, QString* text, QString* error) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {

@@ -40,6 +40,10 @@ QString toCrLf(const QString& text);
 // Each line followed by CR LF.
 QString joinCrLf(const QStringList& lines);
 
+// The text with its control characters (C0 but tab and line feed, DEL, C1)
+// written as \xNN: for a terminal, which would act on them.
+QString printableText(const QString& text);
+
 // Reads a whole CP932 file.
 bool readTextFile(const QString& path, QString* text, QString* error);
 bool readTextLines(const QString& path, QStringList* lines, QString* error);

@@ -11,8 +11,13 @@
 #include <QProcess>
 #include <QThread>
 #include <QTemporaryDir>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <unistd.h>
 
+#include "host/HostApi.h"
+#include "host/client/RemoteHost.h"
 #include "support/TextFile.h"
 
 namespace {
@@ -252,6 +257,56 @@ TEST_F(BatchProgram, BadInputsEndWithStatusTwoAndTouchNothing) {
 }
 
 #ifdef DRAWHOST_EXE
+// A drawing whose file name is not UTF-8 cannot be named by the run's text
+// paths: it gets a failed line that shows its name, and is counted.
+TEST_F(BatchProgram, DrawingsWhoseNamesAreNotUtf8AreReportedAndCounted) {
+    const QByteArray odd = QFile::encodeName(dir.filePath("dwg")) + "/\xff\xfe.dxf";
+    {
+        QFile source(drawing("site-R12.dxf"));
+        ASSERT_TRUE(source.open(QIODevice::ReadOnly));
+        const QByteArray bytes = source.readAll();
+        const int fd = ::open(odd.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::write(fd, bytes.constData(), size_t(bytes.size())), ssize_t(bytes.size()));
+        ::close(fd);
+    }
+    const Result r = run({"rename", "--in-process", "--rules", rename, dir.filePath("dwg")});
+    ::unlink(odd.constData());
+    EXPECT_EQ(r.exitCode, 1);
+    const QStringList lines = r.outLines();
+    ASSERT_EQ(lines.size(), 6) << r.out.toStdString();
+    EXPECT_TRUE(lines[3].startsWith("failed\t" + dir.filePath("dwg") + "/\\xFF\\xFE.dxf\tファイル名が UTF-8 ではない"))
+        << lines[3].toStdString();
+    EXPECT_EQ(lines[4], "3 件のファイルについて画層名変更が正常終了しました。");
+    EXPECT_EQ(lines[5], "1 件変換できなかったファイルが存在します。");
+}
+
+// A full disk: the save fails, the line says why and names the file, and
+// the drawing keeps its bytes. The disk is a small tmpfs mounted for the test.
+TEST_F(BatchProgram, AFailedSaveTellsItsCause) {
+    const QString full = dir.filePath("full");
+    QDir().mkpath(full);
+    const QByteArray mountPoint = QFile::encodeName(full);
+    if (::mount("tmpfs", mountPoint.constData(), "tmpfs", 0, "size=320k") != 0)
+        GTEST_SKIP() << "cannot mount a small file system here";
+    const QString plan = full + "/floor-plan.dxf";
+    const bool copied = QFile::copy(drawing("floor-plan.dxf"), plan);
+    const QByteArray before = copied ? hashOf(plan) : QByteArray();
+    const Result r = copied ? run({"rename", "--in-process", "--rules", rename, plan}) : Result{};
+    const QByteArray after = copied ? hashOf(plan) : QByteArray();
+    const QStringList entries = QDir(full).entryList(QDir::Files | QDir::Hidden);
+    ::umount(mountPoint.constData());
+    ASSERT_TRUE(copied);
+    EXPECT_EQ(r.exitCode, 1);
+    ASSERT_FALSE(r.outLines().isEmpty()) << r.err.toStdString();
+    const QString line = r.outLines().first();
+    EXPECT_TRUE(line.startsWith("failed\t" + plan + "\t図面を保存できませんでした。")) << line.toStdString();
+    EXPECT_TRUE(line.contains("No space left on device")) << line.toStdString();
+    EXPECT_TRUE(line.contains(plan)) << line.toStdString();
+    EXPECT_EQ(after, before);
+    EXPECT_EQ(entries, QStringList{"floor-plan.dxf"});
+}
+
 // Through a drawhost started for the test on a private socket, as laminor
 // reaches the user's host.
 TEST_F(BatchProgram, BothModesThroughARunningDrawhost) {
@@ -278,6 +333,75 @@ TEST_F(BatchProgram, BothModesThroughARunningDrawhost) {
     EXPECT_EQ(layer(plan, "A-WALL")["color"].toInt(), 1);
     EXPECT_TRUE(layer(plan, "A-WALL")["locked"].toBool());
     EXPECT_TRUE(layer(plan, "寸法")["frozen"].toBool());
+}
+
+class BatchThroughDrawhost : public BatchProgram {
+protected:
+    void SetUp() override {
+        BatchProgram::SetUp();
+        socket = dir.filePath("run/drawhost.sock");
+        env = hostEnvironment(socket);
+    }
+    void TearDown() override {
+        host.kill();
+        host.waitForFinished();
+    }
+    // drawhost, with the drawings the user opened in it.
+    void startHost(const QStringList& opened = {}) {
+        host.setProcessEnvironment(env);
+        host.start(DRAWHOST_EXE, QStringList{"--socket", socket} + opened);
+        ASSERT_TRUE(host.waitForStarted());
+        for (int i = 0; i < 200 && !QFileInfo::exists(socket); ++i) QThread::msleep(50);
+    }
+    int openInHost() {
+        host::ApplicationPtr app = host::connectRemoteHost(socket);
+        return app->documents()->count();
+    }
+    QString socket;
+    QProcessEnvironment env;
+    QProcess host;
+};
+
+TEST_F(BatchThroughDrawhost, ReadOnlyDrawingsFailAndDrawingsOpenInTheHostAreToldUnsaved) {
+    startHost({drawing("floor-plan.dxf")});
+    QFile::setPermissions(drawing("site-R12.dxf"), QFile::ReadOwner | QFile::ReadGroup);
+    QList<QByteArray> before;
+    for (const QString& path : drawings()) before << hashOf(path);
+    const Result r = run({"rename", "--rules", rename, dir.filePath("dwg")}, env);
+    EXPECT_EQ(r.exitCode, 1);
+    const QStringList lines = r.outLines();
+    ASSERT_EQ(lines.size(), 6) << r.out.toStdString() << r.err.toStdString();
+    EXPECT_EQ(lines[0], "done\t" + drawing("details-R2018.dxf"));
+    EXPECT_TRUE(lines[1].startsWith("done\t" + drawing("floor-plan.dxf") + "\t保存していません")) << lines[1].toStdString();
+    EXPECT_TRUE(lines[2].startsWith("failed\t" + drawing("site-R12.dxf") + "\t図面ファイルを保存できないため"))
+        << lines[2].toStdString();
+    EXPECT_TRUE(lines[2].contains("read-only")) << lines[2].toStdString();
+    EXPECT_EQ(lines[3], "2 件のファイルについて画層名変更が正常終了しました。");
+    EXPECT_EQ(lines[4], "1 件変換できなかったファイルが存在します。");
+    EXPECT_EQ(lines[5], "（うち 1 件は AutoCAD で開いていた図面のため、変更を保存していません。）");
+    EXPECT_NE(hashOf(drawing("details-R2018.dxf")), before[0]);
+    EXPECT_EQ(hashOf(drawing("floor-plan.dxf")), before[1]);  // changed in the host only
+    EXPECT_EQ(hashOf(drawing("site-R12.dxf")), before[2]);
+}
+
+// A client that opened a drawing and vanished half-way (killed) leaves it
+// half-changed; drawhost closes it unsaved, and the next run works on the file.
+TEST_F(BatchThroughDrawhost, ADrawingAVanishedClientHalfChangedIsNotTakenForTheUsers) {
+    startHost();
+    {
+        host::ApplicationPtr app = host::connectRemoteHost(socket);
+        host::DocumentPtr doc = app->documents()->open(drawing("site-R12.dxf"));
+        doc->layers()->item("A-WALL")->setName("HALF-DONE");
+        ASSERT_EQ(app->documents()->count(), 1);
+    }  // gone without closing it
+    for (int i = 0; i < 200 && openInHost() != 0; ++i) QThread::msleep(50);
+    EXPECT_EQ(openInHost(), 0);
+    const Result r = run({"rename", "--rules", rename, drawing("site-R12.dxf")}, env);
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.outLines().first(), "done\t" + drawing("site-R12.dxf"));
+    const QJsonObject saved = check({drawing("site-R12.dxf")})[drawing("site-R12.dxf")].toObject();
+    EXPECT_FALSE(layer(saved, "HALF-DONE").contains("name"));
+    EXPECT_TRUE(layer(saved, "B-WALL").contains("name"));
 }
 
 // The drawhost that a run starts stays open for the user; it must not keep

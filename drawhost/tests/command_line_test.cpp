@@ -192,3 +192,14 @@ int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
+
+TEST_F(CommandLineTest, QsaveOfAReadOnlyDrawingSaysWhyAndLeavesTheFile) {
+    const QByteArray original = bytesOf(plan_);
+    QFile::setPermissions(plan_, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+    cl_->type(QStringLiteral("filedia 0 open \"%1\"\r-LAYER C 3 壁\r\rqsave\r").arg(plan_));
+    EXPECT_TRUE(saidAnything(QStringLiteral("Cannot save")));
+    EXPECT_TRUE(saidAnything(QStringLiteral("read-only")));
+    EXPECT_FALSE(saidAnything(QStringLiteral("Saved")));
+    EXPECT_EQ(bytesOf(plan_), original);
+    QFile::setPermissions(plan_, QFile::ReadOwner | QFile::WriteOwner);
+}

@@ -14,6 +14,8 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
+#include <QDir>
 #include <unistd.h>
 
 #include "FakeHost.h"
@@ -374,6 +376,68 @@ TEST_F(RemoteTest, SocketIsPrivateAndStaleOnesAreReplaced) {
     ServerThread second(path_, library_);
     EXPECT_FALSE(second.listening());
     EXPECT_EQ(connectRemoteHost(path_)->caption(), QStringLiteral("drawhost"));
+}
+
+// Another local user who prepares the socket's folder, or answers on the
+// socket, must not receive this user's drawings.
+TEST_F(RemoteTest, AClientTrustsOnlyAFolderAndAPeerOfItsOwnUser) {
+    auto safe = [](const QString& folder) { return wire::socketFolderIsSafe(folder + "/drawhost.sock", nullptr); };
+    const QString real = dir_.filePath("real"), open = dir_.filePath("open"), shared = dir_.filePath("shared");
+    for (const QString& f : {real, open, shared}) ASSERT_TRUE(QDir().mkpath(f));
+    ::chmod(QFile::encodeName(open).constData(), 0777);
+    ::chmod(QFile::encodeName(shared).constData(), 01777);
+    ASSERT_TRUE(QFile::link(real, dir_.filePath("link")));
+    EXPECT_TRUE(safe(real));
+    EXPECT_FALSE(safe(dir_.filePath("link")));
+    EXPECT_FALSE(safe(open));
+    EXPECT_TRUE(safe(shared));  // /tmp-like: only a name's owner may replace it
+    QTemporaryDir own(QStringLiteral("/tmp/drawhost-test-XXXXXX"));
+    ::chmod(QFile::encodeName(own.path()).constData(), 0755);
+    EXPECT_FALSE(safe(own.path()));
+    ::chmod(QFile::encodeName(own.path()).constData(), 0700);
+    EXPECT_TRUE(safe(own.path()));
+    EXPECT_EQ(errorOf([&] { connectRemoteHost(open + "/drawhost.sock"); }), errc::kNotRunning);
+    if (::geteuid() != 0) GTEST_SKIP() << "the cases of another user need root";
+
+    const QString foreign = dir_.filePath("foreign");
+    ASSERT_TRUE(QDir().mkpath(foreign));
+    ASSERT_EQ(::chown(QFile::encodeName(foreign).constData(), 4321, 4321), 0);
+    EXPECT_FALSE(safe(foreign));
+
+    // A socket of another user in a folder the client trusts: the client
+    // refuses it before sending anything.
+    ::chmod(QFile::encodeName(dir_.path()).constData(), 0755);
+    const QByteArray socketPath = QFile::encodeName(shared + "/drawhost.sock");
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::setgid(4321) != 0 || ::setuid(4321) != 0) ::_exit(3);
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un addr{};
+        addr.sun_family = AF_UNIX;
+        std::strncpy(addr.sun_path, socketPath.constData(), sizeof(addr.sun_path) - 1);
+        if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0 || ::listen(fd, 1) != 0) ::_exit(4);
+        (void)!::write(ready[1], "r", 1);
+        const int client = ::accept(fd, nullptr, nullptr);
+        char buf[64];
+        timeval limit{2, 0};
+        ::setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof(limit));
+        ::_exit(::recv(client, buf, sizeof buf, 0) > 0 ? 1 : 0);  // 1: the client sent something
+    }
+    char r = 0;
+    ASSERT_EQ(::read(ready[0], &r, 1), 1);
+    try {
+        connectRemoteHost(QFile::decodeName(socketPath));
+        ADD_FAILURE() << "a host of another user was taken";
+    } catch (const HostError& e) {
+        EXPECT_EQ(e.number(), errc::kNotRunning);
+        EXPECT_TRUE(e.description().contains("another user")) << e.description().toStdString();
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    ::unlink(socketPath.constData());
 }
 
 TEST(WireTest, FramesSplitAnywhereReassemble) {

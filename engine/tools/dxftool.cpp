@@ -38,11 +38,14 @@ int usage() {
     return 2;
 }
 
+// Texts from the drawing go to the terminal with their control characters escaped.
+std::string shown(const std::string& text) { return dxf::printableText(text); }
+
 void printLayers(Drawing& d) {
     for (const dxf::Layer& l : d.layers()) {
         dxf::LayerUsage u = d.layerUsage(l);
-        std::cout << l.name() << '\t' << l.layerOn() << '\t' << l.freeze() << '\t' << l.lock() << '\t' << l.color()
-                  << '\t' << l.linetype() << '\t' << l.lineweight() << '\t' << l.plotStyleName() << '\t'
+        std::cout << shown(l.name()) << '\t' << l.layerOn() << '\t' << l.freeze() << '\t' << l.lock() << '\t' << l.color()
+                  << '\t' << shown(l.linetype()) << '\t' << l.lineweight() << '\t' << shown(l.plotStyleName()) << '\t'
                   << l.plottable() << '\t' << u.objects << '\n';
     }
 }
@@ -50,10 +53,10 @@ void printLayers(Drawing& d) {
 void printSurvey(Drawing& d) {
     for (const dxf::Layer& l : d.layers()) {
         dxf::LayerUsage u = d.layerUsage(l);
-        std::cout << l.name() << '\t' << u.objects << '\t' << u.blockReferences << '\t' << u.texts << '\n';
+        std::cout << shown(l.name()) << '\t' << u.objects << '\t' << u.blockReferences << '\t' << u.texts << '\n';
     }
     for (const dxf::Entity& e : d.selectAll(dxf::SelectFilter{std::nullopt, std::string("TEXT")}))
-        std::cout << "TEXT\t" << e.handle() << '\t' << e.layer() << '\t' << e.textString() << '\n';
+        std::cout << "TEXT\t" << shown(e.handle()) << '\t' << shown(e.layer()) << '\t' << shown(e.textString()) << '\n';
 }
 
 // The benchmark's mode 1 rules: the first rule whose pattern matches renames
@@ -269,7 +272,7 @@ int main(int argc, char** argv) {
     } catch (const dxf::EngineError& e) {
         std::cerr << "dxftool: " << e.what() << " (" << e.number() << ")\n";
     } catch (const std::exception& e) {
-        std::cerr << "dxftool: " << e.what() << '\n';
+        std::cerr << "dxftool: " << dxf::printableText(e.what()) << '\n';
     }
     return 1;
 }

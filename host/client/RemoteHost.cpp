@@ -9,6 +9,7 @@
 #include <deque>
 #include <map>
 #include <optional>
+#include <unistd.h>
 
 #include "host/client/RemoteProtocol.h"
 #include "host/client/SocketIo.h"
@@ -51,8 +52,20 @@ constexpr int kMaxMoves = 4096;
 
 class Session {
 public:
-    explicit Session(const QString& path, int timeoutMs) : fd_(io::connectTo(path, timeoutMs)) {
+    explicit Session(const QString& path, int timeoutMs) {
+        // Nothing is sent (no drawing path, no request) before the folder and
+        // the peer are known to be this user's.
+        QString why;
+        if (!wire::socketFolderIsSafe(path, &why))
+            throw HostError(errc::kNotRunning, QStringLiteral("ActiveX component can't create object (%1)").arg(why));
+        fd_ = io::connectTo(path, timeoutMs);
         if (fd_ < 0) throw HostError(errc::kNotRunning, QStringLiteral("ActiveX component can't create object"));
+        if (io::peerUid(fd_) != long(::geteuid())) {
+            io::closeSocket(fd_);
+            fd_ = -1;
+            throw HostError(errc::kNotRunning,
+                            QStringLiteral("ActiveX component can't create object (%1 is served by another user)").arg(path));
+        }
     }
     ~Session() {
         // Posted requests are done before the connection goes.

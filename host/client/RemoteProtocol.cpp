@@ -4,6 +4,7 @@
 #include <QCborMap>
 #include <QCborStreamReader>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QtEndian>
 #include <sys/stat.h>
@@ -91,6 +92,25 @@ bool prepareSocketFolder(const QString& path, QString* reason) {
     // runtime folder ($XDG_RUNTIME_DIR) is already private and left as it is.
     if ((st.st_mode & 077) != 0 && folder.startsWith(QStringLiteral("/tmp/drawhost-")))
         ::chmod(native.constData(), 0700);
+    return true;
+}
+
+bool socketFolderIsSafe(const QString& path, QString* reason) {
+    const QString folder = QFileInfo(path).absolutePath();
+    auto refuse = [&](const QString& why) {
+        if (reason) *reason = why;
+        return false;
+    };
+    struct stat st {};
+    if (::lstat(QFile::encodeName(folder).constData(), &st) != 0) return refuse(QStringLiteral("%1 does not exist").arg(folder));
+    if (!S_ISDIR(st.st_mode)) return refuse(QStringLiteral("%1 is not a folder").arg(folder));
+    const uid_t me = ::geteuid();
+    if (st.st_uid != me && st.st_uid != 0) return refuse(QStringLiteral("%1 belongs to another user").arg(folder));
+    if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0 && (st.st_mode & S_ISVTX) == 0)
+        return refuse(QStringLiteral("%1 can be written by other users").arg(folder));
+    if (QFileInfo(folder).fileName().startsWith(QStringLiteral("drawhost-")) && folder.startsWith(QStringLiteral("/tmp/")) &&
+        (st.st_uid != me || (st.st_mode & 077) != 0))
+        return refuse(QStringLiteral("%1 is not a private folder of this user").arg(folder));
     return true;
 }
 

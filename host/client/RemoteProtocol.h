@@ -50,4 +50,12 @@ QString socketPath();
 // Returns false (with a reason) when the folder belongs to someone else.
 bool prepareSocketFolder(const QString& path, QString* reason);
 
+// Whether a client may trust the socket's folder: a real folder (not a link)
+// of this user or of root, that no other user can write in (unless only
+// the owner of a name may replace it, as in /tmp); drawhost's own
+// /tmp/drawhost-<uid> folder must be this user's and closed to others.
+// Another local user could otherwise put a socket there and receive the
+// client's drawings. False with a reason otherwise.
+bool socketFolderIsSafe(const QString& path, QString* reason);
+
 }  // namespace host::wire

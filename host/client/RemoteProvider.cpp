@@ -2,6 +2,7 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <QThread>
 
@@ -22,6 +23,11 @@ ApplicationPtr RemoteHostProvider::create() {
     const QString program =
         program_.isEmpty() ? QDir(support::programFolder()).filePath(QStringLiteral("drawhost")) : program_;
     const QString path = socketPath_.isEmpty() ? wire::socketPath() : socketPath_;
+    // A folder someone else prepared is refused at once, not after waiting
+    // for a host that will refuse it too.
+    QString why;
+    if (QFileInfo::exists(QFileInfo(path).absolutePath()) && !wire::socketFolderIsSafe(path, &why))
+        throw HostError(errc::kNotRunning, QStringLiteral("ActiveX component can't create object (%1)").arg(why));
     QProcess process;
     process.setProgram(program);
     process.setArguments({QStringLiteral("--socket"), path});

@@ -61,6 +61,13 @@ void closeSocket(int fd) {
     if (fd >= 0) ::close(fd);
 }
 
+long peerUid(int fd) {
+    ucred cred{};
+    socklen_t size = sizeof(cred);
+    if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &cred, &size) != 0 || size != sizeof(cred)) return -1;
+    return long(cred.uid);
+}
+
 qsizetype writeSome(int fd, const char* data, qsizetype size) {
     qsizetype sent = 0;
     while (sent < size) {

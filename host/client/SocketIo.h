@@ -13,6 +13,10 @@ namespace host::io {
 int connectTo(const QString& path, int timeoutMs);
 void closeSocket(int fd);
 
+// The user id of the process at the other end of a connected local socket
+// (SO_PEERCRED), or -1 when it cannot be told.
+long peerUid(int fd);
+
 // Sends every byte before the deadline; false when the peer is gone or the
 // deadline passes first.
 bool writeAll(int fd, const char* data, qsizetype size, const QDeadlineTimer& deadline);

@@ -555,7 +555,9 @@ public:
     DocumentPtr open(const QString& fullPath) override {
         if (!state_->disk.count(fullPath)) raise(errc::kFileError, QStringLiteral("Cannot open the drawing"));
         ++state_->opens;
-        return std::make_shared<FakeDocument>(state_, state_->openByUser(fullPath));
+        auto doc = std::make_shared<FakeDocument>(state_, state_->openByUser(fullPath));
+        if (state_->afterOpen) state_->afterOpen();
+        return doc;
     }
     DocumentPtr add() override {
         state_->windowCalls << QStringLiteral("add");

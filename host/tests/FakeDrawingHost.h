@@ -10,6 +10,7 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <map>
 #include <memory>
 #include <vector>
@@ -106,6 +107,7 @@ struct HostState {
     QSet<QString> failingSaves;  // full paths whose save fails
     bool sloppyFilter = false;   // a selection filter that lets every object through
     bool gone = false;           // the host has gone away: the application's calls fail
+    std::function<void()> afterOpen;  // runs after each Documents.Open (a test's host may die there)
     int opens = 0;
     int saves = 0;
     // The application window as the script dispatch drives it.

@@ -283,12 +283,46 @@ TEST_F(RenameTest, DrawingOpenBeforeStaysOpenUnsavedAndRegenerated) {
     EXPECT_TRUE(onDisk().findLayer(QStringLiteral("A1")));
 }
 
-TEST_F(RenameTest, FailedSaveCountsAsFailedAndKeepsTheFile) {
+TEST_F(RenameTest, FailedSaveCountsAsFailedAndKeepsTheFileAndSaysWhy) {
     drawing().addEntity(QStringLiteral("A1"));
     state->failingSaves.insert(path);
     EXPECT_FALSE(run(rules({{"A", "Z"}})));
     EXPECT_TRUE(state->documents.empty());
     EXPECT_TRUE(onDisk().findLayer(QStringLiteral("A1")));
+    ASSERT_EQ(messages.count(), 1);
+    EXPECT_EQ(messages.last().text, QStringLiteral("図面を保存できませんでした。\r\nCannot save the drawing"));
+}
+
+TEST_F(RenameTest, ChainedRulesMoveEveryObjectOfALayerWhereverItIs) {
+    // S goes to T, T to U. Both hold objects in model space, in a referenced
+    // block, in a dimension's anonymous block, in a definition nothing
+    // references and as an attribute; U is new, then exists already.
+    for (const bool uExists : {false, true}) {
+        state = std::make_shared<fakehost::HostState>();
+        app = fakehost::makeApplication(state);
+        auto& d = drawing();
+        int objects = 0;
+        for (const char* layer : {"S", "T"}) {
+            const QString name = QString::fromUtf8(layer);
+            d.addEntity(name);
+            d.addBlockEntity(QStringLiteral("DOOR"), name);
+            d.addBlockEntity(QStringLiteral("*D1"), name);
+            d.addBlockEntity(QStringLiteral("UNUSED"), name);
+            d.addAttribute(d.addBlockReference(QStringLiteral("DOOR"), QStringLiteral("0")), name);
+            objects += 5;
+        }
+        if (uExists) {
+            d.addEntity(QStringLiteral("U"));
+            ++objects;
+        }
+        ASSERT_TRUE(run(rules({{"^S$", "T"}, {"^T$", "U"}})));
+        const DrawingData& saved = onDisk();
+        EXPECT_EQ(saved.objectsOn(QStringLiteral("S")), 0) << uExists;
+        EXPECT_EQ(saved.objectsOn(QStringLiteral("T")), 0) << uExists;
+        EXPECT_FALSE(saved.findLayer(QStringLiteral("S"))) << uExists;
+        EXPECT_FALSE(saved.findLayer(QStringLiteral("T"))) << uExists;
+        EXPECT_EQ(saved.objectsOn(QStringLiteral("U")), objects) << uExists;
+    }
 }
 
 TEST_F(RenameTest, UnchangedDrawingIsClosedWithoutSavingAfterThePurge) {

@@ -5,6 +5,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -163,3 +166,75 @@ TEST_F(RealDrawingTest, StateRulesReachTheFile) {
 }
 
 }  // namespace
+
+TEST_F(RealDrawingTest, AReadOnlyDrawingIsLeftAloneWithTheReason) {
+    const QByteArray original = bytes(path_);
+    QFile::setPermissions(path_, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+    const auto rules = table({{QStringLiteral("1"), QStringLiteral("^TMP_"), QStringLiteral("T_")}}, 3);
+    EXPECT_FALSE(rename(rules, path_));
+    EXPECT_EQ(app_->documents()->count(), 0);  // not even opened
+    EXPECT_EQ(bytes(path_), original);
+    ASSERT_EQ(messages_.count(), 1);
+    EXPECT_TRUE(messages_.last().text.startsWith(QStringLiteral("図面ファイルを保存できないため、処理しませんでした。")));
+    EXPECT_TRUE(messages_.last().text.contains(QStringLiteral("read-only"))) << messages_.last().text.toStdString();
+}
+
+// A drawing written by ezdxf: layer C with a true colour, a description, no
+// plot and a lineweight; A and C inside a referenced block; S inside an
+// anonymous block and a definition nothing references. The rules merge A
+// into B (whose failed delete runs the block pass), rename C to D and merge
+// S into T.
+TEST_F(RealDrawingTest, EveryObjectOfAMergedLayerMovesAndARenamedLayerKeepsEveryProperty) {
+    const QString path = dir_.filePath(QStringLiteral("made.dxf"));
+    const char* make =
+        "import sys, ezdxf\n"
+        "d = ezdxf.new('R2018')\n"
+        "msp = d.modelspace()\n"
+        "for n in ['A', 'B', 'S', 'T']: d.layers.add(n)\n"
+        "c = d.layers.add('C'); c.rgb = (12, 34, 56); c.description = '説明'; c.dxf.plot = 0; c.dxf.lineweight = 50\n"
+        "blk = d.blocks.new('BLK')\n"
+        "for n in ['A', 'C']: blk.add_line((0, 0), (1, 1), dxfattribs={'layer': n})\n"
+        "msp.add_blockref('BLK', (0, 0))\n"
+        "for n in ['A', 'C', 'S', 'T']: msp.add_line((0, 0), (2, 2), dxfattribs={'layer': n})\n"
+        "d.blocks.new_anonymous_block('D').add_line((0, 0), (3, 3), dxfattribs={'layer': 'S'})\n"
+        "d.blocks.new('UNUSED').add_line((0, 0), (4, 4), dxfattribs={'layer': 'S'})\n"
+        "d.saveas(sys.argv[1])\n";
+    QProcess p;
+    p.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), QString::fromUtf8(make), path});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    if (p.exitCode() != 0) GTEST_SKIP() << "no ezdxf: " << p.readAllStandardError().toStdString();
+
+    const auto rules = table({{QStringLiteral("1"), QStringLiteral("^A$"), QStringLiteral("B")},
+                              {QStringLiteral("2"), QStringLiteral("^C$"), QStringLiteral("D")},
+                              {QStringLiteral("3"), QStringLiteral("^S$"), QStringLiteral("T")}},
+                             3);
+    ASSERT_TRUE(rename(rules, path));
+
+    const char* check =
+        "import sys, json, ezdxf\n"
+        "d = ezdxf.readfile(sys.argv[1])\n"
+        "on = {}\n"
+        "for b in d.blocks:\n"
+        "    for e in b: on[e.dxf.layer] = on.get(e.dxf.layer, 0) + 1\n"
+        "l = d.layers.get('D')\n"
+        "print(json.dumps({'layers': [x.dxf.name for x in d.layers], 'on': on, 'rgb': list(l.rgb or []),\n"
+        "                  'description': l.description, 'plot': l.dxf.plot, 'lineweight': l.dxf.lineweight}))\n";
+    QProcess q;
+    q.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), QString::fromUtf8(check), path});
+    ASSERT_TRUE(q.waitForFinished(60000));
+    const QJsonObject o = QJsonDocument::fromJson(q.readAllStandardOutput()).object();
+    ASSERT_FALSE(o.isEmpty()) << q.readAllStandardError().toStdString();
+    const QJsonObject on = o[QStringLiteral("on")].toObject();
+    for (const char* gone : {"A", "C", "S"}) {
+        EXPECT_FALSE(o[QStringLiteral("layers")].toArray().contains(QString::fromUtf8(gone))) << gone;
+        EXPECT_FALSE(on.contains(QString::fromUtf8(gone))) << gone;
+    }
+    EXPECT_EQ(on[QStringLiteral("B")].toInt(), 2);
+    EXPECT_EQ(on[QStringLiteral("D")].toInt(), 2);
+    EXPECT_EQ(on[QStringLiteral("T")].toInt(), 4);
+    EXPECT_EQ(o[QStringLiteral("rgb")].toArray(), (QJsonArray{12, 34, 56}));
+    EXPECT_EQ(o[QStringLiteral("description")].toString(), QStringLiteral("説明"));
+    EXPECT_EQ(o[QStringLiteral("plot")].toInt(), 0);
+    EXPECT_EQ(o[QStringLiteral("lineweight")].toInt(), 50);
+    expectAuditClean(path);
+}

@@ -156,14 +156,42 @@ TEST_F(BatchRunTest, UnhandledHostErrorEndsTheRunWithoutReport) {
     ops.applyLayerStateRules = [&](host::ApplicationPtr, const QString&, const QString&, const support::ListTable&,
                                    bool&, support::StatusLabel&) -> bool {
         ++calls;
-        throw host::HostError(host::errc::kDisconnected, "the host went away");
+        throw host::HostError(host::errc::kInvalidArgument, "bad call");
     };
     subExecute(in, ops, BatchContext{status, {}, {}});
     EXPECT_EQ(calls, 1);
     ASSERT_EQ(messages.count(), 1);
-    EXPECT_EQ(messages.last().text, "予期せぬエラーが発生しました。\r\n-2147417848\r\nthe host went away");
+    EXPECT_EQ(messages.last().text, "予期せぬエラーが発生しました。\r\n5\r\nbad call");
     EXPECT_EQ(messages.last().style, support::vbCritical);
     EXPECT_EQ(status.caption(), "ただいま処理中...  1 / 2");
+}
+
+TEST_F(BatchRunTest, ALostHostStopsTheRunWithOneMessageAndTheReport) {
+    BatchInputs in;
+    in.mode = 1;
+    in.ruleTable = support::ListTable(1, 3);
+    in.drawingTable = drawingTable({"a.dwg", "b.dwg", "c.dwg"}, 3);
+    int calls = 0;
+    ops.applyLayerNameRules = [&](host::ApplicationPtr, const QString&, const QString&, const support::ListTable&,
+                                  bool& bNoChange, support::StatusLabel&) -> bool {
+        if (++calls == 1) {
+            bNoChange = false;
+            return true;
+        }
+        throw host::HostError(host::errc::kDisconnected, "the host went away");
+    };
+    QStringList outcomes;
+    const BatchResult r = subExecute(in, ops, BatchContext{status, {}, {}, [&](int, const QString& name, const QString&, DrawingOutcome o) {
+        outcomes << name + (o == DrawingOutcome::Failed ? "=failed" : "=done");
+    }});
+    EXPECT_EQ(calls, 2);  // the third drawing is not tried
+    EXPECT_TRUE(r.hostLost);
+    EXPECT_EQ(outcomes, (QStringList{"a.dwg=done", "b.dwg=failed", "c.dwg=failed"}));
+    ASSERT_EQ(messages.count(), 2);
+    EXPECT_EQ(messages.messages[0].text, hostLostMessage());
+    EXPECT_EQ(messages.last().text,
+              "1 件のファイルについて画層名変更が正常終了しました。\r\n2 件変換できなかったファイルが存在します。");
+    EXPECT_EQ(messages.last().style, support::vbCritical);
 }
 
 TEST_F(BatchRunTest, SurveyWithoutSpreadsheetStops) {

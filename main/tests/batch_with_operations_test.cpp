@@ -85,5 +85,29 @@ TEST_F(BatchWithOperationsTest, StateRunSetsTheSettingsOfTheRule) {
     EXPECT_EQ(messages.last().style, support::vbInformation);
 }
 
+TEST_F(BatchWithOperationsTest, AHostThatDiesAfterOpeningADrawingFailsItAndStopsTheRun) {
+    const QString a = drawing("a.dwg", {"A-WALL"});
+    const QString b = drawing("b.dwg", {"A-WALL"});
+    // The host answers the open, then is gone: every later call fails.
+    state->afterOpen = [this] {
+        state->gone = true;
+        for (auto& doc : state->documents) doc->open = false;
+    };
+    frmMain& w = openWired();
+    appendRow(*w.LstvLayerName, {"^A-", "X-"});
+    w.CmdSelectAllLayerName->click();
+    w.subAddFiles({a, b});
+    w.CmdSelectAllDWGs->click();
+
+    QTest::mouseClick(w.CmdExecute, Qt::LeftButton);
+
+    EXPECT_EQ(state->opens, 1);  // b was not tried
+    ASSERT_EQ(messages.count(), 2);
+    EXPECT_EQ(messages.messages[0].text, hostLostMessage());
+    EXPECT_EQ(messages.last().text, "2 件変換できなかったファイルが存在します。");
+    EXPECT_EQ(messages.last().style, support::vbCritical);
+    EXPECT_TRUE(state->file(a).findLayer("A-WALL"));
+}
+
 }  // namespace
 }  // namespace mainwin

@@ -196,6 +196,43 @@ TEST_F(DrawhostRunTest, StateRunRestylesTheWholeNameMatchesInTheSavedFiles) {
     }
 }
 
+// drawhost killed during a run: the run stops at once with one message that
+// says so, then the report counts the drawings left as not converted.
+TEST_F(DrawhostRunTest, AHostKilledDuringARunStopsItWithOneMessage) {
+    const QStringList paths{copySample("site-R12.dxf", "a.dxf"), copySample("site-R12.dxf", "b.dxf"),
+                            copySample("site-R12.dxf", "c.dxf")};
+    QFile original(paths[1]);
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+    const QByteArray untouched = original.readAll();
+    frmMain& w = open();
+    int calls = 0;
+    w.operations.applyLayerNameRules = [&](host::ApplicationPtr app, const QString& name, const QString& path,
+                                           const support::ListTable& rules, bool& bNoChange,
+                                           support::StatusLabel& label) {
+        ++calls;
+        const bool ok = host::fun_bApplyLayerNameRules(app, name, path, rules, bNoChange, label);
+        if (calls == 1) ::kill(pid_t(provider->lastStartedPid()), SIGKILL);
+        return ok;
+    };
+    w.show();
+    w.subAddFiles(paths);
+    w.CmdSelectAllDWGs->click();
+    appendRow(*w.LstvLayerName, {"^TMP_", "T-"});
+    w.CmdSelectAllLayerName->click();
+
+    QTest::mouseClick(w.CmdExecute, Qt::LeftButton);
+
+    EXPECT_EQ(calls, 2);
+    ASSERT_EQ(messages.count(), 2);
+    EXPECT_EQ(messages.messages[0].text, hostLostMessage());
+    EXPECT_EQ(messages.last().text,
+              "1 件のファイルについて画層名変更が正常終了しました。\r\n2 件変換できなかったファイルが存在します。");
+    EXPECT_TRUE(readWithEzdxf(paths[0]).has("T-WALL"));
+    QFile b(paths[1]);
+    ASSERT_TRUE(b.open(QIODevice::ReadOnly));
+    EXPECT_EQ(b.readAll(), untouched);
+}
+
 // DWG copies through a real drawhost, read back with the engine (which checks
 // every CRC and checksum): renamed and merged, or restyled, and saved in
 // their own version; an R14 drawing cannot be saved with changes, so it
@@ -248,11 +285,15 @@ TEST_F(DwgRunTest, RenameRunSavesEveryDwgInItsVersionAndFailsTheR14One) {
     appendRow(*w.LstvLayerName, {"^Layer1$", "Layer2"});      // merges: Layer2 exists
     appendRow(*w.LstvLayerName, {"^Tavolo 2$", "Tavolo 3"});  // merges
     appendRow(*w.LstvLayerName, {"^Tavolo 3$", "机"});
-    for (int i = 0; i < 4; ++i) w.LstvLayerName->topLevelItem(i)->setSelected(true);
+    appendRow(*w.LstvLayerName, {"^LAYER_OFF$", "消灯"});  // only the R14 drawing's names are upper case
+    for (int i = 0; i < 5; ++i) w.LstvLayerName->topLevelItem(i)->setSelected(true);
 
     QTest::mouseClick(w.CmdExecute, Qt::LeftButton);
 
-    ASSERT_EQ(messages.count(), 1);
+    // The R14 drawing's failed save says why, then the report counts it.
+    ASSERT_EQ(messages.count(), 2);
+    EXPECT_TRUE(messages.messages[0].text.startsWith("図面を保存できませんでした。\r\n")) << messages.messages[0].text.toStdString();
+    EXPECT_TRUE(messages.messages[0].text.contains("R14")) << messages.messages[0].text.toStdString();
     EXPECT_EQ(messages.last().text,
               "4 件のファイルについて画層名変更が正常終了しました。\r\n1 件変換できなかったファイルが存在します。");
     EXPECT_EQ(bytesOf(r14), r14Bytes);
@@ -270,6 +311,8 @@ TEST_F(DwgRunTest, RenameRunSavesEveryDwgInItsVersionAndFailsTheR14One) {
         }
         if (before[k].count("Layer1")) expected.at("Layer2").objects += before[k].at("Layer1").objects;
         if (before[k].count("Tavolo 2")) expected.at("机").objects += before[k].at("Tavolo 2").objects;
+        // The run purges what is left unused.
+        std::erase_if(expected, [](const auto& e) { return !e.second.objects && e.first != "0" && e.first != "Defpoints"; });
         std::map<std::string, DwgLayer> after;
         ASSERT_NO_THROW(after = readDwg(paths[static_cast<int>(k)]));
         EXPECT_EQ(after, expected);

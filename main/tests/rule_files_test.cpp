@@ -109,7 +109,7 @@ TEST_F(RuleFileWindowTest, LoadSkipsHeadersAndIncompleteRowsAndKeepsNumbersAsRea
     EXPECT_EQ(column(*w.LstvLayerName, 1), (QStringList{"^A", "^F"}));
 }
 
-TEST_F(RuleFileWindowTest, AFileOfTheOtherModeOrNoFileChangesNothingButTheTitle) {
+TEST_F(RuleFileWindowTest, AFileOfTheOtherModeChangesNothingButTheTitle) {
     openPath = write("rename.csv", "\"No\",\"検索文字\",\"置換文字\"\r\n\"1\",\"a\",\"b\"\r\n");
     frmMain& w = openWithFiles();
     w.subSetMode(2);
@@ -117,16 +117,37 @@ TEST_F(RuleFileWindowTest, AFileOfTheOtherModeOrNoFileChangesNothingButTheTitle)
     w.toolbarButtons[1]->trigger();
     EXPECT_EQ(w.LstvLayerState->topLevelItemCount(), 1);
     EXPECT_EQ(w.windowTitle(), "画層状態一発変更 - rename.csv");
-    openPath = folder.filePath("typed.csv");
-    w.toolbarButtons[1]->trigger();
-    EXPECT_EQ(w.LstvLayerState->topLevelItemCount(), 1);
-    EXPECT_EQ(w.windowTitle(), "画層状態一発変更 - typed.csv");
     // Cancel: nothing at all.
     openPath.clear();
     w.LstvLayerState->clearSelection();
     w.toolbarButtons[1]->trigger();
-    EXPECT_EQ(w.windowTitle(), "画層状態一発変更 - typed.csv");
+    EXPECT_EQ(w.windowTitle(), "画層状態一発変更 - rename.csv");
     EXPECT_EQ(selectedCount(*w.LstvLayerState), 0);
+    EXPECT_TRUE(messages.messages.empty());
+}
+
+TEST_F(RuleFileWindowTest, AFileThatCannotBeReadIsToldAndChangesNothing) {
+    frmMain& w = openWithFiles();
+    appendRow(*w.LstvLayerName, {"^OLD", "KEEP"});
+    w.LstvLayerName->clearSelection();
+    const QString title = w.windowTitle();
+    // UTF-8 from a Linux editor, which is not CP932; and a typed name that does not exist.
+    const QString utf8 = folder.filePath("utf8.csv");
+    QFile f(utf8);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QStringLiteral("\"No\",\"検索文字\",\"置換文字\"\r\n\"1\",\"^旧\",\"新\"\r\n").toUtf8());
+    f.close();
+    for (const QString& path : {utf8, folder.filePath("typed.csv")}) {
+        openPath = path;
+        messages.messages.clear();
+        w.toolbarButtons[1]->trigger();
+        ASSERT_EQ(messages.count(), 1);
+        EXPECT_TRUE(messages.last().text.startsWith("規則ファイルを読み込めませんでした。\r\n")) << messages.last().text.toStdString();
+        EXPECT_EQ(column(*w.LstvLayerName, 1), QStringList{"^OLD"});
+        EXPECT_EQ(selectedCount(*w.LstvLayerName), 0);
+        EXPECT_EQ(w.windowTitle(), title);
+        if (path == utf8) EXPECT_TRUE(messages.last().text.contains("CP932")) << messages.last().text.toStdString();
+    }
 }
 
 TEST_F(RuleFileWindowTest, SavingAnEmptyListWarnsWithoutAskingForAFile) {

@@ -2,6 +2,7 @@
 // close and finds again at the next start.
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QLineEdit>
 
 #include "WindowFixture.h"
@@ -142,6 +143,22 @@ TEST_F(WindowTest, ReadOnlyIniRestoresButNeverWritesNorComplains) {
     QFile after(iniPath());
     ASSERT_TRUE(after.open(QIODevice::ReadOnly));
     EXPECT_EQ(after.readAll(), original);
+}
+
+TEST_F(WindowTest, AnIniFarLargerThanSettingsIsToldAndLeftAlone) {
+    setMain("mode", "2");
+    QFile ini(iniPath());
+    ASSERT_TRUE(ini.open(QIODevice::Append));
+    ini.write(QByteArray(2 * 1024 * 1024, '\n'));
+    ini.close();
+    const qint64 size = QFileInfo(iniPath()).size();
+    frmMain& w = open();
+    EXPECT_EQ(w.iMode, 1);  // not read
+    ASSERT_EQ(messages.count(), 1);
+    EXPECT_TRUE(messages.last().text.endsWith("設定は保存されません。")) << messages.last().text.toStdString();
+    EXPECT_TRUE(messages.last().text.contains(QString::number(size)));
+    closeWindow();
+    EXPECT_EQ(QFileInfo(iniPath()).size(), size);
 }
 
 TEST_F(WindowTest, StoredPositionOutOfSightOpensAtTheTopLeft) {

@@ -249,3 +249,17 @@ TEST_F(IniTest, WriteReplacesTheFileRatherThanRewritingIt) {
 }
 
 }  // namespace
+
+TEST_F(IniTest, AFileFarLargerThanSettingsIsNeitherReadNorWritten) {
+    const QByteArray huge = "[MAIN]\r\nmode=3\r\n" + QByteArray(1024 * 1024, '\n');
+    put(huge);
+    EXPECT_EQ(num("MAIN", "mode", 1), 1);
+    EXPECT_GT(iniTooLargeSize(), 1024 * 1024);
+    EXPECT_FALSE(bIniWritable());
+    EXPECT_EQ(write("MAIN", "mode", 2), 0);
+    EXPECT_EQ(bytes(), huge);
+    // Within the limit, a file of a million empty lines is read.
+    put("[MAIN]\r\n" + QByteArray(1000000, '\n') + "mode=3\r\n");
+    EXPECT_EQ(num("MAIN", "mode", 1), 3);
+    EXPECT_EQ(iniTooLargeSize(), 0);
+}

@@ -75,6 +75,12 @@ TEST(RegExpTest, DialectDifferencesFollowTheScriptEngine) {
     EXPECT_TRUE(whole("[", "[[]"));
     EXPECT_TRUE(whole("a]", "[[:alpha:]]"));
     EXPECT_TRUE(whole("a{,2}", "a{,2}"));
+    // A hyphen beside a class escape is a hyphen, not a range (PCRE2 would refuse the pattern).
+    EXPECT_TRUE(whole("a-b.c_9", "[\\w-.]+"));
+    EXPECT_TRUE(whole("A-9_", "[A-Z\\d-_]+"));
+    EXPECT_TRUE(whole(".-5", "[.-\\d]+"));
+    EXPECT_FALSE(whole("/", "[\\w-.]"));
+    EXPECT_TRUE(whole("b", "[a-c]"));
     // Ordinary constructs pass unchanged.
     EXPECT_EQ(matches("L-01_A", "\\d+|[A-Z]\\b"), (QStringList{"L", "01", "A"}));
     EXPECT_TRUE(whole("abab", "(ab)\\1"));

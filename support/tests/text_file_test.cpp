@@ -86,4 +86,9 @@ TEST(TextFileTest, WriteReadAndAppend) {
     EXPECT_FALSE(readTextFile(dir.filePath(QStringLiteral("missing.csv")), &text, &error));
 }
 
+TEST(TextFileTest, ControlCharactersAreShownEscapedForATerminal) {
+    EXPECT_EQ(printableText(QStringLiteral("a\x1b[2Jb\tc\nd\x7f\u009b画層")),
+              QStringLiteral("a\\x1B[2Jb\tc\nd\\x7F\\x9B画層"));
+}
+
 }  // namespace
