@@ -74,12 +74,26 @@ std::uint32_t hash4(const std::uint8_t* p) {
     return (v * 2654435761u) >> (32 - kHashBits);
 }
 
+// How many bytes a and b have in common from their start, at most max.
+std::size_t matchLength(const std::uint8_t* a, const std::uint8_t* b, std::size_t max) {
+    std::size_t len = 0;
+    while (len + 8 <= max) {
+        std::uint64_t x, y;
+        std::memcpy(&x, a + len, 8);
+        std::memcpy(&y, b + len, 8);
+        if (x != y) return len + static_cast<std::size_t>(__builtin_ctzll(x ^ y) >> 3);
+        len += 8;
+    }
+    while (len < max && a[len] == b[len]) ++len;
+    return len;
+}
+
 void greedy(const std::uint8_t* in, std::size_t n, std::string& out) {
     static thread_local std::vector<std::int32_t> table;
     table.assign(std::size_t{1} << kHashBits, -1);
     std::size_t pos = 0, litStart = 0;
     bool pending = false;
-    std::size_t pLen = 0, pOff = 0;
+    std::size_t pLen = 0, pOff = 0, misses = 0;
     // A match waits for the literals after it: up to three go into its own bits.
     auto flush = [&](std::size_t upTo) {
         const std::size_t lits = upTo - litStart;
@@ -99,20 +113,26 @@ void greedy(const std::uint8_t* in, std::size_t n, std::string& out) {
         table[h] = static_cast<std::int32_t>(pos);
         if (pos >= 4 && cand >= 0 && pos - static_cast<std::size_t>(cand) <= kMaxOffset &&
             std::memcmp(in + cand, in + pos, kMinMatch) == 0) {
-            std::size_t len = kMinMatch;
-            while (pos + len < n && in[cand + len] == in[pos + len]) ++len;
+            const std::size_t len = kMinMatch + matchLength(in + cand + kMinMatch, in + pos + kMinMatch, n - pos - kMinMatch);
             flush(pos);
             pending = true;
             pLen = len;
             pOff = pos - static_cast<std::size_t>(cand);
             const std::size_t end = pos + len;
-            for (std::size_t k = pos + 1; k + kMinMatch <= n && k < end; k += 2)
+            // The start and the end of a match are remembered (long runs
+            // would cost more than they find).
+            for (std::size_t k = pos + 1; k + kMinMatch <= n && k < end && k < pos + 16; k += 2)
+                table[hash4(in + k)] = static_cast<std::int32_t>(k);
+            for (std::size_t k = end > pos + 16 + 3 ? end - 3 : end; k + kMinMatch <= n && k < end; ++k)
                 table[hash4(in + k)] = static_cast<std::int32_t>(k);
             pos = end;
             litStart = pos;
+            misses = 0;
             continue;
         }
-        ++pos;
+        // Where nothing matches, look further apart the longer it lasts:
+        // data that does not compress costs little time.
+        pos += 1 + (++misses >> 5);
     }
     flush(n);
 }

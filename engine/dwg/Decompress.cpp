@@ -1,6 +1,7 @@
 // The LZ77 variant of R2004-family pages. Every read of the input and every
 // write of the output is checked: a damaged stream is a FormatError, never a
 // read or write outside the buffers.
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -92,8 +93,16 @@ private:
             produced_ += len;
             return;
         }
-        // Byte by byte where source and destination overlap (a repeated run).
-        for (std::size_t i = 0; i < len; ++i, ++produced_) out_[produced_] = out_[produced_ - off];
+        // Source and destination overlap: the last `off` bytes repeat. Each
+        // copy takes the whole pattern written so far, so copies do not
+        // overlap and double in size.
+        const std::size_t from = produced_ - off;
+        while (len) {
+            const std::size_t n = std::min(produced_ - from, len);
+            std::memcpy(out_ + produced_, out_ + from, n);
+            produced_ += n;
+            len -= n;
+        }
     }
 
     const std::uint8_t* in_;
