@@ -114,7 +114,8 @@ std::string saveTargetOf(const std::string& path) {
 
 std::string whyNotSavable(const std::string& path) { return refusalFor(saveTargetOf(path)); }
 
-FileWriter::FileWriter(int fd) : fd_(fd) { buf_.reserve(kBuffer); }
+// The buffer grows as needed up to kBuffer: a small file costs little memory.
+FileWriter::FileWriter(int fd) : fd_(fd) {}
 
 void FileWriter::operator()(const char* p, std::size_t n) {
     if (failed()) return;
