@@ -98,6 +98,7 @@ QString helpText() {
     return QStringLiteral(
         "使い方: laminor-batch rename --rules 規則.csv [オプション] 図面またはフォルダ...\n"
         "        laminor-batch state  --rules 規則.csv [オプション] 図面またはフォルダ...\n"
+        "        laminor-batch survey --out 出力.xlsx [--text] [--count] 図面...   (画層情報Excel出力)\n"
         "        laminor-batch script --base ベース.scr [オプション] 図面またはフォルダ... (script --help)\n"
         "\n"
         "画層名一発変換 (rename) または 画層状態一発変更 (state) を、画面なしで図面の一覧に実行します。\n"
@@ -120,6 +121,7 @@ QString helpText() {
         "\n"
         "Usage: laminor-batch rename --rules RULES.csv [options] DRAWING-OR-FOLDER...\n"
         "       laminor-batch state  --rules RULES.csv [options] DRAWING-OR-FOLDER...\n"
+        "       laminor-batch survey --out OUT.xlsx [--text] [--count] DRAWING...   (layer survey workbook)\n"
         "       laminor-batch script --base BASE.scr [options] DRAWING-OR-FOLDER... (script --help)\n"
         "\n"
         "Runs the layer rename (rename) or the layer state change (state) over drawings,\n"

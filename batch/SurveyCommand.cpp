@@ -1,13 +1,10 @@
 #include "batch/SurveyCommand.h"
 
-#include <QCoreApplication>
-#include <QTemporaryDir>
-
 #include "batch/HeadlessRun.h"
 #include "batch/Inputs.h"
-#include "calc/CalcConnection.h"
 #include "host/client/InProcessHost.h"
 #include "main/SurveyRun.h"
+#include "xlsx/XlsxSurveySink.h"
 
 namespace batch {
 
@@ -46,6 +43,10 @@ int runSurveyCommand(const QStringList& args) {
         printErr(kUsage);
         return 2;
     }
+    if (!out.endsWith(QLatin1String(".xlsx"), Qt::CaseInsensitive)) {
+        printErr(QStringLiteral("引数が正しくありません。 (the workbook is written as .xlsx): ") + out);
+        return 2;
+    }
     options.layerFlags = mainwin::filterFlags(layerClass);
     options.textFlags = mainwin::filterFlags(textClass);
 
@@ -57,28 +58,18 @@ int runSurveyCommand(const QStringList& args) {
         return 2;
     }
 
-    // A private office of our own: the user's office is not disturbed and
-    // no window appears.
-    QTemporaryDir profile;
-    calc::OfficeOptions office;
-    office.headless = true;
-    office.profileDir = profile.path();
-    office.pipeName = QStringLiteral("laminor_batch_survey_%1").arg(QCoreApplication::applicationPid());
-    calc::setOfficeOptions(office);
     host::installInProcessHostProvider();
-
+    auto sink = std::make_unique<xlsx::XlsxSurveySink>(out, options.outputText);
+    xlsx::XlsxSurveySink& file = *sink;
+    mainwin::SinkSurveyWorkbook book(std::move(sink));
     const mainwin::SurveyRunResult result =
-        mainwin::runSurvey(options, drawings, out, [](const QString& drawing, bool ok, double) {
+        mainwin::runSurvey(book, options, drawings, [](const QString& drawing, bool ok, double) {
             printOut((ok ? QStringLiteral("ok     ") : QStringLiteral("FAILED ")) + drawing);
         });
-    calc::terminateOffice();
-    if (!result.officeFound) {
-        printErr(QStringLiteral("Excelが見つかりません。 (LibreOffice Calc could not be started)"));
-        return 2;
-    }
-    if (!result.saved) printErr(QStringLiteral("保存できませんでした。 (not saved): ") + result.error);
+    const QString error = result.hostFound ? file.save() : QStringLiteral("no drawing host");
+    if (!error.isEmpty()) printErr(QStringLiteral("保存できませんでした。 (not saved): ") + error);
     printOut(QStringLiteral("%1 件 ok, %2 件 failed -> %3").arg(result.done).arg(result.failed).arg(out));
-    return result.saved && result.failed == 0 ? 0 : 1;
+    return error.isEmpty() && result.failed == 0 ? 0 : 1;
 }
 
 }  // namespace batch

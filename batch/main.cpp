@@ -1,13 +1,12 @@
 // laminor-batch: the batch run of laminor's modes 1 and 2 from the command
-// line, with the main window's driver, rule files and operations.
+// line, with the main window's driver, rule files and operations; mode 3
+// ("survey") into a workbook file and mode 4 ("script").
 #include <QCoreApplication>
 
 #include "batch/CommandLine.h"
 #include "batch/HeadlessRun.h"
 #include "batch/Inputs.h"
-#ifdef LAMINOR_HAVE_SURVEY
 #include "batch/SurveyCommand.h"
-#endif
 #ifdef LAMINOR_HAVE_SCRIPT
 #include "batch/ScriptCommand.h"
 #endif
@@ -18,9 +17,7 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     using namespace batch;
 
-#ifdef LAMINOR_HAVE_SURVEY
     if (app.arguments().value(1) == QLatin1String("survey")) return runSurveyCommand(app.arguments().mid(2));
-#endif
 #ifdef LAMINOR_HAVE_SCRIPT
     if (app.arguments().value(1) == QLatin1String("script")) return runScriptCommand(app.arguments().mid(2));
 #endif

@@ -1,7 +1,7 @@
 #include "host/LayerSurvey.h"
 
-#include "calc/RuleExchange.h"
 #include "host/DrawingAccess.h"
+#include "host/RuleValidation.h"
 #include "host/SkipError.h"
 #include "host/ValueLists.h"
 #include "support/EventYield.h"
@@ -10,8 +10,6 @@
 namespace host {
 
 namespace {
-
-using calc::CellBlock;
 
 const QString kSSetName = QStringLiteral("SSetDummy");
 
@@ -38,27 +36,40 @@ int countOf(const SelectionSetPtr& set) {
 // Writes the table below what the sheet holds: with its header row into an
 // empty sheet, without it after the last used row otherwise. atTop tells
 // which happened.
-bool appendTable(calc::Worksheet& ws, const CellBlock& table, bool* atTop = nullptr) {
+// False when the sink refused the rows.
+bool appendTable(SheetSink& ws, const CellRows& table, bool* atTop = nullptr) {
     long lastRow = 1;
     try {
-        const calc::Worksheet::Area used = ws.usedRange();
-        lastRow = used.row + used.rows - 1;
-    } catch (const calc::SheetError&) {
+        lastRow = ws.lastUsedRow();
+    } catch (const SinkError&) {
     }
     if (atTop) *atTop = lastRow == 1;
-    if (lastRow == 1) return calc::fun_bPutTable(ws, table, 1, false);
-    if (table.size() < 2) return true;
-    const CellBlock body(table.begin() + 1, table.end());
-    return calc::fun_bPutTable(ws, body, lastRow + 1, false);
+    try {
+        if (lastRow == 1) {
+            ws.putRows(1, 1, table);
+        } else if (table.size() > 1) {
+            ws.putRows(lastRow + 1, 1, CellRows(table.begin() + 1, table.end()));
+        }
+        return true;
+    } catch (const SinkError&) {
+        return false;
+    }
+}
+
+void setScreenUpdating(SurveySink& xlBook, bool on) {
+    try {
+        xlBook.setScreenUpdating(on);
+    } catch (const SinkError&) {
+        // Only the office's redrawing is at stake.
+    }
 }
 
 }  // namespace
 
 bool fun_bOutputLayerInfo(const ApplicationPtr& acadApp, const QString& sDWGName, const QString& sDWGFullPath,
-                          const calc::ApplicationPtr& xlApp, calc::Worksheet& wsLayer, calc::Worksheet& wsRename,
-                          calc::Worksheet& wsState, calc::Worksheet& wsList, calc::Worksheet* wsText, bool bOutputText,
-                          support::StatusLabel& lblStatus, bool bLayerInclude, bool& bTextInclude, bool bLayerWhole,
-                          bool& bTextWhole, const QString& sLayerFilter, QString& sTextFilter, bool bCount) {
+                          SurveySink& xlBook, bool bOutputText, support::StatusLabel& lblStatus, bool bLayerInclude,
+                          bool& bTextInclude, bool bLayerWhole, bool& bTextWhole, const QString& sLayerFilter,
+                          QString& sTextFilter, bool bCount) {
     const QString caption = lblStatus.caption();
     bool result = false;
     auto status = [&](const QString& text) {
@@ -84,14 +95,14 @@ bool fun_bOutputLayerInfo(const ApplicationPtr& acadApp, const QString& sDWGName
     const int layerCount = layers ? skipErrorValue([&] { return layers->count(); }).value_or(0) : 0;
     const int columns = bCount ? 14 : 11;
 
-    CellBlock layerTable(size_t(layerCount) + 1, std::vector<QVariant>(size_t(columns)));
+    CellRows layerTable(size_t(layerCount) + 1, std::vector<QVariant>(size_t(columns)));
     const QStringList layerHeaders{QStringLiteral("No"), QStringLiteral("ファイル名"), QStringLiteral("画層名"),
                                    QStringLiteral("表示"), QStringLiteral("ﾌﾘｰｽﾞ"), QStringLiteral("ﾛｯｸ"),
                                    QStringLiteral("色"), QStringLiteral("線種"), QStringLiteral("線の太さ"),
                                    QStringLiteral("印刷ｽﾀｲﾙ"), QStringLiteral("印刷"), QStringLiteral("オブジェクト総数"),
                                    QStringLiteral("ブロック総数"), QStringLiteral("ダイナミックテキスト総数")};
     for (int c = 0; c < columns; ++c) layerTable[0][size_t(c)] = layerHeaders[c];
-    CellBlock textTable{{QStringLiteral("No"), QStringLiteral("ファイル名"), QStringLiteral("画層名"),
+    CellRows textTable{{QStringLiteral("No"), QStringLiteral("ファイル名"), QStringLiteral("画層名"),
                          QStringLiteral("ダイナミックテキスト"), QStringLiteral("ハンドル値")}};
 
     for (int k = 0; k < layerCount; ++k) {
@@ -175,14 +186,11 @@ bool fun_bOutputLayerInfo(const ApplicationPtr& acadApp, const QString& sDWGName
     }
 
     if (set) skipError([&] { set->deleteSet(); });
-    try {
-        xlApp->setScreenUpdating(false);
-    } catch (const calc::SheetError&) {
-    }
+    setScreenUpdating(xlBook, false);
 
     // The templates are the layer table's columns, rearranged.
-    CellBlock renameTable(layerTable.size(), std::vector<QVariant>(3));
-    CellBlock stateTable(layerTable.size(), std::vector<QVariant>(10));
+    CellRows renameTable(layerTable.size(), std::vector<QVariant>(3));
+    CellRows stateTable(layerTable.size(), std::vector<QVariant>(10));
     renameTable[0] = {QStringLiteral("No"), QStringLiteral("検索文字"), QStringLiteral("置換文字")};
     stateTable[0][0] = QStringLiteral("No");
     stateTable[0][1] = QStringLiteral("画層名規則");
@@ -196,17 +204,18 @@ bool fun_bOutputLayerInfo(const ApplicationPtr& acadApp, const QString& sDWGName
     }
 
     bool stateAtTop = false;
-    if (appendTable(wsLayer, layerTable) && appendTable(wsRename, renameTable) &&
-        appendTable(wsState, stateTable, &stateAtTop)) {
+    SheetSink* wsText = bOutputText ? xlBook.textSheet() : nullptr;
+    if (appendTable(xlBook.layerSheet(), layerTable) && appendTable(xlBook.renameSheet(), renameTable) &&
+        appendTable(xlBook.stateSheet(), stateTable, &stateAtTop)) {
         bool ok = true;
         if (stateAtTop) {
             try {
-                calc::subSetRuleValidation(wsState, wsList, doc);
-            } catch (const calc::SheetError&) {
+                subSetRuleValidation(xlBook.stateSheet(), xlBook.listSheet(), doc);
+            } catch (const SinkError&) {
                 // The choice lists are a convenience; the survey's rows stand without them.
             }
         }
-        if (bOutputText && wsText && textTable.size() > 1) ok = appendTable(*wsText, textTable);
+        if (wsText && textTable.size() > 1) ok = appendTable(*wsText, textTable);
         if (ok) {
             if (drawing.bOpenedHere)
                 skipError([&] { doc->close(false); });
@@ -216,10 +225,7 @@ bool fun_bOutputLayerInfo(const ApplicationPtr& acadApp, const QString& sDWGName
         }
     }
 
-    try {
-        xlApp->setScreenUpdating(true);
-    } catch (const calc::SheetError&) {
-    }
+    setScreenUpdating(xlBook, true);
     return result;
 }
 

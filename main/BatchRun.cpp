@@ -7,6 +7,7 @@
 
 #include "host/DrawingNotes.h"
 #include "host/HostConnection.h"
+#include "host/HostErrorText.h"
 #include "host/SkipError.h"
 #include "support/Foreground.h"
 #include "support/MessageBox.h"
@@ -299,7 +300,7 @@ BatchResult subExecute(const BatchInputs& inputs, const DrawingOperations& opera
             message(hostLostMessage(), support::vbCritical);
         } else {
             message(QStringLiteral("予期せぬエラーが発生しました。") + kCrLf + QString::number(e.number()) + kCrLf +
-                        e.description(),
+                        host::japaneseErrorText(e.number(), e.description()),
                     support::vbCritical);
         }
     } catch (const std::exception& e) {

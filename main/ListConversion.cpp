@@ -1,24 +1,18 @@
 #include "ListConversion.h"
 
 #include <QHeaderView>
+#include <QStyle>
 #include <QTreeWidget>
 
 namespace mainwin {
 
 namespace {
 
-// "No" is always 500 twips wide.
-constexpr int kNoWidth = twips(500);
-
-struct Column {
-    QString header;
-    double share;  // of the list's width; 0 for a fixed width
-    int fixed = 0;
-};
-
-// Adds the columns in order. A width that depends on the list's width reads
-// it right before the column is added, as the columns are laid out one by one.
-void setUpColumns(QTreeWidget& list, const std::vector<Column>& columns) {
+// Adds the columns in order. Every column is as wide as its header and its
+// widest cell, and the last one takes the rest of the list; a list too narrow
+// for its columns scrolls sideways. Long texts (paths) are cut in the middle,
+// so that their start and their file name stay in sight.
+void setUpColumns(QTreeWidget& list, const QStringList& headers) {
     // Full-row selection: a highlighted row reads as selected across all columns.
     list.setSelectionBehavior(QAbstractItemView::SelectRows);
     list.setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -26,18 +20,17 @@ void setUpColumns(QTreeWidget& list, const std::vector<Column>& columns) {
     list.setItemsExpandable(false);
     list.setUniformRowHeights(true);
     list.setAllColumnsShowFocus(true);
-    list.header()->setStretchLastSection(false);
-    list.header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-
-    QStringList headers;
-    for (const Column& c : columns) headers << c.header;
-    list.setColumnCount(static_cast<int>(columns.size()));
+    list.setTextElideMode(Qt::ElideMiddle);
+    QHeaderView* header = list.header();
+    header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    list.setColumnCount(static_cast<int>(headers.size()));
     list.setHeaderLabels(headers);
-    for (int i = 0; i < static_cast<int>(columns.size()); ++i) {
-        const Column& c = columns[static_cast<size_t>(i)];
-        const double w = static_cast<double>(list.width());
-        list.setColumnWidth(i, c.share > 0 ? static_cast<int>(w * c.share) : c.fixed);
-    }
+    header->setSectionResizeMode(QHeaderView::ResizeToContents);
+    header->setStretchLastSection(true);
+    // The stretched column shrinks to this when the others fill the list: it
+    // keeps room for its own header.
+    const int margin = 2 * header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
+    header->setMinimumSectionSize(header->fontMetrics().horizontalAdvance(headers.last()) + margin + 8);
 }
 
 QString writtenText(const QString& text) {
@@ -83,29 +76,16 @@ QStringList layerStateHeaders() {
             QStringLiteral("印刷")};
 }
 
-void subInitLstvLayerName(QTreeWidget& list) {
-    setUpColumns(list, {{QStringLiteral("No"), 0, kNoWidth},
-                        {QStringLiteral("検索文字"), 1.2 / 3},
-                        {QStringLiteral("置換文字"), 1.2 / 3}});
-}
+void subInitLstvLayerName(QTreeWidget& list) { setUpColumns(list, layerNameHeaders()); }
 
-void subInitLstvLayerState(QTreeWidget& list) {
-    const QStringList h = layerStateHeaders();
-    std::vector<Column> columns{{h[0], 0, kNoWidth}, {h[1], 0, twips(900)}};
-    for (int i = 2; i < h.size(); ++i) columns.push_back({h[i], 1.0 / 10});
-    setUpColumns(list, columns);
-}
+void subInitLstvLayerState(QTreeWidget& list) { setUpColumns(list, layerStateHeaders()); }
 
 void subInitLstvDWGs(QTreeWidget& list) {
-    setUpColumns(list, {{QStringLiteral("No"), 0, kNoWidth},
-                        {QStringLiteral("ファイル名"), 1.0 / 3},
-                        {QStringLiteral("フルパス"), 1.5 / 3}});
+    setUpColumns(list, {QStringLiteral("No"), QStringLiteral("ファイル名"), QStringLiteral("フルパス")});
 }
 
 void subInitLstvKeyword(QTreeWidget& list) {
-    setUpColumns(list, {{QStringLiteral("No"), 0, kNoWidth},
-                        {QStringLiteral("検索ｷｰﾜｰﾄﾞ"), 1.3 / 3},
-                        {QStringLiteral("置換文字"), 1.3 / 3}});
+    setUpColumns(list, {QStringLiteral("No"), QStringLiteral("検索ｷｰﾜｰﾄﾞ"), QStringLiteral("置換文字")});
 }
 
 QTreeWidgetItem* appendRow(QTreeWidget& list, const QStringList& values) {

@@ -20,8 +20,8 @@ constexpr int twips(int value) { return value / kTwipsPerPixel; }
 QStringList layerNameHeaders();
 QStringList layerStateHeaders();
 
-// Column set-ups, run once when the window loads; widths depend on the list's
-// width at that moment.
+// Column set-ups, run once when the window loads. Columns fit their header
+// and content, the last one stretches, long texts are cut in the middle.
 void subInitLstvLayerName(QTreeWidget& list);
 void subInitLstvLayerState(QTreeWidget& list);
 void subInitLstvDWGs(QTreeWidget& list);

@@ -1,9 +1,11 @@
 #include "main/SpreadsheetExchange.h"
 
 #include "calc/CalcConnection.h"
-#include "calc/RuleExchange.h"
 #include "host/HostConnection.h"
+#include "host/RuleValidation.h"
 #include "host/SkipError.h"
+#include "main/CalcSurveySink.h"
+#include "main/RuleExchange.h"
 #include "support/Foreground.h"
 #include "support/MessageBox.h"
 
@@ -36,13 +38,13 @@ std::optional<QList<QStringList>> readRulesFromSpreadsheet(int iMode) {
     }
     bringOfficeForward(xlApp);
     std::optional<calc::CellBlock> v;
-    calc::fun_bGetSelectionValues(xlApp, v, iMode);
+    fun_bGetSelectionValues(xlApp, v, iMode);
     if (!v) {
         warn(QStringLiteral("取り込むデータがありません。"));
         return std::nullopt;
     }
     QList<QStringList> rules;
-    for (const QStringList& rule : calc::importRuleRows(*v, iMode)) rules << rule;
+    for (const QStringList& rule : importRuleRows(*v, iMode)) rules << rule;
     return rules;
 }
 
@@ -59,7 +61,7 @@ void writeRulesToSpreadsheet(int iMode, const support::ListTable& vTable) {
         calc::Worksheet wsRule = wb.worksheet(1);
         calc::Worksheet wsList = wb.worksheet(2);
         wsList.setName(QStringLiteral("list_source"));
-        if (calc::fun_bPutTable(wsRule, vTable, 1)) xlApp->activateWindow();
+        if (fun_bPutTable(wsRule, vTable, 1)) xlApp->activateWindow();
         if (iMode != 2) return;
 
         host::ApplicationPtr acadApp;
@@ -73,10 +75,10 @@ void writeRulesToSpreadsheet(int iMode, const support::ListTable& vTable) {
         }
         xlApp->setScreenUpdating(false);
         try {
-            calc::subSetRuleValidation(wsRule, wsList, doc);
-        } catch (...) {
-            xlApp->setScreenUpdating(true);
-            throw;
+            CalcSheetSink rule(wsRule), list(wsList);
+            host::subSetRuleValidation(rule, list, doc);
+        } catch (const host::SinkError&) {
+            // Left as the office took it, as below.
         }
         xlApp->setScreenUpdating(true);
     } catch (const calc::SheetError&) {

@@ -1,50 +1,41 @@
 #include "main/SurveyRun.h"
 
 #include <QElapsedTimer>
-#include <QFile>
-#include <cstdio>
 #include <QFileInfo>
 
 #include "host/HostConnection.h"
-#include "main/CalcSurveyWorkbook.h"
+#include "host/LayerSurvey.h"
 
 namespace mainwin {
 
-SurveyRunResult runSurvey(const SurveyOptions& options, const QStringList& drawings, const QString& outPath,
+bool SinkSurveyWorkbook::fun_bOutputLayerInfo(host::ApplicationPtr acadApp, const QString& sDWGName,
+                                              const QString& sDWGFullPath, const SurveyOptions& options,
+                                              support::StatusLabel& lblStatus) {
+    bool bTextInclude = options.textFlags.include;
+    bool bTextWhole = options.textFlags.whole;
+    QString sTextFilter = options.textFilter;
+    const bool outputText = options.outputText && sink_->textSheet() != nullptr;
+    return host::fun_bOutputLayerInfo(acadApp, sDWGName, sDWGFullPath, *sink_, outputText, lblStatus,
+                                      options.layerFlags.include, bTextInclude, options.layerFlags.whole, bTextWhole,
+                                      options.layerFilter, sTextFilter, options.countObjects);
+}
+
+SurveyRunResult runSurvey(SurveyWorkbook& book, const SurveyOptions& options, const QStringList& drawings,
                           const std::function<void(const QString& drawing, bool ok, double seconds)>& progress) {
     SurveyRunResult result;
-    std::unique_ptr<CalcSurveyWorkbook> book = CalcSurveyWorkbook::open(options.outputText);
-    if (!book) return result;
-    result.officeFound = true;
-
     host::ApplicationPtr acadApp;
-    if (!host::fun_bGetHost(acadApp)) {
-        result.error = QStringLiteral("no drawing host");
-        return result;
-    }
+    if (!host::fun_bGetHost(acadApp)) return result;
+    result.hostFound = true;
     support::PlainStatusLabel label;
     for (const QString& drawing : drawings) {
         const QFileInfo info(drawing);
         QElapsedTimer timer;
         timer.start();
-        const bool ok = book->fun_bOutputLayerInfo(acadApp, info.fileName(), info.absoluteFilePath(), options, label);
+        const bool ok = book.fun_bOutputLayerInfo(acadApp, info.fileName(), info.absoluteFilePath(), options, label);
         ok ? ++result.done : ++result.failed;
         if (progress) progress(drawing, ok, timer.nsecsElapsed() / 1e9);
     }
-    book->finish();
-    try {
-        // The copy goes to a temporary name first, so a failed save never
-        // leaves a half-written file where the user asked for the workbook.
-        const QString partial = outPath + QStringLiteral(".partial.") + QFileInfo(outPath).suffix();
-        book->workbook().saveCopyAs(partial);
-        result.saved = std::rename(QFile::encodeName(partial).constData(), QFile::encodeName(outPath).constData()) == 0;
-        if (!result.saved) {
-            QFile::remove(partial);
-            result.error = QStringLiteral("cannot write %1").arg(outPath);
-        }
-    } catch (const calc::SheetError& e) {
-        result.error = e.description();
-    }
+    book.finish();
     return result;
 }
 

@@ -83,19 +83,32 @@ void drawFloppy(QPainter& p) {
     p.drawRect(QRectF(12, 17, 8, 5));
 }
 
-void drawGear(QPainter& p) {
-    p.save();
-    p.translate(12, 12);
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(90, 100, 115));
-    for (int i = 0; i < 8; ++i) {
-        p.drawRect(QRectF(-2, -10.5, 4, 5));
-        p.rotate(45);
+// Three layers seen at a slant, one above the other, the top one lit: the
+// layer tools, one of which is active.
+void drawLayerStack(QPainter& p) {
+    const QColor fills[] = {QColor(170, 180, 195), QColor(130, 170, 215), QColor(45, 110, 210)};
+    for (int i = 0; i < 3; ++i) {
+        const double y = 16 - i * 4.5;
+        QPolygonF sheet;
+        sheet << QPointF(2, y) << QPointF(9, y - 3.5) << QPointF(17, y) << QPointF(10, y + 3.5);
+        p.setPen(QPen(QColor(40, 60, 90), 0.8));
+        p.setBrush(fills[i]);
+        p.drawPolygon(sheet);
     }
-    p.drawEllipse(QPointF(0, 0), 7.5, 7.5);
-    p.setBrush(Qt::white);
-    p.drawEllipse(QPointF(0, 0), 3, 3);
-    p.restore();
+}
+
+// A round arrow turning clockwise at the right: step to the next tool.
+void drawTurn(QPainter& p) {
+    const QColor color(200, 90, 20);
+    p.setPen(QPen(color, 2.0, Qt::SolidLine, Qt::RoundCap));
+    p.setBrush(Qt::NoBrush);
+    const QRectF circle(13, 11, 9, 9);
+    p.drawArc(circle, 100 * 16, -250 * 16);
+    QPolygonF head;
+    head << QPointF(14.2, 8.6) << QPointF(19.2, 11.4) << QPointF(14.0, 14.2);
+    p.setPen(Qt::NoPen);
+    p.setBrush(color);
+    p.drawPolygon(head);
 }
 
 void drawInfo(QPainter& p) {
@@ -141,7 +154,8 @@ QIcon toolbarIcon(ToolbarIcon which) {
         drawArrow(p, QPointF(3, 12), QPointF(13, 2), QColor(200, 90, 20));
         break;
     case ToolbarIcon::ToolSelect:
-        drawGear(p);
+        drawLayerStack(p);
+        drawTurn(p);
         break;
     case ToolbarIcon::Version:
         drawInfo(p);

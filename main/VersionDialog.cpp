@@ -14,7 +14,7 @@ VersionDialog::VersionDialog(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("frmVersion"));
 
     auto* icon = new QLabel(this);
-    icon->setPixmap(toolbarIcon(ToolbarIcon::ToolSelect).pixmap(48, 48));
+    icon->setPixmap(toolbarIcon(ToolbarIcon::Version).pixmap(48, 48));  // the picture of the button that opens it
 
     LblTitle = new QLabel(support::kLaminorTitle, this);
     QFont big = LblTitle->font();

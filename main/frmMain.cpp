@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QProcess>
 #include <QPushButton>
 #include <QToolBar>
@@ -89,7 +90,10 @@ MainWindowServices withDefaults(MainWindowServices s) {
         };
     if (!s.openInTextEditor)
         s.openInTextEditor = [](const QString& path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
-    if (!s.startProgram) s.startProgram = [](const QString& program) { return QProcess::startDetached(program, {}); };
+    if (!s.startProgram)
+        s.startProgram = [](const QString& program, const QStringList& arguments) {
+            return QProcess::startDetached(program, arguments);
+        };
     return s;
 }
 
@@ -143,6 +147,7 @@ void frmMain::connectControls() {
     connect(LstvLayerName, &QTreeWidget::itemDoubleClicked, this, [this] { editLayerNameRow(); });
     connect(LstvLayerState, &QTreeWidget::itemDoubleClicked, this, [this] { editLayerStateRow(); });
     connect(LstvKeyword, &QTreeWidget::itemDoubleClicked, this, [this] { editKeywordRow(); });
+    for (QTreeWidget* list : {LstvLayerName, LstvLayerState, LstvKeyword}) list->viewport()->installEventFilter(this);
     connect(CmdDeleteRule, &QPushButton::clicked, this, [this] {
         if (deleteCurrentRow(*LstvLayerName)) subShowRuleCount();
     });
@@ -318,6 +323,21 @@ void frmMain::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
+bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonDblClick) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        for (auto [list, edit] : {std::pair{LstvLayerName, &frmMain::editLayerNameRow},
+                                  std::pair{LstvLayerState, &frmMain::editLayerStateRow},
+                                  std::pair{LstvKeyword, &frmMain::editKeywordRow}}) {
+            if (watched != list->viewport() || mouse->button() != Qt::LeftButton) continue;
+            if (!list->isEnabled() || list->itemAt(mouse->position().toPoint())) break;  // a row: itemDoubleClicked
+            (this->*edit)();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
 void frmMain::CmdCancel_Click() {
     close();
     services_.endProgram();
@@ -336,9 +356,13 @@ void frmMain::subSetMode(int mode) {
             frame->move(kHiddenFrameLeft, kFrameTop);
         }
     }
-    const bool rules = mode <= 2;
-    for (int index : {1, 2, 4, 5}) toolbarButtons[static_cast<size_t>(index)]->setEnabled(rules && !running_);
+    updateRuleButtons();
     setWindowTitle(modeCaption(mode));
+}
+
+// Buttons 1 to 5 serve the rule lists of modes 1 and 2, and rest during a run.
+void frmMain::updateRuleButtons() {
+    for (int index : {1, 2, 4, 5}) toolbarButtons[static_cast<size_t>(index)]->setEnabled(iMode <= 2 && !running_);
 }
 
 void frmMain::Toolbar1_ButtonClick(int index) {
@@ -471,7 +495,8 @@ void frmMain::setRunning(bool running) {
     for (QTreeWidget* list : {static_cast<QTreeWidget*>(LstvLayerName), LstvLayerState,
                               static_cast<QTreeWidget*>(LstvDWGs), LstvKeyword})
         list->setEnabled(!running);
-    subSetMode(iMode);
+    // The caption stays: it changes with the mode and a rule file, not with a run.
+    updateRuleButtons();
 }
 
 }  // namespace mainwin

@@ -51,10 +51,12 @@ struct MainWindowServices {
     // workbook. Without them the buttons do nothing.
     std::function<std::optional<QList<QStringList>>(int mode)> readRulesFromSpreadsheet;
     std::function<void(int mode, const support::ListTable& table)> writeRulesToSpreadsheet;
-    // Opens a text file in the desktop's text editor.
+    // Opens a text file in the desktop's text editor; false when the desktop
+    // has no launcher for it ("開く" then tries the editor command of
+    // Laminor.ini).
     std::function<bool(const QString& path)> openInTextEditor;
-    // Starts a program without arguments and without waiting for it.
-    std::function<bool(const QString& program)> startProgram;
+    // Starts a program with its arguments, without a shell and without waiting for it.
+    std::function<bool(const QString& program, const QStringList& arguments)> startProgram;
     // Rule and keyword dialogs: true when the user confirmed. They are
     // supplied by the rule editors; without one the command does nothing.
     std::function<bool(QString& sNameBefore, QString& sNameAfter)> editLayerNameRule;
@@ -177,9 +179,13 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // A double click on a rule or keyword list where no row is: the list's
+    // double click all the same (Qt reports only clicks on rows).
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildToolbar();
+    void updateRuleButtons();
     void buildFrames();
     void connectControls();
     void Form_Load();

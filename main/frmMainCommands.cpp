@@ -4,14 +4,17 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QTreeWidget>
 
 #include "main/BatchRun.h"
 #include "main/FileDropList.h"
 #include "main/ListConversion.h"
+#include "main/MainSettings.h"
 #include "main/frmMain.h"
 #include "support/Foreground.h"
+#include "support/Ini.h"
 #include "support/MessageBox.h"
 #include "support/ProgramFolder.h"
 
@@ -166,12 +169,29 @@ void frmMain::CmdBaseFile_Click() {
     if (!chosen.isEmpty()) TxtBaseFile->setText(QDir::toNativeSeparators(chosen));
 }
 
+// The desktop's editor first; where the desktop has no launcher, the command
+// set as TextEditor in section MAIN of Laminor.ini (for example "mousepad" or
+// "gedit --new-window"), with the file's path as its last argument.
 void frmMain::CmdOpen_Click() {
     const QString path = TxtBaseFile->text();
-    if (!path.isEmpty() && QFileInfo(path).isFile())
-        services_.openInTextEditor(path);
-    else
+    if (path.isEmpty() || !QFileInfo(path).isFile()) {
         warn(QStringLiteral("ベースファイルが見つかりません。"));
+        return;
+    }
+    if (services_.openInTextEditor(path)) return;
+    const QString command =
+        support::GetINI(kIniFileName, QStringLiteral("MAIN"), QStringLiteral("TextEditor"), QString(), false).toString();
+    QStringList arguments = QProcess::splitCommand(command);
+    if (!arguments.isEmpty()) {
+        const QString program = arguments.takeFirst();
+        if (services_.startProgram(program, arguments << path)) return;
+    }
+    support::bringMainWindowToFront();
+    support::MsgBox(QStringLiteral("テキストエディタでベースファイルを開くことが出来ませんでした。\r\n") +
+                        (command.trimmed().isEmpty()
+                             ? QStringLiteral("Laminor.ini の [MAIN] に TextEditor=エディタのコマンド を設定してください。")
+                             : QStringLiteral("TextEditor=") + command),
+                    support::vbExclamation, support::kLaminorTitle);
 }
 
 void frmMain::CmdEnv_Click() {
@@ -182,7 +202,7 @@ void frmMain::CmdEnv_Click() {
 // rather than ignored.
 void frmMain::CmdTagseek_Click() {
     const QString program = QDir(support::programFolder()).filePath(QStringLiteral("tagseek"));
-    if (!QFileInfo(program).isExecutable() || !services_.startProgram(program)) {
+    if (!QFileInfo(program).isExecutable() || !services_.startProgram(program, {})) {
         support::MsgBox(QStringLiteral("Pickwellを起動できませんでした。\r\n") + QDir::toNativeSeparators(program),
                         support::vbCritical, support::kLaminorTitle);
     }

@@ -6,14 +6,16 @@
 #include "host/client/RemoteProvider.h"
 #include "main/frmMain.h"
 #include "support/MessageBoxQt.h"
+#include "support/QtTranslation.h"
 
 #ifdef LAMINOR_HAVE_HOST_OPS
 #include "host/LayerNameRules.h"
 #include "host/LayerStateRules.h"
 #endif
 #ifdef LAMINOR_HAVE_CALC
-#include "main/CalcSurveyWorkbook.h"
+#include "main/CalcSurveySink.h"
 #include "main/SpreadsheetExchange.h"
+#include "main/SurveyRun.h"
 #endif
 #ifdef LAMINOR_HAVE_SCRIPT
 #include "script/ScriptOperation.h"
@@ -55,6 +57,7 @@ mainwin::MainWindowServices ruleEditors() {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    support::installQtJapaneseTranslation();
     support::installQtMessageBoxService();
     // The drawing host is drawhost: the running one over its socket, or one
     // started from this program's folder.
@@ -70,7 +73,9 @@ int main(int argc, char** argv) {
 #endif
 #ifdef LAMINOR_HAVE_CALC
     window.operations.openSurveyWorkbook = [](bool outputText) -> std::unique_ptr<mainwin::SurveyWorkbook> {
-        return mainwin::CalcSurveyWorkbook::open(outputText);
+        std::unique_ptr<mainwin::CalcSurveySink> sink = mainwin::CalcSurveySink::open(outputText);
+        if (!sink) return nullptr;
+        return std::make_unique<mainwin::SinkSurveyWorkbook>(std::move(sink));
     };
 #endif
     window.show();

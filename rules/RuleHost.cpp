@@ -1,9 +1,9 @@
 #include "rules/RuleHost.h"
 
 #include <QHeaderView>
-#include <QScrollBar>
 
 #include "host/HostConnection.h"
+#include "host/HostErrorText.h"
 #include "host/SkipError.h"
 #include "support/MessageBox.h"
 
@@ -60,23 +60,18 @@ void preparePreviewList(QTreeWidget* list, const QStringList& headers) {
     list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     list->setSelectionBehavior(QAbstractItemView::SelectRows);
     list->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    list->header()->setStretchLastSection(false);
+    list->setTextElideMode(Qt::ElideMiddle);
+    list->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    list->header()->setStretchLastSection(true);
     QPalette palette = list->palette();
     for (auto role : {QPalette::Highlight, QPalette::HighlightedText})
         palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
     list->setPalette(palette);
 }
 
-void setColumnFractions(QTreeWidget* list, const std::vector<double>& fractions) {
-    // Inside the frame and beside the vertical scroll bar, so that no horizontal one is needed.
-    const int width = list->width() - 2 * list->frameWidth() - list->verticalScrollBar()->sizeHint().width();
-    for (size_t i = 0; i < fractions.size(); ++i)
-        list->setColumnWidth(static_cast<int>(i), static_cast<int>(width * fractions[i]));
-}
-
 void showUnexpectedError(const host::HostError& error) {
     support::MsgBox(QStringLiteral("予期せぬエラーが発生しました。\r\n") + QString::number(error.number()) +
-                        QStringLiteral("\r\n") + error.description(),
+                        QStringLiteral("\r\n") + host::japaneseErrorText(error.number(), error.description()),
                     support::vbCritical, support::kLaminorTitle);
 }
 

@@ -28,10 +28,9 @@ private:
 };
 
 // Report view with several selected rows, shown in the active colours also
-// while another control has the focus.
+// while another control has the focus. Columns fit their header and content,
+// the last one takes the rest of the width.
 void preparePreviewList(QTreeWidget* list, const QStringList& headers);
-// Column widths as fractions of the list's width.
-void setColumnFractions(QTreeWidget* list, const std::vector<double>& fractions);
 
 // "予期せぬエラーが発生しました。" with the error's number and description.
 void showUnexpectedError(const host::HostError& error);

@@ -85,11 +85,6 @@ void frmLayerNameRule::changeEvent(QEvent* event) {
     if (event->type() == QEvent::ActivationChange && isActiveWindow() && isVisible()) subUpdateLayerSample();
 }
 
-void frmLayerNameRule::resizeEvent(QResizeEvent* event) {
-    QDialog::resizeEvent(event);
-    setColumnFractions(LstvLayerSample, {0.45, 0.5});
-}
-
 void frmLayerNameRule::textChanged() {
     if (ChkAutoUpdate->isChecked()) subUpdateLayerSample();
 }
@@ -114,13 +109,17 @@ void frmLayerNameRule::subUpdateLayerSample() {
             row->setText(1, host::fun_sGetNewLayerName(sName, sSearch, sReplace));
         }
         int selected = 0;
+        QTreeWidgetItem* firstHit = nullptr;
         for (int i = 0; i < LstvLayerSample->topLevelItemCount(); ++i) {
             QTreeWidgetItem* row = LstvLayerSample->topLevelItem(i);
             const bool changes = !host::isProtectedLayerName(row->text(0)) && !host::isMarker(row->text(1)) &&
                                  row->text(1) != row->text(0);
             row->setSelected(changes);
+            if (changes && !firstHit) firstHit = row;
             if (changes) ++selected;
         }
+        // The user sees what the rule does without scrolling for it.
+        if (firstHit) LstvLayerSample->scrollToItem(firstHit, QAbstractItemView::PositionAtTop);
         LblMsg->setText(matchCountText(host_.acadDoc->name(), selected));
     } catch (const host::HostError& error) {
         showUnexpectedError(error);

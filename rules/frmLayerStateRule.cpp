@@ -173,13 +173,6 @@ void frmLayerStateRule::CboColor_Click() {
     settingChanged();
 }
 
-void frmLayerStateRule::resizeEvent(QResizeEvent* event) {
-    QDialog::resizeEvent(event);
-    std::vector<double> fractions{3.0 / 11};
-    for (int i = 0; i < 8; ++i) fractions.push_back(1.0 / 11);
-    setColumnFractions(LstvLayerSample, fractions);
-}
-
 void frmLayerStateRule::settingChanged() {
     if (ChkAutoUpdate->isChecked()) subUpdateLayerSample();
 }
@@ -206,15 +199,18 @@ void frmLayerStateRule::subUpdateLayerSample() {
             for (int c = 0; c < 8; ++c) row->setText(c + 1, vState[c]);
         }
         const auto boxes = settingBoxes();
+        QTreeWidgetItem* firstHit = nullptr;
         for (int i = 0; i < LstvLayerSample->topLevelItemCount(); ++i) {
             QTreeWidgetItem* row = LstvLayerSample->topLevelItem(i);
             const bool matches = support::fun_bRegExpMatch(row->text(0), sPattern, nullptr, true);
             row->setSelected(matches);
             if (!matches) continue;
+            if (!firstHit) firstHit = row;
             ++count;
             for (int c = 0; c < 8; ++c)
                 if (boxes[c]->currentText() != host::kNoChange) row->setText(c + 1, boxes[c]->currentText());
         }
+        if (firstHit) LstvLayerSample->scrollToItem(firstHit, QAbstractItemView::PositionAtTop);
         LblMsg->setText(matchCountText(host_.acadDoc->name(), count));
     } catch (const host::HostError& error) {
         showUnexpectedError(error);

@@ -53,7 +53,6 @@ public:
     void subUpdateLayerSample();
 
 protected:
-    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void Form_Load();

@@ -4,10 +4,12 @@
 
 #include "host/client/RemoteProvider.h"
 #include "support/MessageBoxQt.h"
+#include "support/QtTranslation.h"
 #include "tagseek/frmMain.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    support::installQtJapaneseTranslation();
     support::installQtMessageBoxService();
     host::installRemoteHostProvider();
     tagseek::frmMain window;

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build ccache pkg-config
-  qt6-base-dev qt6-base-dev-tools
+  qt6-base-dev qt6-base-dev-tools qt6-translations-l10n
   libgtest-dev libgmock-dev
   fonts-noto-cjk
   xvfb xauth imagemagick
@@ -13,6 +13,8 @@ packages=(
   python3-ezdxf python3-openpyxl
   cups printer-driver-cups-pdf poppler-utils
   libreoffice-calc libreoffice-dev libreoffice-dev-common
+  libxlsxwriter-dev
+  parallel
 )
 
 missing=()

@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QThread>
 #include <QTemporaryDir>
 #include <fcntl.h>
@@ -423,7 +424,6 @@ TEST_F(BatchProgram, AStartedDrawhostLeavesTheOutputToEnd) {
 
 }  // namespace
 
-#ifdef LAMINOR_BATCH_SURVEY
 // Mode 3 headless: every layer of every drawing in a saved workbook, read back by openpyxl.
 TEST_F(BatchProgram, SurveyWritesEveryLayerOfEveryDrawingToTheWorkbook) {
     const QString out = dir.filePath("survey.xlsx");
@@ -454,4 +454,56 @@ TEST_F(BatchProgram, SurveyWritesEveryLayerOfEveryDrawingToTheWorkbook) {
     EXPECT_EQ(lines[3], QStringLiteral("int int"));  // No and colour stay numbers
     EXPECT_EQ(lines[4], QStringLiteral("ハンドル値 True True"));  // handles are texts, without the apostrophe
 }
-#endif
+
+// The workbook is written whole or not at all; only .xlsx is written.
+TEST_F(BatchProgram, SurveyThatCannotWriteItsWorkbookSaysSoAndLeavesNothing) {
+    const QString blocked = dir.filePath("no-such-folder/survey.xlsx");
+    Result r = run({"survey", "--out", blocked, drawing("floor-plan.dxf")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("保存できませんでした。"))) << r.err.toStdString();
+    EXPECT_FALSE(QFile::exists(blocked + ".partial.xlsx"));
+
+    r = run({"survey", "--out", dir.filePath("survey.ods"), drawing("floor-plan.dxf")});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_FALSE(QFile::exists(dir.filePath("survey.ods")));
+}
+
+// The recipe of the README: GNU Parallel runs laminor-batch over a drawing
+// list in shards; the drawings come out as one -j run writes them.
+TEST_F(BatchProgram, ShardsRunByGnuParallelWriteWhatOneRunWrites) {
+    const QString parallel = QStandardPaths::findExecutable("parallel");
+    ASSERT_FALSE(parallel.isEmpty()) << "GNU Parallel is missing (tools/install-deps.sh installs it)";
+    QStringList sources;
+    for (const char* name : {"floor-plan.dxf", "site-R12.dxf", "english-R2004.dxf", "details-R2018.dxf"})
+        sources << QDir(LAMINOR_SAMPLES_DIR).filePath(name);
+    QStringList together, sharded;
+    for (const QString& folder : {QStringLiteral("together"), QStringLiteral("sharded")}) {
+        ASSERT_TRUE(dir.mkdir(folder));
+        for (int copy = 0; copy < 2; ++copy)
+            for (const QString& source : sources) {
+                const QString target = dir.filePath(QStringLiteral("%1/%2-%3").arg(folder).arg(copy).arg(QFileInfo(source).fileName()));
+                ASSERT_TRUE(QFile::copy(source, target));
+                (folder == "together" ? together : sharded) << target;
+            }
+    }
+
+    Result one = run({"rename", "--in-process", "-j", "2", "--rules", rename, dir.filePath("together")});
+    ASSERT_EQ(one.exitCode, 0) << one.err.toStdString();
+
+    // Two shards at a time, three drawings per laminor-batch call.
+    QProcess shards;
+    shards.start(parallel, QStringList{"--will-cite", "--jobs", "2", "-n", "3", LAMINOR_BATCH_EXE, "rename", "--in-process",
+                                       "--rules", rename, ":::"} + sharded);
+    ASSERT_TRUE(shards.waitForFinished(120000));
+    ASSERT_EQ(shards.exitCode(), 0) << shards.readAllStandardError().toStdString();
+
+    int changed = 0;
+    for (int i = 0; i < together.size(); ++i) {
+        QFile a(together[i]), b(sharded[i]), source(sources[i % sources.size()]);
+        ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly) && source.open(QIODevice::ReadOnly));
+        const QByteArray bytes = a.readAll();
+        EXPECT_EQ(bytes, b.readAll()) << together[i].toStdString();
+        changed += bytes != source.readAll();
+    }
+    EXPECT_GE(changed, 2);  // the rules renamed layers, so the comparison means something
+}

@@ -1,25 +1,25 @@
 #!/bin/bash
 # Times laminor-batch (modes 1 and 2, in-process, -j 1 and -j 2) against the
 # equivalent ezdxf passes on the same drawings, in one run, and prints a
-# Markdown table. The rule files here are the ezdxf baseline's rules.
+# Markdown table. Both sides take their rules from the rule files here.
 #
 #   bench/batch/run.sh [BUILD_DIR] [DATA_DIR] [GLOB]
 #
-# BUILD_DIR defaults to build, DATA_DIR to /work/bench-data (generated when
-# missing), GLOB (which drawings of DATA_DIR) to '*.dxf'; for example 'small_*.dxf'.
+# BUILD_DIR defaults to build, DATA_DIR to bench-data (made by
+# bench/gen_drawings.py when it has no drawings), GLOB (which drawings of
+# DATA_DIR) to '*.dxf'; for example 'small_*.dxf'.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 build=${1:-$root/build}
-data=${2:-/work/bench-data}
+data=${2:-$root/bench-data}
 glob=${3:-*.dxf}
 exe=$build/bin/laminor-batch
 py=/usr/bin/python3
-baseline=${LAMINOR_SHARED_DIR:-$root/../shared}/bench/ezdxf_baseline.py
-gen=${LAMINOR_SHARED_DIR:-$root/../shared}/bench/gen_dxf.py
+reference=$root/bench/ezdxf_reference.py
 
 [ -x "$exe" ] || { echo "build laminor-batch first: cmake --build $build --target laminor-batch" >&2; exit 2; }
-[ -d "$data" ] || "$py" "$gen" set "$data"
+ls "$data"/*.dxf >/dev/null 2>&1 || "$py" "$root/bench/gen_drawings.py" set "$data"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -45,7 +45,7 @@ done
 
 # The ezdxf passes on the same files; its own per-pass timings, summed.
 fresh
-"$py" "$baseline" "$work/run" --out "$work/ezout" --json "$work/ezdxf.json" >"$work/ez.txt" 2>&1 || true
+"$py" "$reference" "$work/run" --json "$work/ezdxf.json" >"$work/ez.txt" 2>&1 || true
 read -r ez_rename ez_state < <("$py" - "$work/ezdxf.json" <<'PY'
 import json, sys
 rs = json.load(open(sys.argv[1]))["results"]

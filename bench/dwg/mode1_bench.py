@@ -2,7 +2,7 @@
 """The mode 1 job on DWG: the engine on a DWG against python3-ezdxf on its DXF
 twin, in one run.
 
-    /usr/bin/python3 bench/dwg/mode1_bench.py [--dxftool PATH] [--shared DIR]
+    /usr/bin/python3 bench/dwg/mode1_bench.py [--dxftool PATH]
 
 The corpus DWGs of the versions the engine saves, and their DXF twins, first
 get the same layers renamed to names the benchmark's rename rules act on
@@ -11,9 +11,8 @@ so that the job renames and merges. Then the job: load, the rename rules
 (existing targets merge), save. The engine: `dxftool mode1-bench` (best CPU
 time of five runs in one process, saving without waiting for the disk; the
 heap the drawing holds once edited, and the peak of the job). ezdxf: the
-shared baseline's rename pass (ezdxf_baseline.py in --shared, default
-../shared/bench beside the repository), load and saveas, best CPU time of
-three runs in one process. Both outputs are checked for the same layer names.
+rename pass of bench/ezdxf_reference.py (the rules of bench/batch/rename.csv),
+load and saveas, best CPU time of three runs in one process. Both outputs are checked for the same layer names.
 Measured numbers are in docs/dwg.md.
 """
 import argparse
@@ -47,12 +46,12 @@ ASCII_TARGETS = ["A-WALL", "TMP_WALL", "B-DOOR", "A-DOOR", "A-GRID", "TMP_GRID"]
 EZDXF = r"""
 import sys, time, ezdxf
 sys.path.insert(0, sys.argv[1])
-import ezdxf_baseline as base
+import ezdxf_reference as reference
 best = 1e9
 for _ in range(3):
     t = time.process_time()
     doc = ezdxf.readfile(sys.argv[2])
-    base.rename_pass(doc)
+    reference.rename_pass(doc)
     doc.saveas(sys.argv[3])
     best = min(best, time.process_time() - t)
 print(best)
@@ -82,10 +81,7 @@ def prepare(dxftool, dwg, dxf, work):
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--dxftool", default=os.path.join(REPO, "build", "bin", "dxftool"))
-    ap.add_argument("--shared", default=os.path.join(os.path.dirname(REPO), "shared", "bench"))
     args = ap.parse_args()
-    if not os.path.exists(os.path.join(args.shared, "ezdxf_baseline.py")):
-        sys.exit(f"ezdxf_baseline.py not found in {args.shared} (--shared)")
     print("| DWG | version | KB | renamed / merged | engine ms | ezdxf on the DXF twin ms | ratio | held MB (x file) "
           "| job peak MB (x file) |")
     print("|---|---|---|---|---|---|---|---|---|")
@@ -97,7 +93,7 @@ def main():
                                check=True).stdout.splitlines()[1].split("\t")
             kb, renamed, merged, ours, held, peak = float(f[1]), f[2], f[3], float(f[4]), float(f[5]), float(f[6])
             saved_dxf = os.path.join(work, "ezdxf_" + dxf_name)
-            run = subprocess.run(["/usr/bin/python3", "-c", EZDXF, args.shared, dxf, saved_dxf], capture_output=True,
+            run = subprocess.run(["/usr/bin/python3", "-c", EZDXF, os.path.dirname(HERE), dxf, saved_dxf], capture_output=True,
                                  text=True)
             if run.returncode != 0:
                 sys.exit(f"ezdxf failed on {dxf_name}: {run.stderr.strip().splitlines()[-1]}")

@@ -10,7 +10,8 @@ Per drawing:
   mode1   `dxftool mode1` (the benchmark's rename rules, merging into existing
           names) must give a drawing that ezdxf loads and audits with no more
           errors than the input, whose layer names and per-layer object counts
-          equal those of ezdxf's own rename pass (ezdxf_baseline.rename_pass).
+          equal those of our ezdxf reference's rename pass
+          (bench/ezdxf_reference.py, rename_pass).
 Prints one line per drawing and exits non-zero when any check fails.
 """
 import argparse
@@ -23,12 +24,11 @@ from collections import Counter
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.dirname(os.path.dirname(HERE))
-SHARED = os.environ.get("LAMINOR_SHARED_DIR", "/work/shared")
-sys.path.insert(0, os.path.join(SHARED, "bench"))
+sys.path.insert(0, os.path.dirname(HERE))
 
 import ezdxf  # noqa: E402
 from ezdxf import recover  # noqa: E402
-import ezdxf_baseline as eb  # noqa: E402
+import ezdxf_reference as reference  # noqa: E402
 
 
 def load(path):
@@ -114,7 +114,7 @@ def check(dxftool, path, tmp, notes):
     base_errors = audit_errors(doc)
     out = os.path.join(tmp, os.path.basename(path))
     subprocess.run([dxftool, "mode1", path, out], capture_output=True, text=True, check=True)
-    eb.rename_pass(doc)
+    reference.rename_pass(doc)
     expected_names = sorted(l.dxf.name for l in doc.layers)
     expected_counts = top_level_counts(doc)
     ours, our_load_errors = load(out)

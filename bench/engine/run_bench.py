@@ -3,12 +3,13 @@
 
     /usr/bin/python3 bench/engine/run_bench.py [FOLDER] [--dxftool PATH] [--ezdxf-json FILE]
 
-FOLDER (default /work/bench-data) holds the drawings of
-`../shared/bench/gen_dxf.py set`. The small and medium drawings are measured by
-one `dxftool bench` process, one after the other as a batch run opens them;
-each large drawing in a process of its own (its peak RSS); then the reference script
-`../shared/bench/ezdxf_baseline.py` runs over the same folder. The table gives
-MB/s per profile (input MB divided by the summed time) and the ratios.
+FOLDER (default: bench-data/ at the top of the clone) holds the drawings of
+`bench/gen_drawings.py set`, which are made first when the folder has none.
+The small and medium drawings are measured by one `dxftool bench` process, one
+after the other as a batch run opens them; each large drawing in a process of
+its own (its peak RSS); then our ezdxf reference `bench/ezdxf_reference.py`
+runs over the same folder. The table gives MB/s per profile (input MB divided
+by the summed time) and the ratios.
 
 `--ezdxf-json` reuses the JSON of an earlier baseline run instead of running it
 again (the baseline takes minutes); the report then says so.
@@ -26,10 +27,8 @@ import tempfile
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-REPO = os.path.dirname(os.path.dirname(HERE))
-SHARED = os.environ.get("LAMINOR_SHARED_DIR", os.path.join(os.path.dirname(REPO), "shared"))
-if not os.path.isdir(SHARED):
-    SHARED = "/work/shared"
+BENCH = os.path.dirname(HERE)
+REPO = os.path.dirname(BENCH)
 
 
 def profile_of(name):
@@ -76,21 +75,23 @@ def run_engine(dxftool, files):
 
 
 def run_ezdxf(folder):
-    out = tempfile.mkdtemp(prefix="ezdxf-bench-")
-    js = os.path.join(out, "results.json")
-    subprocess.run(["/usr/bin/python3", os.path.join(SHARED, "bench", "ezdxf_baseline.py"), folder,
-                    "--out", out, "--json", js], check=True, stdout=sys.stderr)
-    with open(js) as fh:
-        return json.load(fh)
+    with tempfile.TemporaryDirectory(prefix="ezdxf-bench-") as out:
+        js = os.path.join(out, "results.json")
+        subprocess.run(["/usr/bin/python3", os.path.join(BENCH, "ezdxf_reference.py"), folder, "--json", js],
+                       stdout=sys.stderr)
+        with open(js) as fh:
+            return json.load(fh)
 
 
 def main():
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    ap.add_argument("folder", nargs="?", default="/work/bench-data")
+    ap.add_argument("folder", nargs="?", default=os.path.join(REPO, "bench-data"))
     ap.add_argument("--dxftool", default=os.path.join(REPO, "build", "bin", "dxftool"))
     ap.add_argument("--ezdxf-json", default=None)
     a = ap.parse_args()
 
+    if not os.path.isdir(a.folder) or not any(f.endswith(".dxf") for f in os.listdir(a.folder)):
+        subprocess.run(["/usr/bin/python3", os.path.join(BENCH, "gen_drawings.py"), "set", a.folder], check=True)
     files = sorted(os.path.join(a.folder, f) for f in os.listdir(a.folder) if f.endswith(".dxf"))
     t0 = time.time()
     engine = run_engine(a.dxftool, files)

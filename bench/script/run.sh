@@ -3,15 +3,19 @@
 # made by laminor-batch through a real drawhost, then the same expansion by
 # ezdxf (ezdxf_script.py), the two scripts compared byte for byte, and the ratio.
 #
-#   bench/script/run.sh BUILD_DIR DATA_DIR
+#   bench/script/run.sh [BUILD_DIR] [DATA_DIR]      (defaults: build, bench-data)
 #
+# The drawings of DATA_DIR are made by bench/gen_drawings.py when it has none.
 # drawhost is started first on a private socket (its start-up is timed apart);
 # laminor-batch runs from a program folder of its own with a default
 # Laminor.ini, as a scheduler would run it.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
-build=${1:?BUILD_DIR}
-data=$(cd "${2:?DATA_DIR}" && pwd)
+root=$(cd "$here/../.." && pwd)
+build=${1:-$root/build}
+data=${2:-$root/bench-data}
+ls "$data"/*.dxf >/dev/null 2>&1 || /usr/bin/python3 "$root/bench/gen_drawings.py" set "$data"
+data=$(cd "$data" && pwd)
 work=$(mktemp -d)
 host_pid=
 cleanup() {

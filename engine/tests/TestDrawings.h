@@ -1,6 +1,6 @@
 #pragma once
-// Small deterministic drawings for the engine's tests, and where the shared
-// corpus lives.
+// Small deterministic drawings for the engine's tests, and where the
+// real-world corpus of the source tree lives.
 #include <ostream>
 #include <string>
 #include <utility>

@@ -1,59 +1,35 @@
-// The layer survey of drawings into a spreadsheet workbook, over the
-// in-memory host and the test run's headless office.
+// The layer survey of drawings into a workbook, over the in-memory host and
+// an in-memory workbook: what it builds, row by row.
 #include <gtest/gtest.h>
 
 #include <QFile>
 #include <QFileInfo>
-#include <csignal>
 #include <QTemporaryDir>
+#include <csignal>
 
-#include "calc/tests/OfficeFixture.h"
 #include "host/HostConnection.h"
 #include "host/LayerSurvey.h"
+#include "host/RuleValidation.h"
 #include "host/client/RemoteProvider.h"
 #include "host/tests/FakeDrawingHost.h"
+#include "host/tests/MemorySurveySink.h"
 #include "support/RecordingMessageBox.h"
 
-using calc::CellBlock;
-using calctest::CalcTest;
-using calctest::office;
-using calctest::openpyxl;
+using hosttest::MemorySurveySink;
 
 namespace {
-
-// A workbook laid out as a mode-3 run makes it.
-struct SurveyBook {
-    calc::Workbook wb = office()->addWorkbook();
-    calc::Worksheet layer = wb.worksheet(1), rename = wb.worksheet(2), state = wb.worksheet(3);
-    calc::Worksheet list = wb.addWorksheetAfter(state);
-    calc::Worksheet text = wb.addWorksheetAfter(layer);
-    SurveyBook() {
-        layer.setName(QStringLiteral("画層情報"));
-        rename.setName(QStringLiteral("画層名変更規則"));
-        state.setName(QStringLiteral("画層状態変更規則"));
-        list.setName("list_source");
-        text.setName(QStringLiteral("文字出力"));
-    }
-    ~SurveyBook() { wb.close(); }
-};
 
 struct Filters {
     QString layer, text;
     bool layerInclude = true, layerWhole = false, textInclude = true, textWhole = false;
 };
 
-bool survey(const host::ApplicationPtr& app, SurveyBook& book, const QString& path, bool count, bool texts,
+bool survey(const host::ApplicationPtr& app, MemorySurveySink& book, const QString& path, bool count, bool texts,
             Filters f = {}) {
     support::PlainStatusLabel label;
     label.setCaption("run");
-    return host::fun_bOutputLayerInfo(app, QFileInfo(path).fileName(), path, office(), book.layer, book.rename,
-                                      book.state, book.list, texts ? &book.text : nullptr, texts, label,
-                                      f.layerInclude, f.textInclude, f.layerWhole, f.textWhole, f.layer, f.text, count);
-}
-
-int lastRow(const calc::Worksheet& ws) {
-    const calc::Worksheet::Area a = ws.usedRange();
-    return a.row + a.rows - 1;
+    return host::fun_bOutputLayerInfo(app, QFileInfo(path).fileName(), path, book, texts, label, f.layerInclude,
+                                      f.textInclude, f.layerWhole, f.textWhole, f.layer, f.text, count);
 }
 
 // Two drawings: /d/a.dwg (on disk only) and /d/b.dwg (open in the host).
@@ -80,22 +56,37 @@ std::shared_ptr<fakehost::HostState> twoDrawings() {
     return state;
 }
 
+host::DocumentPtr drawingWithPlotStyles(const QStringList& styles) {
+    auto state = std::make_shared<fakehost::HostState>();
+    fakehost::DrawingData& d = state->file("/tmp/p.dwg");
+    d.linetypes = QStringList{"ByBlock", "BYLAYER", "Continuous", "HIDDEN"};
+    for (int i = 0; i < styles.size(); ++i) {
+        d.plotStyles << styles[i];
+        d.layer(QStringLiteral("L%1").arg(i)).plotStyle = styles[i];
+    }
+    state->openByUser("/tmp/p.dwg");
+    static std::vector<std::shared_ptr<host::Application>> keep;
+    keep.push_back(fakehost::makeApplication(state));
+    return keep.back()->activeDocument();
+}
+
 }  // namespace
 
-TEST_F(CalcTest, SurveyWritesHeadersOnceAndAppendsLaterDrawingsBelow) {
+TEST(LayerSurvey, WritesHeadersOnceAndAppendsLaterDrawingsBelow) {
     auto state = twoDrawings();
     auto app = fakehost::makeApplication(state);
     state->findOpen("/d/b.dwg");
-    SurveyBook book;
+    MemorySurveySink book;
     ASSERT_TRUE(survey(app, book, "/d/a.dwg", true, true));
     // a.dwg has 0, Defpoints, A-WALL, 001: header + 4 rows.
-    EXPECT_EQ(lastRow(book.layer), 5);
-    EXPECT_EQ(lastRow(book.rename), 5);
-    EXPECT_EQ(lastRow(book.state), 5);
-    EXPECT_EQ(lastRow(book.text), 4);  // GL+500, =A1, note; no multi-line text
+    EXPECT_EQ(book.layer.lastUsedRow(), 5);
+    EXPECT_EQ(book.rename.lastUsedRow(), 5);
+    EXPECT_EQ(book.state.lastUsedRow(), 5);
+    EXPECT_EQ(book.text->lastUsedRow(), 4);  // GL+500, =A1, note; no multi-line text
     ASSERT_TRUE(survey(app, book, "/d/b.dwg", true, true));
-    EXPECT_EQ(lastRow(book.layer), 7);  // b.dwg: 0, Defpoints, no second header
-    EXPECT_EQ(lastRow(book.text), 5);
+    EXPECT_EQ(book.layer.lastUsedRow(), 7);  // b.dwg: 0, Defpoints, no second header
+    EXPECT_EQ(book.text->lastUsedRow(), 5);
+    EXPECT_TRUE(book.screenUpdating);  // switched back on after each drawing
 
     // The survey's drawing handling: the one it opened is closed, the open one stays.
     EXPECT_FALSE(state->findOpen("/d/a.dwg"));
@@ -104,12 +95,8 @@ TEST_F(CalcTest, SurveyWritesHeadersOnceAndAppendsLaterDrawingsBelow) {
     EXPECT_TRUE(state->findOpen("/d/b.dwg")->selectionSets.empty());  // no SSetDummy left
     EXPECT_EQ(state->saves, 0);
 
-    QTemporaryDir dir;
-    const QString path = dir.filePath("survey.xlsx");
-    book.wb.saveCopyAs(path);
-    const QString layers = openpyxl(path, QStringLiteral("ws=wb['画層情報']\nfor r in ws.iter_rows(values_only=True): print(r)"));
-    const QStringList rows = layers.split('\n');
-    ASSERT_EQ(rows.size(), 7) << layers.toStdString();
+    const QStringList rows = book.layer.text().split('\n');
+    ASSERT_EQ(rows.size(), 7);
     EXPECT_EQ(rows[0], QStringLiteral("('No', 'ファイル名', '画層名', '表示', 'ﾌﾘｰｽﾞ', 'ﾛｯｸ', '色', '線種', '線の太さ', "
                                       "'印刷ｽﾀｲﾙ', '印刷', 'オブジェクト総数', 'ブロック総数', 'ダイナミックテキスト総数')"));
     EXPECT_EQ(rows[3], QStringLiteral("(3, '/d/a.dwg', 'A-WALL', 'する', 'する', 'しない', 1, 'Continuous', '1.48 mm', "
@@ -118,14 +105,14 @@ TEST_F(CalcTest, SurveyWritesHeadersOnceAndAppendsLaterDrawingsBelow) {
                                       "'Normal', 'する', 1, 0, 1)"));
     EXPECT_TRUE(rows[5].startsWith("(1, '/d/b.dwg', '0',")) << rows[5].toStdString();
 
-    const QString rename = openpyxl(path, QStringLiteral("ws=wb['画層名変更規則']\nfor r in ws.iter_rows(values_only=True): print(r)"));
+    const QString rename = book.rename.text();
     EXPECT_TRUE(rename.startsWith(QStringLiteral("('No', '検索文字', '置換文字')\n(1, '0', '0')"))) << rename.toStdString();
     EXPECT_TRUE(rename.contains("(4, '001', '001')")) << rename.toStdString();
-    const QString stateRows = openpyxl(path, QStringLiteral("ws=wb['画層状態変更規則']\nfor r in ws.iter_rows(values_only=True): print(r)"));
+    const QString stateRows = book.state.text();
     EXPECT_TRUE(stateRows.startsWith(QStringLiteral("('No', '画層名規則', '表示', 'ﾌﾘｰｽﾞ', 'ﾛｯｸ', '色', '線種', '線の太さ', '印刷ｽﾀｲﾙ', '印刷')")));
     EXPECT_TRUE(stateRows.contains(QStringLiteral("(3, 'A-WALL', 'する', 'する', 'しない', 1, 'Continuous', '1.48 mm', 'Normal', 'する')")));
 
-    const QString texts = openpyxl(path, QStringLiteral("ws=wb['文字出力']\nfor r in ws.iter_rows(values_only=True): print([(c, type(c).__name__) for c in r])"));
+    const QString texts = book.text->text(true);
     EXPECT_TRUE(texts.contains(QStringLiteral("('=A1', 'str')"))) << texts.toStdString();
     EXPECT_TRUE(texts.contains(QStringLiteral("('GL+500', 'str')"))) << texts.toStdString();
     EXPECT_TRUE(texts.contains(QStringLiteral("[(3, 'int'), ('/d/a.dwg', 'str'), ('001', 'str'), ('note', 'str'), ('1E5', 'str')]")))
@@ -135,53 +122,80 @@ TEST_F(CalcTest, SurveyWritesHeadersOnceAndAppendsLaterDrawingsBelow) {
     EXPECT_FALSE(texts.contains("multi"));
 
     // Validation is set up once, from the first drawing.
-    const QString dv = openpyxl(path, QStringLiteral("print(len(wb['画層状態変更規則'].data_validations.dataValidation), wb['list_source']['B2'].value)"));
-    EXPECT_TRUE(dv.endsWith(" Continuous")) << dv.toStdString();
-    EXPECT_FALSE(dv.startsWith("0")) << dv.toStdString();
+    EXPECT_EQ(book.state.validations.size(), 8u);
+    EXPECT_EQ(book.list.cell(2, 2), QVariant("Continuous"));
 }
 
-TEST_F(CalcTest, SurveyWithoutCountsHasElevenColumnsAndFiltersOnlyTheTexts) {
+TEST(LayerSurvey, WithoutCountsHasElevenColumnsAndFiltersOnlyTheTexts) {
     auto state = twoDrawings();
     auto app = fakehost::makeApplication(state);
-    SurveyBook book;
+    MemorySurveySink book;
     Filters f;
     f.layer = "A.*";  // whole names that start with A
     f.layerWhole = true;
     f.text = "GL";
     f.textInclude = false;  // texts without "GL"
     ASSERT_TRUE(survey(app, book, "/d/a.dwg", false, true, f));
-    EXPECT_EQ(book.layer.usedRange().columns, 11);
-    EXPECT_EQ(lastRow(book.layer), 5);  // layer rows are not filtered
-    const CellBlock t = book.text.values(1, 1, book.text.usedRange().rows, 5);
-    ASSERT_EQ(t.size(), 2u);
-    EXPECT_EQ(t[1][3], QVariant("=A1"));
-    EXPECT_EQ(t[1][0].toDouble(), 1.0);
+    EXPECT_EQ(book.layer.usedColumns(), 11);
+    EXPECT_EQ(book.layer.lastUsedRow(), 5);  // layer rows are not filtered
+    ASSERT_EQ(book.text->lastUsedRow(), 2);
+    EXPECT_EQ(book.text->cell(2, 4), QVariant("=A1"));
+    EXPECT_EQ(book.text->cell(2, 1).toDouble(), 1.0);
 
     // An invalid text pattern matches nothing: in exclude mode every text passes.
-    SurveyBook second;
+    MemorySurveySink second;
     f = {};
     f.text = "([";
     f.textInclude = false;
     ASSERT_TRUE(survey(app, second, "/d/a.dwg", false, true, f));
-    EXPECT_EQ(lastRow(second.text), 4);
+    EXPECT_EQ(second.text->lastUsedRow(), 4);
 }
 
-TEST_F(CalcTest, SurveyOfADrawingThatCannotBeOpenedWritesNothing) {
+TEST(LayerSurvey, ADrawingThatCannotBeOpenedWritesNothing) {
     support::RecordingMessageBox box;
     auto state = twoDrawings();
     auto app = fakehost::makeApplication(state);
-    SurveyBook book;
+    MemorySurveySink book;
     EXPECT_FALSE(survey(app, book, "/d/missing.dwg", true, true));
     ASSERT_EQ(box.count(), 1);
     EXPECT_EQ(box.last().text, QStringLiteral("AutoCADファイルを開くことが出来ませんでした。\r\n/d/missing.dwg"));
     EXPECT_EQ(box.last().style, support::vbExclamation);
-    EXPECT_EQ(lastRow(book.layer), 1);
-    EXPECT_TRUE(book.layer.values(1, 1, 1, 1)[0][0].toString().isEmpty());
+    EXPECT_EQ(book.layer.lastUsedRow(), 1);
+    EXPECT_FALSE(book.layer.cell(1, 1).isValid());
+}
+
+TEST(RuleValidation, FillsTheChoiceListsAndValidatesColumnsCToJ) {
+    MemorySurveySink book(false);
+    book.state.setListValidation(2, "stale");  // column B keeps what it had
+    host::subSetRuleValidation(book.state, book.list, drawingWithPlotStyles({"Style 10", "Style 1"}));
+    EXPECT_EQ(book.list.cell(1, 1), QVariant(QStringLiteral("(変更なし)")));
+    EXPECT_EQ(book.list.cell(256, 1), QVariant(255));
+    EXPECT_EQ(book.list.cell(2, 2), QVariant("Continuous"));  // ByBlock and ByLayer left out, any case
+    EXPECT_EQ(book.list.cell(3, 2), QVariant("HIDDEN"));
+    EXPECT_EQ(book.list.cell(2, 3), QVariant("Default"));
+    EXPECT_EQ(book.list.cell(26, 3), QVariant("2.11 mm"));
+    EXPECT_EQ(book.names, (std::map<QString, QString>{{"ColorList", "list_source!C1 R1:R256"},
+                                                      {"LinetypeList", "list_source!C2 R1:R3"},
+                                                      {"LineweightList", "list_source!C3 R1:R26"}}));
+    const QString yesNo = QStringLiteral("(変更なし),する,しない");
+    EXPECT_EQ(book.state.validations,
+              (std::map<int, QString>{{2, "stale"}, {3, yesNo}, {4, yesNo}, {5, yesNo}, {6, "=ColorList"},
+                                      {7, "=LinetypeList"}, {8, "=LineweightList"},
+                                      {9, QStringLiteral("(変更なし),Normal,Style 10,Style 1")}, {10, yesNo}}));
+}
+
+TEST(PlotStyleList, WholeNamesAreComparedSoAShorterNameIsStillOffered) {
+    QString list;
+    host::subMakePlotStyleList(list, drawingWithPlotStyles({"Style 10", "Style 1", "Style 10", "Normal"}));
+    // Part of a name listed before is still a name of its own.
+    EXPECT_EQ(list, QStringLiteral("(変更なし),Normal,Style 10,Style 1"));  // layers 0 and Defpoints come first
+    host::subMakePlotStyleList(list, nullptr);
+    EXPECT_EQ(list, QStringLiteral("(変更なし)"));
 }
 
 // Mode 3 on a DWG through a real drawhost: the same rows as its DXF twin
 // (the file name column aside).
-TEST_F(CalcTest, SurveyOfADwgThroughDrawhostEqualsItsDxfTwin) {
+TEST(LayerSurvey, OfADwgThroughDrawhostEqualsItsDxfTwin) {
     QTemporaryDir dir;
     const QString dwg = dir.filePath("図面.dwg"), dxf = dir.filePath("図面.dxf");
     ASSERT_TRUE(QFile::copy(QStringLiteral(LAMINOR_CORPUS_DIR "/libredwg_example_2018.dwg"), dwg));
@@ -191,22 +205,20 @@ TEST_F(CalcTest, SurveyOfADwgThroughDrawhostEqualsItsDxfTwin) {
     host::setHostProvider(provider);
     host::ApplicationPtr app;
     ASSERT_TRUE(host::fun_bGetHost(app));
-    SurveyBook book;
+    MemorySurveySink book;
     EXPECT_TRUE(survey(app, book, dwg, true, true));
     EXPECT_TRUE(survey(app, book, dxf, true, true));
     host::setHostProvider(nullptr);
     if (provider->lastStartedPid() > 0) ::kill(pid_t(provider->lastStartedPid()), SIGKILL);
 
-    const QString path = dir.filePath("survey.xlsx");
-    book.wb.saveCopyAs(path);
-    for (const char* sheet : {"画層情報", "文字出力"}) {
-        const QString out = openpyxl(path, QStringLiteral("ws=wb['%1']\n"
-                                                          "rows=[r for r in ws.iter_rows(min_row=2, values_only=True)]\n"
-                                                          "a=[r[2:] for r in rows if r[1].endswith('.dwg')]\n"
-                                                          "b=[r[2:] for r in rows if r[1].endswith('.dxf')]\n"
-                                                          "print(len(a), a == b)")
-                                               .arg(QString::fromUtf8(sheet)));
-        EXPECT_TRUE(out.endsWith(" True")) << sheet << ": " << out.toStdString();
-        EXPECT_FALSE(out.startsWith("0 ")) << sheet;
+    for (hosttest::MemorySheet* sheet : {&book.layer, book.text.get()}) {
+        QStringList fromDwg, fromDxf;
+        for (long r = 2; r <= sheet->lastUsedRow(); ++r) {
+            QStringList rest;  // the row from its layer name on
+            for (int c = 3; c <= sheet->usedColumns(); ++c) rest << sheet->cell(r, c).toString();
+            (sheet->cell(r, 2).toString().endsWith(".dwg") ? fromDwg : fromDxf) << rest.join(u'|');
+        }
+        EXPECT_FALSE(fromDwg.isEmpty()) << sheet->name().toStdString();
+        EXPECT_EQ(fromDwg, fromDxf) << sheet->name().toStdString();
     }
 }

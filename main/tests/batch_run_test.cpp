@@ -156,12 +156,14 @@ TEST_F(BatchRunTest, UnhandledHostErrorEndsTheRunWithoutReport) {
     ops.applyLayerStateRules = [&](host::ApplicationPtr, const QString&, const QString&, const support::ListTable&,
                                    bool&, support::StatusLabel&) -> bool {
         ++calls;
-        throw host::HostError(host::errc::kInvalidArgument, "bad call");
+        throw host::HostError(host::errc::kInvalidArgument, "Invalid procedure call or argument");
     };
     subExecute(in, ops, BatchContext{status, {}, {}});
     EXPECT_EQ(calls, 1);
     ASSERT_EQ(messages.count(), 1);
-    EXPECT_EQ(messages.last().text, "予期せぬエラーが発生しました。\r\n5\r\nbad call");
+    // The host's description in Japanese, as the window shows it.
+    EXPECT_EQ(messages.last().text,
+              QStringLiteral("予期せぬエラーが発生しました。\r\n5\r\nプロシージャの呼び出し、または引数が不正です。"));
     EXPECT_EQ(messages.last().style, support::vbCritical);
     EXPECT_EQ(status.caption(), "ただいま処理中...  1 / 2");
 }

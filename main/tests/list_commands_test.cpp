@@ -38,17 +38,35 @@ TEST_F(WindowTest, DeletingTheCurrentRowRenumbersTheRest) {
     EXPECT_EQ(w.Label1->text(), "画層名の変更規則 - 3/3 件を実行");
 }
 
+// As a user's double click arrives: a click, then the double click.
+void doubleClick(QTreeWidget& list, QPoint at) {
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, at);
+}
+
+void doubleClickRow(QTreeWidget& list, int row) {
+    doubleClick(list, list.visualItemRect(list.topLevelItem(row)).center());
+}
+
 TEST_F(WindowTest, EmptyListsRefuseEditAndDelete) {
     frmMain& w = open();
+    w.show();
     click(w.CmdDeleteRuleState);
     w.LstvKeyword->clear();
     click(w.CmdKeywordDel);
     ASSERT_EQ(messages.messages.size(), 2u);
     EXPECT_EQ(messages.messages[0].text, "削除するデータが一つもありません。");
     EXPECT_EQ(messages.messages[0].style, support::vbExclamation);
-    emit w.LstvLayerName->itemDoubleClicked(nullptr, 0);
+    // A double click where no row is, in each list that edits its rows.
+    doubleClick(*w.LstvLayerName, w.LstvLayerName->viewport()->rect().center());
     ASSERT_EQ(messages.messages.size(), 3u);
     EXPECT_EQ(messages.messages[2].text, "編集するデータが一つもありません。");
+    w.subSetMode(2);
+    doubleClick(*w.LstvLayerState, QPoint(10, 10));
+    w.subSetMode(4);
+    doubleClick(*w.LstvKeyword, QPoint(10, 10));
+    ASSERT_EQ(messages.messages.size(), 5u);
+    EXPECT_EQ(messages.messages[4].text, "編集するデータが一つもありません。");
 }
 
 TEST_F(WindowTest, EditingARowKeepsItsNumber) {
@@ -62,9 +80,7 @@ TEST_F(WindowTest, EditingARowKeepsItsNumber) {
     frmMain& w = open(services);
     w.show();
     for (const char* name : {"a", "b", "c"}) appendRow(*w.LstvLayerName, {name, name});
-    clickRow(*w.LstvLayerName, 0);
-    QTest::mouseDClick(w.LstvLayerName->viewport(), Qt::LeftButton, {},
-                       w.LstvLayerName->visualItemRect(w.LstvLayerName->topLevelItem(0)).center());
+    doubleClickRow(*w.LstvLayerName, 0);
     EXPECT_EQ(column(*w.LstvLayerName, 0), (QStringList{"1", "2", "3"}));
     EXPECT_EQ(column(*w.LstvLayerName, 1), (QStringList{"^A", "b", "c"}));
     EXPECT_EQ(column(*w.LstvLayerName, 2), (QStringList{"B", "b", "c"}));
@@ -107,13 +123,13 @@ TEST_F(WindowTest, BlankKeywordsAreRefused) {
     click(w.CmdKeywordAdd);
     EXPECT_EQ(column(*w.LstvKeyword, 2).last(), "検索ｷｰﾜｰﾄﾞの追加");
     // Editing to a blank keyword leaves the row as it was.
-    w.LstvKeyword->setCurrentItem(w.LstvKeyword->topLevelItem(0));
+    w.subSetMode(4);
     typed = "";
-    emit w.LstvKeyword->itemDoubleClicked(w.LstvKeyword->topLevelItem(0), 0);
+    doubleClickRow(*w.LstvKeyword, 0);
     EXPECT_EQ(messages.messages.size(), 2u);
     EXPECT_EQ(column(*w.LstvKeyword, 1), (QStringList{"<点1>", "<点2>", "<新>"}));
     typed = "<改>";
-    emit w.LstvKeyword->itemDoubleClicked(w.LstvKeyword->topLevelItem(0), 0);
+    doubleClickRow(*w.LstvKeyword, 0);
     EXPECT_EQ(w.LstvKeyword->topLevelItem(0)->text(1), "<改>");
     EXPECT_EQ(w.LstvKeyword->topLevelItem(0)->text(2), "検索ｷｰﾜｰﾄﾞの編集");
 }
@@ -164,6 +180,48 @@ TEST_F(WindowTest, ClickingRowsUpdatesTheTitleAtOnce) {
     EXPECT_EQ(w.Label2->text(), "対象DWGファイル - 2/3 件を実行");
     click(w.CmdResetDWGs);
     EXPECT_EQ(w.Label2->text(), "対象DWGファイル - 0/0 件を実行");
+}
+
+TEST_F(WindowTest, OpenFallsBackToTheEditorCommandAndSaysWhenNothingOpensTheFile) {
+    bool desktopOpens = false;
+    QStringList started;
+    MainWindowServices services;
+    services.openInTextEditor = [&](const QString&) { return desktopOpens; };
+    services.startProgram = [&](const QString& program, const QStringList& arguments) {
+        started = QStringList{program} + arguments;
+        return program != "missing-editor";
+    };
+    frmMain& w = open(services);
+    w.subSetMode(4);
+    const QString base = touch("base script.txt");
+    w.TxtBaseFile->setText(base);
+
+    click(w.CmdOpen);  // no launcher and no command: the user is told how to set one
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].text, "テキストエディタでベースファイルを開くことが出来ませんでした。\r\n"
+                                         "Laminor.ini の [MAIN] に TextEditor=エディタのコマンド を設定してください。");
+    EXPECT_TRUE(started.isEmpty());
+
+    QFile ini(iniPath());
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write("[MAIN]\r\nTextEditor=gedit --new-window\r\n");
+    ini.close();
+    click(w.CmdOpen);
+    EXPECT_EQ(started, (QStringList{"gedit", "--new-window", base}));
+    EXPECT_EQ(messages.messages.size(), 1u);
+
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write("[MAIN]\r\nTextEditor=missing-editor\r\n");
+    ini.close();
+    click(w.CmdOpen);
+    ASSERT_EQ(messages.messages.size(), 2u);
+    EXPECT_EQ(messages.messages[1].text, "テキストエディタでベースファイルを開くことが出来ませんでした。\r\nTextEditor=missing-editor");
+
+    desktopOpens = true;  // the desktop's editor comes first
+    started.clear();
+    click(w.CmdOpen);
+    EXPECT_TRUE(started.isEmpty());
+    EXPECT_EQ(messages.messages.size(), 2u);
 }
 
 TEST_F(WindowTest, OpenWithoutBaseFileWarns) {

@@ -2,6 +2,8 @@
 // the "no table" state of an empty list.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QHeaderView>
 #include <QTreeWidget>
 
 #include "main/ListConversion.h"
@@ -109,15 +111,23 @@ TEST_F(ListTableTest, ValuesAreCopiedAsShown) {
     EXPECT_EQ(table->at(0, 2), "全角");
 }
 
-TEST_F(ListTableTest, ColumnsFollowTheListWidth) {
-    // "No" is 500 twips; the rest are shares of the list width at set-up time.
-    EXPECT_EQ(names.columnCount(), 3);
-    EXPECT_EQ(names.columnWidth(0), 33);
-    EXPECT_EQ(names.columnWidth(1), 160);
-    EXPECT_EQ(states.columnCount(), 10);
-    EXPECT_EQ(states.columnWidth(1), 60);
-    EXPECT_EQ(states.columnWidth(2), 40);
-    EXPECT_EQ(drawings.columnWidth(2), 200);
+TEST_F(ListTableTest, ColumnsFitHeaderAndContentAndTheLastOneStretches) {
+    appendRow(drawings, {"a-rather-long-drawing-name.dxf", "/home/user/projects/2026/site/a-rather-long-drawing-name.dxf"});
+    for (QTreeWidget* list : {&names, &states, &drawings}) list->show();
+    QApplication::processEvents();
+    for (QTreeWidget* list : {&names, &states, &drawings}) {
+        const QFontMetrics fm = list->header()->fontMetrics();
+        for (int c = 0; c < list->columnCount(); ++c)
+            EXPECT_GT(list->columnWidth(c), fm.horizontalAdvance(list->headerItem()->text(c)))
+                << list->headerItem()->text(c).toStdString();
+    }
+    // Rename rules and drawings fit: the last column ends at the list's edge.
+    for (QTreeWidget* list : {&names, &drawings}) {
+        const int last = list->columnCount() - 1;
+        EXPECT_EQ(list->header()->sectionViewportPosition(last) + list->columnWidth(last), list->viewport()->width());
+    }
+    EXPECT_GE(drawings.columnWidth(1), drawings.fontMetrics().horizontalAdvance("a-rather-long-drawing-name.dxf"));
+    EXPECT_EQ(drawings.textElideMode(), Qt::ElideMiddle);
     EXPECT_EQ(drawings.headerItem()->text(1), "ファイル名");
     EXPECT_EQ(names.selectionMode(), QAbstractItemView::ExtendedSelection);
 }

@@ -99,6 +99,12 @@ TEST_F(RuleFileWindowTest, SaveThenLoadRestoresTheRulesAllSelected) {
     EXPECT_EQ(w.Label1->text(), "画層名の変更規則 - 2/2 件を実行");
     EXPECT_EQ(w.windowTitle(), "画層名一発変換 - rules.csv");
     EXPECT_TRUE(messages.messages.empty());
+
+    // A run (here one stopped by its input check) leaves the caption as it is.
+    w.CmdExecute->click();
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].text, "処理するDWGファイルが見つかりません。");
+    EXPECT_EQ(w.windowTitle(), "画層名一発変換 - rules.csv");
 }
 
 TEST_F(RuleFileWindowTest, LoadSkipsHeadersAndIncompleteRowsAndKeepsNumbersAsRead) {

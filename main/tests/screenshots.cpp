@@ -1,10 +1,13 @@
 // Pictures of the main window for the documentation, taken of the whole X
-// screen with ImageMagick's import (run under xvfb-run): mode 1 and mode 2
-// with rules and drawings listed, then the report of a rename run against a
-// real drawhost.
+// screen with ImageMagick's import (run under xvfb-run): the window as it
+// opens, the four modes with rules, keywords and drawings listed, the
+// drawing file dialog (Qt's own, in Japanese), then the report of a rename
+// run against a real drawhost.
 //
 //   laminor_screenshots OUTPUT_FOLDER DRAWING...
 #include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
@@ -21,6 +24,7 @@
 #include "main/frmMain.h"
 #include "support/MessageBoxQt.h"
 #include "support/ProgramFolder.h"
+#include "support/QtTranslation.h"
 
 namespace {
 
@@ -36,6 +40,19 @@ void snap(const QString& file) {
     QProcess::execute(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"), file});
 }
 
+// Takes the picture of the next modal window once it shows, then closes it.
+void snapModal(QTimer& poll, const QString& file) {
+    poll.disconnect();
+    QObject::connect(&poll, &QTimer::timeout, [&poll, file] {
+        if (QWidget* box = QApplication::activeModalWidget()) {
+            poll.stop();
+            snap(file);
+            box->close();
+        }
+    });
+    poll.start(200);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -46,6 +63,7 @@ int main(int argc, char** argv) {
     for (int i = 2; i < argc; ++i) drawings << QFileInfo(QString::fromLocal8Bit(argv[i])).absoluteFilePath();
 
     support::setProgramFolder(QDir::tempPath());
+    support::installQtJapaneseTranslation();
     support::installQtMessageBoxService();
     auto provider = std::make_shared<host::RemoteHostProvider>(QStringLiteral(DRAWHOST_EXE));
     host::setHostProvider(provider);
@@ -55,6 +73,10 @@ int main(int argc, char** argv) {
     w.operations.applyLayerStateRules = host::fun_bApplyLayerStateRules;
     w.move(0, 0);
     w.show();
+    snap(out.filePath(QStringLiteral("laminor-main.png")));
+    w.subSetMode(2);
+    snap(out.filePath(QStringLiteral("laminor-mode2.png")));
+    w.subSetMode(1);
     w.subAddFiles(drawings);
     w.CmdSelectAllDWGs->click();
     mainwin::appendRow(*w.LstvLayerName, {"^A-", "B-"});
@@ -72,19 +94,20 @@ int main(int argc, char** argv) {
     snap(out.filePath(QStringLiteral("laminor-mode1-run.png")));
     w.subSetMode(2);
     snap(out.filePath(QStringLiteral("laminor-mode2-run.png")));
+    w.subSetMode(3);
+    w.ChkOutputTextToCSV->setChecked(true);
+    snap(out.filePath(QStringLiteral("laminor-mode3.png")));
+    w.subSetMode(4);
+    w.TxtBaseFile->setText(QDir(QDir::tempPath()).filePath(QStringLiteral("plot-base.scr")));
+    snap(out.filePath(QStringLiteral("laminor-mode4.png")));
+
+    // Modal windows: their pictures are taken from inside, then they are closed.
+    QTimer poll;
+    snapModal(poll, out.filePath(QStringLiteral("laminor-file-dialog.png")));
+    w.CmdDWG->click();
     w.subSetMode(1);
     settle();
-
-    // The report box is modal: take its picture from inside, then close it.
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (QWidget* box = QApplication::activeModalWidget()) {
-            poll.stop();
-            snap(out.filePath(QStringLiteral("laminor-report.png")));
-            box->close();
-        }
-    });
-    poll.start(200);
+    snapModal(poll, out.filePath(QStringLiteral("laminor-report.png")));
     w.CmdExecute->click();
     if (provider->lastStartedPid() > 0) ::kill(pid_t(provider->lastStartedPid()), SIGTERM);
     return 0;

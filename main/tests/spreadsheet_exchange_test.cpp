@@ -1,5 +1,6 @@
-// Toolbar buttons 2 and 5 (rules from and to the spreadsheet) and the mode-3
-// workbook, against the test run's headless office.
+// Toolbar buttons 2 and 5 (rules from and to the spreadsheet), the state
+// rule choice lists and the mode-3 workbook in the office, against the test
+// run's headless office.
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
@@ -8,7 +9,8 @@
 #include "calc/tests/OfficeFixture.h"
 #include "host/HostConnection.h"
 #include "host/tests/FakeDrawingHost.h"
-#include "main/CalcSurveyWorkbook.h"
+#include "host/RuleValidation.h"
+#include "main/CalcSurveySink.h"
 #include "main/SpreadsheetExchange.h"
 #include "support/RecordingMessageBox.h"
 
@@ -30,6 +32,20 @@ support::ListTable stateRules() {
         t.set(1, c, rule[c]);
     }
     return t;
+}
+
+host::DocumentPtr drawingWithPlotStyles(const QStringList& styles) {
+    auto state = std::make_shared<fakehost::HostState>();
+    fakehost::DrawingData& d = state->file("/tmp/p.dwg");
+    d.linetypes = QStringList{"ByBlock", "BYLAYER", "Continuous", "HIDDEN"};
+    for (int i = 0; i < styles.size(); ++i) {
+        d.plotStyles << styles[i];
+        d.layer(QStringLiteral("L%1").arg(i)).plotStyle = styles[i];
+    }
+    state->openByUser("/tmp/p.dwg");
+    static std::vector<std::shared_ptr<host::Application>> keep;
+    keep.push_back(fakehost::makeApplication(state));
+    return keep.back()->activeDocument();
 }
 
 // The only workbook open in the test office (each test closes its own).
@@ -87,6 +103,50 @@ TEST_F(CalcTest, ExportThenImportBringsTheStateRulesBack) {
     wb.close();
 }
 
+TEST_F(CalcTest, RuleValidationThroughTheOfficeDefinesTheNamesAndValidatesColumnsCToJ) {
+    calc::Workbook wb = office()->addWorkbook();
+    mainwin::CalcSheetSink rules(wb.worksheet(1));
+    calc::Worksheet list = wb.worksheet(2);
+    list.setName("list_source");
+    mainwin::CalcSheetSink listSink(list);
+    office()->setScreenUpdating(false);
+    host::subSetRuleValidation(rules, listSink, drawingWithPlotStyles({"Style 10", "Style 1"}));
+    office()->setScreenUpdating(true);
+
+    const calc::CellBlock col = list.values(1, 1, 257, 3);
+    EXPECT_EQ(col[0][0], QVariant(QStringLiteral("(変更なし)")));
+    EXPECT_EQ(col[255][0].toDouble(), 255.0);
+    EXPECT_EQ(col[1][1], QVariant("Continuous"));  // ByBlock and ByLayer left out, any case
+    EXPECT_EQ(col[2][1], QVariant("HIDDEN"));
+    EXPECT_EQ(col[1][2], QVariant("Default"));
+    EXPECT_EQ(col[25][2], QVariant("2.11 mm"));
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath("v.xlsx");
+    wb.saveCopyAs(path);
+    const QString names = openpyxl(path, "print(sorted((d.name, d.attr_text) for d in wb.defined_names.definedName))");
+    EXPECT_TRUE(names.contains("('ColorList', 'list_source!$A$1:$A$256')")) << names.toStdString();
+    EXPECT_TRUE(names.contains("('LinetypeList', 'list_source!$B$1:$B$3')")) << names.toStdString();
+    EXPECT_TRUE(names.contains("('LineweightList', 'list_source!$C$1:$C$26')")) << names.toStdString();
+    // One line per validated column: its letter, type, alert style, blanks,
+    // source, first row. (The office's .xlsx export cuts a whole-column
+    // validation at row 1001; in the office it covers the whole column.)
+    const QString dv = openpyxl(path,
+        "from openpyxl.utils import get_column_letter as L\n"
+        "ws=wb.worksheets[0]\nout=[]\n"
+        "for d in ws.data_validations.dataValidation:\n"
+        "  for r in d.sqref.ranges:\n"
+        "    out+=[(L(c), d.type, d.errorStyle, d.allow_blank, d.formula1, r.min_row) for c in range(r.min_col, r.max_col+1)]\n"
+        "for o in sorted(out): print(*o)");
+    const QString yesNo = QStringLiteral(" list stop True \"(変更なし),する,しない\" 1");
+    EXPECT_EQ(dv.split('\n'), QStringList({"C" + yesNo, "D" + yesNo, "E" + yesNo, "F list stop True ColorList 1",
+                                           "G list stop True LinetypeList 1", "H list stop True LineweightList 1",
+                                           QStringLiteral("I list stop True \"(変更なし),Normal,Style 10,Style 1\" 1"),
+                                           "J" + yesNo}))
+        << dv.toStdString();
+    wb.close();
+}
+
 TEST_F(CalcTest, ExportWithoutADrawingKeepsTheTableAndExplains) {
     support::RecordingMessageBox box;
     HostGuard host(false);
@@ -113,7 +173,7 @@ TEST_F(CalcTest, ImportWithNoWorkbookOpenGivesBothWarnings) {
 
 TEST_F(CalcTest, SurveyWorkbookHasItsSheetsInOrderAndEndsOnLayerSheet) {
     for (bool text : {false, true}) {
-        std::unique_ptr<mainwin::CalcSurveyWorkbook> book = mainwin::CalcSurveyWorkbook::open(text);
+        std::unique_ptr<mainwin::CalcSurveySink> book = mainwin::CalcSurveySink::open(text);
         ASSERT_TRUE(book);
         QStringList names;
         for (int i = 1; i <= book->workbook().worksheetCount(); ++i) names << book->workbook().worksheet(i).name();
@@ -139,7 +199,7 @@ TEST(SpreadsheetMissing, ImportAndExportSayTheOfficeIsMissing) {
     calc::setOfficeOptions(o);
     EXPECT_FALSE(mainwin::readRulesFromSpreadsheet(1).has_value());
     mainwin::writeRulesToSpreadsheet(1, support::ListTable(1, 3));
-    EXPECT_FALSE(mainwin::CalcSurveyWorkbook::open(false));
+    EXPECT_FALSE(mainwin::CalcSurveySink::open(false));
     calc::setOfficeOptions(saved);
     ASSERT_EQ(box.count(), 2);
     for (const auto& m : box.messages) {

@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QFrame>
+#include <QImage>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -74,7 +75,28 @@ TEST_F(WindowTest, ToolbarHasNineButtonsWithTips) {
     EXPECT_EQ(w.ToolMode->toolTip(), "ツールの選択");
     EXPECT_EQ(w.ToolMode->popupMode(), QToolButton::MenuButtonPopup);
     EXPECT_EQ(w.toolbarButtons[9]->toolTip(), "バージョン情報");
-    for (int index : {1, 2, 4, 5, 9}) EXPECT_FALSE(w.toolbarButtons[index]->icon().isNull()) << index;
+    // Every button has a picture of its own.
+    QList<QImage> pictures;
+    for (int index : {1, 2, 4, 5, 9}) pictures << w.toolbarButtons[index]->icon().pixmap(20, 20).toImage();
+    pictures << w.ToolMode->icon().pixmap(20, 20).toImage();
+    for (int i = 0; i < pictures.size(); ++i) {
+        EXPECT_FALSE(pictures[i].isNull()) << i;
+        for (int j = 0; j < i; ++j) EXPECT_NE(pictures[i], pictures[j]) << i << " " << j;
+    }
+}
+
+TEST_F(WindowTest, StartUpCaptionStaysThroughARun) {
+    QFile ini(iniPath());
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write("[MAIN]\r\nmode=3\r\n");
+    ini.close();
+    frmMain& w = open();
+    EXPECT_EQ(w.windowTitle(), "画層データExcel出力");  // the menu's text at start-up
+    w.CmdExecute->click();                             // stops: no drawings
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(w.windowTitle(), "画層データExcel出力");
+    clickModeButton(w);
+    EXPECT_EQ(w.windowTitle(), "画層対応連続スクリプト");
 }
 
 TEST_F(WindowTest, FilterClassListShowsOnlyForARealFilter) {

@@ -8,6 +8,7 @@
 
 #include "calc/CalcConnection.h"
 #include "host/client/InProcessHost.h"
+#include "main/CalcSurveySink.h"
 #include "main/SurveyRun.h"
 
 int main(int argc, char** argv) {
@@ -42,13 +43,18 @@ int main(int argc, char** argv) {
     }
     QElapsedTimer total;
     total.start();
-    const mainwin::SurveyRunResult r = mainwin::runSurvey(options, drawings, out, [](const QString& d, bool ok, double s) {
+    auto sink = std::make_unique<mainwin::CalcSurveySink>(warm, options.outputText);
+    mainwin::CalcSurveySink& office = *sink;
+    mainwin::SinkSurveyWorkbook book(std::move(sink));
+    const mainwin::SurveyRunResult r = mainwin::runSurvey(book, options, drawings, [](const QString& d, bool ok, double s) {
         std::printf("%-40s %s %8.3f s\n", qPrintable(d.section('/', -1)), ok ? "ok  " : "FAIL", s);
         std::fflush(stdout);
     });
+    const QString error = office.saveCopyAs(out);
     std::printf("total (surveys + save) %.3f s, %d done, %d failed, saved %s\n", total.nsecsElapsed() / 1e9, r.done,
-                r.failed, r.saved ? "yes" : qPrintable(r.error));
+                r.failed, error.isEmpty() ? "yes" : qPrintable(error));
+    office.workbook().close();
     warm.reset();
     calc::terminateOffice();
-    return r.saved && r.failed == 0 ? 0 : 1;
+    return error.isEmpty() && r.failed == 0 ? 0 : 1;
 }

@@ -50,6 +50,21 @@ struct NameRuleDialogTest : ::testing::Test {
     void TearDown() override { host::setHostProvider(nullptr); }
 };
 
+TEST_F(NameRuleDialogTest, PreviewScrollsToItsFirstHit) {
+    for (int i = 0; i < 80; ++i) doc->data.layer(QStringLiteral("L%1").arg(i, 2, 10, QLatin1Char('0')));
+    doc->data.layer(QStringLiteral("TARGET"));
+    QString before = QStringLiteral("^TARGET$"), after = QStringLiteral("HIT");
+    whenShown<frmLayerNameRule>([](frmLayerNameRule* dialog) {
+        QTreeWidget* list = dialog->LstvLayerSample;
+        QTreeWidgetItem* hit = list->findItems(QStringLiteral("TARGET"), Qt::MatchExactly).value(0);
+        ASSERT_TRUE(hit);
+        EXPECT_TRUE(hit->isSelected());
+        EXPECT_TRUE(list->viewport()->rect().contains(list->visualItemRect(hit))) << "first hit out of sight";
+        QTest::mouseClick(dialog->CancelButton, Qt::LeftButton);
+    });
+    frmLayerNameRule::pu_fun_bGetRule(before, after);
+}
+
 TEST_F(NameRuleDialogTest, PreviewFollowsTypingAndStaysVisible) {
     QString before, after;
     whenShown<frmLayerNameRule>([](frmLayerNameRule* dialog) {

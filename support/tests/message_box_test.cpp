@@ -1,4 +1,5 @@
 #include "support/MessageBoxQt.h"
+#include "support/QtTranslation.h"
 #include "support/RecordingMessageBox.h"
 
 #include <QAbstractButton>
@@ -93,4 +94,11 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
+}
+
+// Qt's own dialogs speak Japanese once its translation is installed.
+TEST(QtTranslationTest, StandardDialogTextsBecomeJapanese) {
+    ASSERT_TRUE(installQtJapaneseTranslation()) << "qt6-translations-l10n is not installed";
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("キャンセル"));
+    EXPECT_EQ(QCoreApplication::translate("QFileDialog", "File &name:"), QStringLiteral("ファイル名(&N):"));
 }
