@@ -186,7 +186,11 @@ TEST(DwgWrite, TheSameJobOnADwgAndOnItsDxfTwinEndsTheSame) {
     const std::pair<const char*, const char*> pairs[] = {
         {"acadsharp_sample_AC1015.dwg", "acadsharp_sample_AC1015_ascii.dxf"},
         {"acadsharp_sample_AC1018.dwg", "acadsharp_sample_AC1018_ascii.dxf"},
+        {"acadsharp_sample_AC1024.dwg", "acadsharp_sample_AC1024_ascii.dxf"},
+        {"acadsharp_sample_AC1027.dwg", "acadsharp_sample_AC1027_ascii.dxf"},
         {"acadsharp_sample_AC1032.dwg", "acadsharp_sample_AC1032_ascii.dxf"},
+        {"libredwg_2000_PolyLine2D.dwg", "libredwg_2000_PolyLine2D.dxf"},
+        {"libredwg_2010_gh209_1.dwg", "libredwg_2010_gh209_1.dxf"},
         {"libredwg_example_2004.dwg", "libredwg_example_2004.dxf"},
         {"libredwg_example_2018.dwg", "libredwg_example_2018.dxf"},
         {"libredwg_2013_gh109_1.dwg", "libredwg_2013_gh109_1.dxf"},
