@@ -6,6 +6,7 @@
 // Every page is decompressed again and compared before it is used; should
 // that ever differ, the page is written as one literal run instead, which is
 // always valid (only longer).
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -89,8 +90,16 @@ std::size_t matchLength(const std::uint8_t* a, const std::uint8_t* b, std::size_
 }
 
 void greedy(const std::uint8_t* in, std::size_t n, std::string& out) {
-    static thread_local std::vector<std::int32_t> table;
-    table.assign(std::size_t{1} << kHashBits, -1);
+    // Positions are stored as base + pos; entries below base are from
+    // earlier pages, so the table need not be cleared for each page.
+    static thread_local std::vector<std::uint32_t> table(std::size_t{1} << kHashBits, 0);
+    static thread_local std::uint32_t base = 1;
+    if (n >= 0x7FFFFFFF || base > 0xFFFFFFFFu - n - 1) {
+        std::fill(table.begin(), table.end(), 0);
+        base = 1;
+    }
+    const std::uint32_t first = base;
+    base += static_cast<std::uint32_t>(n) + 1;
     std::size_t pos = 0, litStart = 0;
     bool pending = false;
     std::size_t pLen = 0, pOff = 0, misses = 0;
@@ -109,8 +118,8 @@ void greedy(const std::uint8_t* in, std::size_t n, std::string& out) {
     };
     while (pos + kMinMatch <= n) {
         const std::uint32_t h = hash4(in + pos);
-        const std::int32_t cand = table[h];
-        table[h] = static_cast<std::int32_t>(pos);
+        const std::int64_t cand = table[h] >= first ? static_cast<std::int64_t>(table[h] - first) : -1;
+        table[h] = first + static_cast<std::uint32_t>(pos);
         if (pos >= 4 && cand >= 0 && pos - static_cast<std::size_t>(cand) <= kMaxOffset &&
             std::memcmp(in + cand, in + pos, kMinMatch) == 0) {
             const std::size_t len = kMinMatch + matchLength(in + cand + kMinMatch, in + pos + kMinMatch, n - pos - kMinMatch);
@@ -122,9 +131,9 @@ void greedy(const std::uint8_t* in, std::size_t n, std::string& out) {
             // The start and the end of a match are remembered (long runs
             // would cost more than they find).
             for (std::size_t k = pos + 1; k + kMinMatch <= n && k < end && k < pos + 16; k += 2)
-                table[hash4(in + k)] = static_cast<std::int32_t>(k);
+                table[hash4(in + k)] = first + static_cast<std::uint32_t>(k);
             for (std::size_t k = end > pos + 16 + 3 ? end - 3 : end; k + kMinMatch <= n && k < end; ++k)
-                table[hash4(in + k)] = static_cast<std::int32_t>(k);
+                table[hash4(in + k)] = first + static_cast<std::uint32_t>(k);
             pos = end;
             litStart = pos;
             misses = 0;

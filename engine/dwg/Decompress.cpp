@@ -81,13 +81,21 @@ private:
     void literal(std::size_t k) {
         if (k > n_ - pos_) fail("literal run past the end of the compressed data");
         if (k > cap_ - produced_) fail("decompressed data larger than its page");
-        std::memcpy(out_ + produced_, in_ + pos_, k);
+        // Short runs copy a fixed 16 bytes where both buffers have room: the
+        // bytes past the run are written over by what follows.
+        if (k <= 16 && n_ - pos_ >= 16 && cap_ - produced_ >= 16) std::memcpy(out_ + produced_, in_ + pos_, 16);
+        else std::memcpy(out_ + produced_, in_ + pos_, k);
         produced_ += k;
         pos_ += k;
     }
     void copyBack(std::size_t off, std::size_t len) {
         if (off > produced_) fail("back reference before the start of the page");
         if (len > cap_ - produced_) fail("decompressed data larger than its page");
+        if (off >= 16 && len <= 16 && cap_ - produced_ >= 16) {
+            std::memcpy(out_ + produced_, out_ + produced_ - off, 16);  // as short literal runs
+            produced_ += len;
+            return;
+        }
         if (off >= len) {
             std::memcpy(out_ + produced_, out_ + produced_ - off, len);
             produced_ += len;

@@ -179,8 +179,7 @@ Container readR2004(std::string_view file, Container c) {
         if (d->size > file.size() * 64ull + (1u << 20)) throw FormatError(smAddr, "section " + name + ": implausible size");
         if (d->maxPageSize == 0 || d->maxPageSize > (1u << 24))
             throw FormatError(smAddr, "section " + name + ": invalid page size");
-        auto buf = std::make_unique<std::uint8_t[]>(d->size ? d->size : 1);
-        std::memset(buf.get(), 0, d->size);
+        auto buf = std::make_unique<std::uint8_t[]>(d->size ? d->size : 1);  // zeroed
         for (const SectionPage& pg : d->pages) {
             const std::uint64_t at = pg.address;
             const DataPage h = dataPage(file, at, name);
