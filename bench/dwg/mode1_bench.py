@@ -9,7 +9,7 @@ get the same layers renamed to names the benchmark's rename rules act on
 (TMP_WALL, A-WALL, 旧壁, 既存壁, A-通り芯, ...; `dxftool edit` on both files),
 so that the job renames and merges. Then the job: load, the rename rules
 (existing targets merge), save. The engine: `dxftool mode1-bench` (best CPU
-time of five runs in one process, saving without waiting for the disk; the
+time of twenty runs in one process, saving without waiting for the disk; the
 heap the drawing holds once edited, and the peak of the job). ezdxf: the
 rename pass of bench/ezdxf_reference.py (the rules of bench/batch/rename.csv),
 load and saveas, best CPU time of three runs in one process. Both outputs are checked for the same layer names.

@@ -11,7 +11,7 @@
 //   dxftool mode1 IN OUT      (the benchmark's rename rules; existing targets merge)
 //   dxftool bench FILE...
 //   dxftool layer-bench FILE...  (open and list layers with counts; DWG or DXF)
-//   dxftool mode1-bench FILE...  (the mode1 job: best CPU time of five, and the memory it takes)
+//   dxftool mode1-bench FILE...  (the mode1 job: best CPU time of twenty, and the memory it takes)
 //
 // Exit status 0 on success; 1 with a one-line error on stderr otherwise.
 #include <sys/resource.h>
@@ -254,7 +254,7 @@ int layerBench(const std::vector<std::string>& files) {
 }
 
 // The mode 1 job (open, the benchmark's rename rules, save without waiting
-// for the disk) per file: the best CPU time of five runs, and the memory the
+// for the disk) per file: the best CPU time of twenty runs, and the memory the
 // job took: the peak of the heap during a run above the heap before it, plus
 // the file's bytes when they are mapped (files of 1 MB and more); and what
 // the opened, edited drawing holds before it is saved.
@@ -265,7 +265,7 @@ int mode1Bench(const std::vector<std::string>& files) {
         const std::string target = out + std::filesystem::path(f).extension().string();
         double best = 1e9, jobMb = 0, heldMb = 0;
         std::pair<int, int> counts;
-        for (int run = 0; run < 5; ++run) {
+        for (int run = 0; run < 20; ++run) {
             const std::size_t before = heapInUse;
             heapPeak = before;
             const double c0 = cpuNow();
