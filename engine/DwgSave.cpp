@@ -285,7 +285,9 @@ private:
 
     void finish() {
         std::sort(e_.relayer.begin(), e_.relayer.end());
-        for (auto& [index, edits] : handleEdits_) {
+        for (auto& entry : handleEdits_) {
+            const std::uint32_t index = entry.first;
+            std::vector<dwg::HandleEdit>& edits = entry.second;
             auto it = std::lower_bound(e_.relayer.begin(), e_.relayer.end(), std::make_pair(index, std::uint64_t{0}));
             const ObjectInfo& o = object(index);
             if (it != e_.relayer.end() && it->first == index) {
