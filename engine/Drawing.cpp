@@ -12,10 +12,34 @@
 #include <cstring>
 
 #include "engine/DrawingData.h"
+#include "engine/DwgSource.h"
 #include "engine/FileSave.h"
 
 namespace dxf {
 
+namespace {
+
+class FileOut : public dwg::Output {
+public:
+    explicit FileOut(FileWriter& writer) : writer_(writer) {}
+    void write(const char* p, std::size_t n) override { writer_(p, n); }
+    void patch(std::uint64_t at, const char* p, std::size_t n) override { writer_.patch(at, p, n); }
+
+private:
+    FileWriter& writer_;
+};
+
+class StringOut : public dwg::Output {
+public:
+    explicit StringOut(std::string& s) : s_(s) {}
+    void write(const char* p, std::size_t n) override { s_.append(p, n); }
+    void patch(std::uint64_t at, const char* p, std::size_t n) override { s_.replace(at, n, p, n); }
+
+private:
+    std::string& s_;
+};
+
+}  // namespace
 
 ByteBuffer& ByteBuffer::operator=(ByteBuffer&& o) noexcept {
     if (this == &o) return *this;
@@ -149,8 +173,12 @@ std::string Drawing::codepage() const { return d_->codepage; }
 bool Drawing::isDwg() const { return d_->dwg != nullptr; }
 
 std::string Drawing::serialize() const {
-    if (d_->dwg) throw EngineError(err::kFileError, kDwgCannotBeSaved);
     std::string out;
+    if (d_->dwg) {
+        StringOut o(out);
+        writeDwgDrawing(*d_, o);
+        return out;
+    }
     out.reserve(d_->bytes.size() + 4096);
     d_->emit([&](const char* p, std::size_t n) { out.append(p, n); });
     return out;
@@ -163,8 +191,14 @@ void Drawing::save(const SaveOptions& options) {
 }
 
 void Drawing::saveAs(const std::string& path, const SaveOptions& options) {
-    if (d_->dwg) throw EngineError(err::kFileError, kDwgCannotBeSaved);
-    saveFileAtomically(path, options.sync, [&](FileWriter& writer) { d_->emit(writer); });
+    saveFileAtomically(path, options.sync, [&](FileWriter& writer) {
+        if (d_->dwg) {
+            FileOut out(writer);
+            writeDwgDrawing(*d_, out);
+        } else {
+            d_->emit(writer);
+        }
+    });
     d_->path = path;
     d_->dirty = false;
 }

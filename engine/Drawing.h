@@ -53,9 +53,6 @@ public:
     virtual void group(int code, std::string_view value) = 0;
 };
 
-// The refusal of saving a DWG (EngineError kFileError).
-inline constexpr const char* kDwgCannotBeSaved = "DWG cannot be saved yet";
-
 struct SaveOptions {
     // Wait until the new file is on disk before it replaces the old one, so
     // that a crash or power loss right after saving cannot leave an empty file.
@@ -208,8 +205,10 @@ public:
     // followed; mode, owner and group kept; read-only, immutable and
     // hard-linked files refused). On failure the target is untouched and
     // EngineError (kFileError) is thrown, naming the path and the cause. A DWG
-    // is not written: save() of an unchanged one does nothing, anything else
-    // is refused with kDwgCannotBeSaved and the drawing stays open as it is.
+    // is written back in its own version with only the objects the edits
+    // changed re-encoded; save() of an unchanged one writes nothing. R13/R14
+    // DWGs with changes and edits a DWG cannot hold are refused (kFileError),
+    // the drawing staying open as it is.
     void save(const SaveOptions& options = {});
     void saveAs(const std::string& path, const SaveOptions& options = {});
     // The bytes save() would write.

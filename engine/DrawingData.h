@@ -189,6 +189,10 @@ public:
     void renameReferences(const std::string& from, const std::string& to, bool merging = false);
     bool layerInUse(std::uint32_t id, std::string* why) const;
     void deleteLayer(std::uint32_t id, std::optional<std::uint32_t> redirect);
+    void deleteDictionaryTree(std::uint32_t r);
+    // DWG: layers deleted since the drawing was read, by handle, with the
+    // layer their references go to (0 when they were only dropped).
+    std::unordered_map<std::uint64_t, std::uint64_t> dwgDeletedLayers;
 
     // ---- save (Drawing.cpp) ----
     template <class Sink>

@@ -160,6 +160,8 @@ std::string Entity::textString() const {
 void Entity::setTextString(const std::string& text) {
     DrawingData& d = data(d_);
     const std::string& t = d.typeOf(rec_);
+    // Saving a DWG re-encodes layers only; a text change could not be written.
+    if (d.dwg) throw EngineError(err::kNotApplicable, "the text of a DWG drawing's object cannot be changed");
     std::vector<Tag> tags = d.tags(rec_);
     if (t == "TEXT" || t == "ATTRIB" || t == "ATTDEF") {
         for (Tag& tag : tags)

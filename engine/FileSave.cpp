@@ -114,7 +114,8 @@ std::string saveTargetOf(const std::string& path) {
 
 std::string whyNotSavable(const std::string& path) { return refusalFor(saveTargetOf(path)); }
 
-FileWriter::FileWriter(int fd) : fd_(fd) { buf_.reserve(kBuffer); }
+// The buffer grows as needed up to kBuffer: a small file costs little memory.
+FileWriter::FileWriter(int fd) : fd_(fd) {}
 
 void FileWriter::operator()(const char* p, std::size_t n) {
     if (failed()) return;
@@ -130,6 +131,21 @@ void FileWriter::operator()(const char* p, std::size_t n) {
 void FileWriter::flush() {
     if (!buf_.empty()) writeAll(buf_.data(), buf_.size());
     buf_.clear();
+}
+
+void FileWriter::patch(std::uint64_t at, const char* p, std::size_t n) {
+    flush();
+    while (n && !failed()) {
+        const ssize_t w = ::pwrite(fd_, p, n, static_cast<off_t>(at));
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) {
+            errno_ = w < 0 && errno ? errno : EIO;
+            return;
+        }
+        p += w;
+        at += static_cast<std::uint64_t>(w);
+        n -= static_cast<std::size_t>(w);
+    }
 }
 
 void FileWriter::writeAll(const char* p, std::size_t n) {
@@ -183,7 +199,13 @@ void saveFileAtomically(const std::string& path, bool sync, const std::function<
     };
 
     FileWriter writer(fd);
-    fill(writer);
+    try {
+        fill(writer);
+    } catch (...) {
+        ::close(fd);
+        if (!named.empty()) ::unlink(named.c_str());
+        throw;
+    }
     writer.flush();
     if (writer.failed()) failWith(writer.error());
     if (exists) {

@@ -15,6 +15,7 @@
 //    file behind; on a file system without unnamed files a named temporary
 //    file is used and removed on every failure.
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -36,6 +37,9 @@ public:
     explicit FileWriter(int fd);
     void operator()(const char* p, std::size_t n);
     void flush();
+    // Rewrites n bytes already written at offset `at` (a header whose fields
+    // are known only at the end).
+    void patch(std::uint64_t at, const char* p, std::size_t n);
     bool failed() const { return errno_ != 0; }
     int error() const { return errno_; }
 
@@ -48,7 +52,8 @@ private:
 
 // Saves to `path` (see above): `fill` writes the content into the writer.
 // Throws EngineError(kFileError) naming the path and the cause; the file at
-// path is then as it was.
+// path is then as it was. An exception from `fill` leaves it as it was too
+// (no temporary file stays behind) and is passed on.
 void saveFileAtomically(const std::string& path, bool sync, const std::function<void(FileWriter&)>& fill);
 
 }  // namespace dxf

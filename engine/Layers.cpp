@@ -5,6 +5,7 @@
 #include <unordered_set>
 
 #include "engine/DrawingData.h"
+#include "engine/DwgSource.h"
 
 namespace dxf {
 
@@ -181,6 +182,13 @@ void Drawing::mergeLayer(const std::string& from, const std::string& to) {
     if (isProtectedName(la.name()) || la.isXrefDependent())
         throw EngineError(err::kObjectInUse, "layer cannot be merged: " + la.name());
     const std::string target = d_->layers[*b].name;
+    if (d_->dwg) {
+        // Whatever cannot follow the merge in a DWG keeps the layer.
+        std::string why;
+        const std::uint64_t from = d_->records[d_->layers[*a].record].handle;
+        const std::uint64_t into = d_->records[d_->layers[*b].record].handle;
+        if (!dwgLayerRefs(*d_, d_->layers[*a].record, from, into, false, &why)) throw EngineError(err::kObjectInUse, why);
+    }
     d_->renameReferences(d_->layers[*a].name, target, true);
     d_->deleteLayer(*a, *b);
 }

@@ -16,6 +16,7 @@
 #include <algorithm>
 
 #include "engine/DrawingData.h"
+#include "engine/DwgSource.h"
 
 namespace dxf {
 
@@ -126,6 +127,7 @@ bool isPointerCode(int code) { return (code >= 330 && code <= 369) || code == 10
 static bool handleRefs(DrawingData& d, std::uint32_t layerRecord, std::uint64_t h, std::uint64_t redirect, bool apply,
                        std::string* why) {
     if (h == 0) return true;
+    if (d.dwg) return dwgLayerRefs(d, layerRecord, h, redirect, apply, why);
     const std::string hex = formatHandle(h);
     d.buildRefLists();
     for (std::uint32_t r : d.pointerRecords) {
@@ -140,22 +142,7 @@ static bool handleRefs(DrawingData& d, std::uint32_t layerRecord, std::uint64_t 
         if (!refers) continue;
         const std::string& type = d.typeOf(r);
         if (type == "DICTIONARY" && ownerOf(t, d.fmt) == h) {
-            if (!apply) continue;
-            // The layer's extension dictionary: delete it and what it owns.
-            std::vector<std::uint32_t> stack{r};
-            for (int guard = 0; !stack.empty() && guard < 10000; ++guard) {
-                std::uint32_t x = stack.back();
-                stack.pop_back();
-                if (d.records[x].flags & kDeleted) continue;
-                std::vector<Tag> xt = d.tags(x);
-                d.records[x].flags |= kDeleted;
-                for (const Tag& tag : xt)
-                    if (tag.code == 350 || tag.code == 360)
-                        if (auto child = d.findRecordByHandle(parseHandle(tagText(tag, d.fmt))))
-                            if (d.typeOf(*child) == "DICTIONARY" || d.typeOf(*child) == "XRECORD") stack.push_back(*child);
-            }
-            d.handleIndexValid = false;
-            d.dirty = true;
+            if (apply) d.deleteDictionaryTree(r);
             continue;
         }
         std::vector<Tag> out;
@@ -192,6 +179,25 @@ static bool handleRefs(DrawingData& d, std::uint32_t layerRecord, std::uint64_t 
         if (apply) d.setPatch(r, out);
     }
     return true;
+}
+
+// A layer's extension dictionary: it goes with the layer, with the
+// dictionaries and extended records it owns.
+void DrawingData::deleteDictionaryTree(std::uint32_t r) {
+    std::vector<std::uint32_t> stack{r};
+    for (int guard = 0; !stack.empty() && guard < 10000; ++guard) {
+        std::uint32_t x = stack.back();
+        stack.pop_back();
+        if (records[x].flags & kDeleted) continue;
+        std::vector<Tag> xt = tags(x);
+        records[x].flags |= kDeleted;
+        for (const Tag& tag : xt)
+            if (tag.code == 350 || tag.code == 360)
+                if (auto child = findRecordByHandle(parseHandle(tagText(tag, fmt))))
+                    if (typeOf(*child) == "DICTIONARY" || typeOf(*child) == "XRECORD") stack.push_back(*child);
+    }
+    handleIndexValid = false;
+    dirty = true;
 }
 
 bool DrawingData::layerInUse(std::uint32_t id, std::string* why) const {

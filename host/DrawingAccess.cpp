@@ -84,11 +84,6 @@ bool fun_bFindOrOpenDrawingToChange(const ApplicationPtr& app, const QString& sD
 
 namespace {
 thread_local QString lastFinishFailure;
-
-bool isDwg(const DocumentPtr& doc) {
-    const auto name = skipErrorValue([&] { return doc->fullName(); });
-    return name && name->endsWith(QStringLiteral(".dwg"), Qt::CaseInsensitive);
-}
 }  // namespace
 
 QString takeFinishFailure() { return std::exchange(lastFinishFailure, QString()); }
@@ -98,11 +93,6 @@ bool finishDrawing(OperationDrawing& drawing, bool bNoChange) {
     if (!drawing.doc) return false;
     if (!drawing.bOpenedHere) {
         skipError([&] { drawing.doc->regen(0); });
-        if (!bNoChange && isDwg(drawing.doc)) {
-            // Its changes can never be saved yet: not a converted drawing.
-            lastFinishFailure = QStringLiteral("DWG cannot be saved yet");
-            return false;
-        }
         if (!bNoChange) drawingNotes().leftUnsaved = true;
         return true;
     }

@@ -43,8 +43,7 @@ QString whyDrawingNotSavable(const QString& path);
 // bNoChange is false; regenerates one that was open before (a changed one is
 // noted in drawingNotes() as left unsaved). False when the save failed: the
 // user is told the cause, the drawing is closed unsaved and the file on disk
-// keeps its previous contents. A changed DWG cannot be saved yet: it fails the
-// same way, also when it was open before (its changes stay in the open drawing).
+// keeps its previous contents.
 bool finishDrawing(OperationDrawing& drawing, bool bNoChange);
 
 // Why the last finishDrawing() on this thread failed ("" when it did not),

@@ -29,3 +29,16 @@ if [ ${#missing[@]} -gt 0 ]; then
   $sudo_cmd apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
+
+# The two npm DWG readers the DWG oracle test compares saved drawings with
+# (test oracles, never shipped), with the machine's Node.js and npm. Without
+# them that test is skipped and says why; a failed install does not stop here.
+oracles="$(dirname "$0")/../bench/dwg"
+if [ ! -d "$oracles/node_modules/@mlightcad/libredwg-web" ] || [ ! -d "$oracles/node_modules/@mlightcad/libdxfrw-web" ]; then
+  if command -v node >/dev/null && command -v npm >/dev/null; then
+    echo "Installing the npm DWG readers (test oracles) into bench/dwg/node_modules"
+    sh "$oracles/install-oracles.sh" || echo "warning: the npm DWG readers could not be installed; the DWG oracle test will be skipped" >&2
+  else
+    echo "note: Node.js/npm not found; the DWG oracle test will be skipped" >&2
+  fi
+fi

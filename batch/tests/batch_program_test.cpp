@@ -17,6 +17,7 @@
 #include <sys/mount.h>
 #include <unistd.h>
 
+#include "engine/Drawing.h"
 #include "host/HostApi.h"
 #include "host/client/RemoteHost.h"
 #include "support/TextFile.h"
@@ -506,4 +507,41 @@ TEST_F(BatchProgram, ShardsRunByGnuParallelWriteWhatOneRunWrites) {
         changed += bytes != source.readAll();
     }
     EXPECT_GE(changed, 2);  // the rules renamed layers, so the comparison means something
+}
+
+// DWG drawings are changed and saved in their own version like DXF ones; an
+// R14 drawing, which is read but not saved with changes, fails with the
+// reason and keeps its bytes.
+TEST_F(BatchProgram, RenameAndStateInProcessSaveDwgDrawings) {
+    dir.mkdir("cad");
+    const QString r2004 = dir.filePath("cad/plan 2004.dwg"), r14 = dir.filePath("cad/plan r14.dwg");
+    ASSERT_TRUE(QFile::copy(LAMINOR_CORPUS_DIR "/acadsharp_sample_AC1018.dwg", r2004));
+    ASSERT_TRUE(QFile::copy(LAMINOR_CORPUS_DIR "/acadsharp_sample_AC1014.dwg", r14));
+    for (const QString& p : {r2004, r14}) QFile::setPermissions(p, QFile::ReadOwner | QFile::WriteOwner);
+    QFile f(r14);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray r14Bytes = f.readAll();
+    f.close();
+
+    const QString rules = writeRules("cad-rename.csv", "\"1\",\"^(Layer1|LAYER1)$\",\"壁\"\r\n");
+    Result r = run({"rename", "--in-process", "--rules", rules, dir.filePath("cad")});
+    EXPECT_EQ(r.exitCode, 1);
+    QStringList lines = r.outLines();
+    ASSERT_GE(lines.size(), 2) << r.out.toStdString();
+    EXPECT_EQ(lines[0], "done\t" + r2004);
+    EXPECT_TRUE(lines[1].startsWith("failed\t" + r14) && lines[1].contains("R14")) << lines[1].toStdString();
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), r14Bytes);
+
+    const QString state = writeRules("cad-state.csv", "\"1\",\"壁\",\"しない\",\"(変更なし)\",\"する\",\"5\",\"(変更なし)\","
+                                                      "\"(変更なし)\",\"(変更なし)\",\"(変更なし)\"\r\n");
+    r = run({"state", "--in-process", "--rules", state, r2004});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    auto d = dxf::Drawing::open(QFile::encodeName(r2004).toStdString());
+    EXPECT_EQ(d->version(), "AC1018");
+    const dxf::Layer wall = d->layer("壁");
+    EXPECT_FALSE(wall.layerOn());
+    EXPECT_TRUE(wall.lock());
+    EXPECT_EQ(wall.color(), 5);
+    EXPECT_EQ(d->layerUsage(wall).objects, 12u);  // Layer1's objects
 }

@@ -1,6 +1,6 @@
 #!/bin/sh
-# Installs the npm test oracles (never shipped) into bench/dwg/node_modules.
+# Installs the npm test oracles (never shipped) into bench/dwg/node_modules,
+# at the versions package-lock.json pins.
 set -e
 cd "$(dirname "$0")"
-[ -f package.json ] || printf '{ "private": true, "type": "module" }\n' > package.json
-npm install --no-audit --no-fund --silent @mlightcad/libredwg-web@0.7.14 @mlightcad/libdxfrw-web
+npm ci --no-audit --no-fund --silent

@@ -182,3 +182,33 @@ TEST_F(CommandLineTest, QsaveOfAReadOnlyDrawingSaysWhyAndLeavesTheFile) {
     EXPECT_EQ(bytesOf(plan_), original);
     QFile::setPermissions(plan_, QFile::ReadOwner | QFile::WriteOwner);
 }
+
+// QSAVE writes a changed DWG back in its own version; an R14 drawing, which
+// is read but not written, is refused with the reason and keeps its bytes.
+TEST_F(CommandLineTest, QsaveSavesADwgInItsVersionAndRefusesAnR14One) {
+    struct Case {
+        const char* file;
+        bool saves;
+    };
+    for (const Case c : {Case{"acadsharp_sample_AC1018.dwg", true}, Case{"libredwg_example_2018.dwg", true},
+                         Case{"acadsharp_sample_AC1014.dwg", false}}) {
+        SCOPED_TRACE(c.file);
+        const QString path = dir_.filePath(QString::fromUtf8(c.file));
+        ASSERT_TRUE(QFile::copy(QStringLiteral(LAMINOR_CORPUS_DIR "/") + QString::fromUtf8(c.file), path));
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+        const QByteArray original = bytesOf(path);
+        out_.clear();
+        cl_->type(QStringLiteral("filedia 0 open \"%1\"\r-LAYER C 3 0\r\rqsave\rclose y\r").arg(path));
+        EXPECT_EQ(saidAnything(QStringLiteral("Saved")), c.saves) << out_.join(u'\n').toStdString();
+        if (!c.saves) {
+            EXPECT_TRUE(saidAnything(QStringLiteral("R14"))) << out_.join(u'\n').toStdString();
+            EXPECT_EQ(bytesOf(path), original);
+            continue;
+        }
+        auto back = dxf::Drawing::open(path.toStdString());
+        EXPECT_EQ(back->version(), dxf::Drawing::open(QStringLiteral(LAMINOR_CORPUS_DIR "/").toStdString() + c.file)->version());
+        EXPECT_EQ(back->layer("0").color(), 3);
+        EXPECT_EQ(bytesOf(path).left(6), original.left(6));
+    }
+    EXPECT_TRUE(host_->documents().empty()) << out_.join(u'\n').toStdString();
+}

@@ -70,6 +70,7 @@ struct SectionDesc {
     bool compressed = false;
     std::uint32_t encrypted = 0;
     std::vector<SectionPage> pages;
+    std::size_t mapOffset = 0;  // where its description lies in the section map
 };
 
 struct Container {
@@ -88,6 +89,11 @@ struct Container {
     std::vector<PageRecord> pages;      // AC1018+
     std::vector<SectionDesc> sections;  // AC1018+
     std::uint64_t r2004HeaderCrc = 0;   // as stored, for a writer's checks
+    // AC1018+: the decrypted file header (0x6C bytes), the decompressed
+    // section map and the page ids of the two maps.
+    std::vector<std::uint8_t> fileHeader;
+    std::vector<std::uint8_t> sectionMap;
+    std::int64_t sectionMapId = 0, pageMapId = 0;
 
     // Owner of decompressed section bytes.
     std::vector<std::unique_ptr<std::uint8_t[]>> storage;

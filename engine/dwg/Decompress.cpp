@@ -1,6 +1,7 @@
 // The LZ77 variant of R2004-family pages. Every read of the input and every
 // write of the output is checked: a damaged stream is a FormatError, never a
 // read or write outside the buffers.
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -80,20 +81,36 @@ private:
     void literal(std::size_t k) {
         if (k > n_ - pos_) fail("literal run past the end of the compressed data");
         if (k > cap_ - produced_) fail("decompressed data larger than its page");
-        std::memcpy(out_ + produced_, in_ + pos_, k);
+        // Short runs copy a fixed 16 bytes where both buffers have room: the
+        // bytes past the run are written over by what follows.
+        if (k <= 16 && n_ - pos_ >= 16 && cap_ - produced_ >= 16) std::memcpy(out_ + produced_, in_ + pos_, 16);
+        else std::memcpy(out_ + produced_, in_ + pos_, k);
         produced_ += k;
         pos_ += k;
     }
     void copyBack(std::size_t off, std::size_t len) {
         if (off > produced_) fail("back reference before the start of the page");
         if (len > cap_ - produced_) fail("decompressed data larger than its page");
+        if (off >= 16 && len <= 16 && cap_ - produced_ >= 16) {
+            std::memcpy(out_ + produced_, out_ + produced_ - off, 16);  // as short literal runs
+            produced_ += len;
+            return;
+        }
         if (off >= len) {
             std::memcpy(out_ + produced_, out_ + produced_ - off, len);
             produced_ += len;
             return;
         }
-        // Byte by byte where source and destination overlap (a repeated run).
-        for (std::size_t i = 0; i < len; ++i, ++produced_) out_[produced_] = out_[produced_ - off];
+        // Source and destination overlap: the last `off` bytes repeat. Each
+        // copy takes the whole pattern written so far, so copies do not
+        // overlap and double in size.
+        const std::size_t from = produced_ - off;
+        while (len) {
+            const std::size_t n = std::min(produced_ - from, len);
+            std::memcpy(out_ + produced_, out_ + from, n);
+            produced_ += n;
+            len -= n;
+        }
     }
 
     const std::uint8_t* in_;

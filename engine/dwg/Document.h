@@ -91,7 +91,10 @@ struct HeaderVars {
     std::uint32_t flags = 0;  // CELWEIGHT, ENDCAPS, ..., PSTYLEMODE (0x2000)
     bool flagsKnown = false;
     unsigned insunits = 0;
-    std::uint64_t clayerBit = 0;  // bit position of $CLAYER in the header data (writer)
+    // Bit positions in the header data (after its size field) of $HANDSEED
+    // and of $CLAYER (in the handle stream from R2007 on).
+    std::uint64_t handseedBit = 0;
+    std::uint64_t clayerBit = 0;
 };
 
 class Document {
@@ -100,6 +103,7 @@ public:
     explicit Document(std::string_view file);
 
     const Container& container() const { return c_; }
+    std::string_view file() const { return file_; }
     Release release() const { return c_.release; }
     const std::string& acadver() const { return c_.acadver; }
     std::uint16_t codepage() const { return c_.codepage; }
@@ -126,6 +130,8 @@ public:
     BitReader handleReader(const ObjectInfo& o) const;  // at handlesAfterCommon
     BitReader stringReader(const ObjectInfo& o) const;  // R2007+ string stream
     std::uint64_t fileOffsetOf(const ObjectInfo& o) const;
+    // The object's bytes from its size field on (headerBytes + size + 2).
+    const std::uint8_t* objectStart(const ObjectInfo& o) const { return c_.objects.data + o.offset; }
 
     // Strings: TV before R2007 (raw code-page bytes), TU after (UTF-8).
     bool unicode() const { return c_.release >= Release::R2007; }

@@ -91,6 +91,7 @@ void Document::readHeader() {
         if (r >= Release::R2004) x.longs(3);
         x.longs(4);  // TDINDWG TDUSRTIMER
         x.cmc();     // CECOLOR
+        hdr_.handseedBit = b.pos();
         hdr_.handseed = b.H().value;  // in the data stream in every version
         hdr_.clayerBit = x.handlePos();
         hdr_.clayer = x.H().value;

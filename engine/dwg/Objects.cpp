@@ -66,19 +66,19 @@ unsigned Document::fixedType(const ObjectInfo& o) const {
 std::uint64_t Document::fileOffsetOf(const ObjectInfo& o) const { return c_.fileOffsetOf(c_.objects, o.offset); }
 
 BitReader Document::dataReader(const ObjectInfo& o) const {
-    const std::uint8_t* p = c_.objects.data + o.offset + o.headerBytes;
+    const std::uint8_t* p = objectStart(o) + o.headerBytes;
     std::uint32_t end = o.stringBits ? o.stringBits : o.handleBits;
     if (o.stringBits == 0 && unicode() && o.handleBits) end = o.handleBits;
     return BitReader(p, o.dataBits, end);
 }
 
 BitReader Document::handleReader(const ObjectInfo& o) const {
-    const std::uint8_t* p = c_.objects.data + o.offset + o.headerBytes;
+    const std::uint8_t* p = objectStart(o) + o.headerBytes;
     return BitReader(p, o.handlesAfterCommon, static_cast<std::uint64_t>(o.size) * 8);
 }
 
 BitReader Document::stringReader(const ObjectInfo& o) const {
-    const std::uint8_t* p = c_.objects.data + o.offset + o.headerBytes;
+    const std::uint8_t* p = objectStart(o) + o.headerBytes;
     return BitReader(p, o.stringBits, o.stringEnd);
 }
 

@@ -97,10 +97,12 @@ Container readR2004(std::string_view file, Container c) {
     std::memset(hdr + 0x68, 0, 4);
     if (crc32(0, hdr, 0x6C) != storedCrc) throw FormatError(0x80 + 0x68, "file header CRC mismatch");
     c.r2004HeaderCrc = storedCrc;
+    c.fileHeader.assign(hdr, hdr + 0x6C);
     std::uint32_t pageMapId = le32(hdr + 0x50);
     std::uint64_t pageMapAddr = le64(hdr + 0x54) + 0x100;
     std::uint32_t sectionMapId = le32(hdr + 0x5C);
-    (void)pageMapId;
+    c.pageMapId = pageMapId;
+    c.sectionMapId = sectionMapId;
 
     // Page map: (id, size) records; addresses follow from the sizes.
     std::vector<std::uint8_t> pm = systemPage(file, pageMapAddr, kPageMapType, "page map");
@@ -144,6 +146,7 @@ Container readR2004(std::string_view file, Container c) {
         d.encrypted = le32(e + 28);
         const char* name = reinterpret_cast<const char*>(e + 32);
         d.name.assign(name, strnlen(name, 64));
+        d.mapOffset = p;
         p += 0x60;
         if (pageCount > sm.size() / 16) throw FormatError(smAddr, "section map: too many pages in " + d.name);
         for (std::uint32_t k = 0; k < pageCount; ++k) {
@@ -162,6 +165,7 @@ Container readR2004(std::string_view file, Container c) {
         c.sections.push_back(std::move(d));
     }
 
+    c.sectionMap = sm;
     // Assembles a section from its pages.
     std::vector<std::uint8_t> page;
     auto assemble = [&](const std::string& name, bool required) -> SectionBytes {
@@ -175,8 +179,7 @@ Container readR2004(std::string_view file, Container c) {
         if (d->size > file.size() * 64ull + (1u << 20)) throw FormatError(smAddr, "section " + name + ": implausible size");
         if (d->maxPageSize == 0 || d->maxPageSize > (1u << 24))
             throw FormatError(smAddr, "section " + name + ": invalid page size");
-        auto buf = std::make_unique<std::uint8_t[]>(d->size ? d->size : 1);
-        std::memset(buf.get(), 0, d->size);
+        auto buf = std::make_unique<std::uint8_t[]>(d->size ? d->size : 1);  // zeroed
         for (const SectionPage& pg : d->pages) {
             const std::uint64_t at = pg.address;
             const DataPage h = dataPage(file, at, name);

@@ -1,16 +1,21 @@
-// libFuzzer target for the DWG reader.
+// libFuzzer target for the DWG reader and writer.
 //
 // The first byte picks what the rest feeds:
-//   0  a whole file, through Drawing (container, maps, objects, groups);
+//   0  a whole file, through Drawing (container, maps, objects, groups),
+//      then a rename written out;
 //   1  the same, after the CRCs of an R2000 file are made to match again,
 //      so that mutations reach the object decoders behind the checks;
 //   2  the R2004 page decompressor alone;
-//   3  the bit-code reader, driven as a small opcode interpreter.
-// Whatever the input: no crash, no hang, no unbounded allocation, nothing
-// written (a DWG drawing refuses every save).
+//   3  the bit-code reader, driven as a small opcode interpreter;
+//   4  layer edits on a whole file: a count, that many edit bytes, then the
+//      file (seed with corpus DWGs behind "\x04\x00").
+// Whatever the input: no crash, no hang, no unbounded allocation; what the
+// writer writes reads back with the same layers, or the save is refused.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -20,6 +25,30 @@
 #include "engine/dwg/Container.h"
 
 namespace {
+
+std::vector<std::string> layerNames(dxf::Drawing& d) {
+    std::vector<std::string> out;
+    for (const dxf::Layer& l : d.layers()) out.push_back(l.name());
+    return out;
+}
+
+// The drawing as the writer writes it must read back with the same layers;
+// the writer may refuse (EngineError), never write something else.
+void writtenBack(dxf::Drawing& d) {
+    std::string bytes;
+    try {
+        bytes = d.serialize();
+    } catch (const dxf::EngineError&) {
+        return;
+    }
+    std::unique_ptr<dxf::Drawing> back;
+    try {
+        back = dxf::Drawing::fromBytes(bytes, "/nonexistent/fuzz-back.dwg");
+    } catch (const dxf::EngineError&) {
+        std::abort();  // written, but not readable
+    }
+    if (layerNames(*back) != layerNames(d) || back->activeLayer().name() != d.activeLayer().name()) std::abort();
+}
 
 void exercise(dxf::Drawing& d) {
     for (const dxf::Layer& l : d.layers()) {
@@ -44,10 +73,9 @@ void exercise(dxf::Drawing& d) {
     for (const dxf::Block& b : d.blocks()) (void)b.entities().size();
     try {
         if (d.layerCount() > 1) d.layerAt(1).setName("FUZZ_RENAMED");
-        d.save();
-        if (d.dirty()) std::abort();  // a changed DWG must have been refused
     } catch (const dxf::EngineError&) {
     }
+    writtenBack(d);
 }
 
 void open(const std::string& bytes) {
@@ -163,19 +191,56 @@ void bitCodes(const std::string& in) {
     }
 }
 
+void editAndWrite(const std::string& in) {
+    if (in.size() < 2) return;
+    const std::size_t n = std::min<std::size_t>(static_cast<std::uint8_t>(in[0]), in.size() - 1);
+    const std::string ops = in.substr(1, n);
+    std::unique_ptr<dxf::Drawing> d;
+    try {
+        d = dxf::Drawing::fromBytes(in.substr(1 + n), "/nonexistent/fuzz.dwg");
+    } catch (const dxf::EngineError&) {
+        return;
+    }
+    static const char* const names[] = {"A-WALL", "壁", "x", "TMP_1", "with space", "ﾊﾝｶｸ"};
+    for (std::size_t i = 0; i < ops.size(); ++i) {
+        const auto op = static_cast<std::uint8_t>(ops[i]);
+        const std::vector<dxf::Layer> layers = d->layers();
+        if (layers.empty()) break;
+        dxf::Layer l = layers[op % layers.size()];
+        dxf::Layer m = layers[(op >> 3) % layers.size()];
+        const std::string fresh = std::string(names[op % 6]) + std::to_string(i);
+        try {
+            switch ((op >> 4) % 9) {
+            case 0: l.setName(fresh); break;
+            case 1: d->mergeLayer(l.name(), m.name()); break;
+            case 2: l.setLayerOn(op & 1); break;
+            case 3: l.setFreeze(op & 1); break;
+            case 4: l.setColor(1 + op); break;
+            case 5: d->addLayer(fresh); break;
+            case 6: l.remove(); break;
+            case 7: d->setActiveLayer(l); break;
+            default: d->purgeAll(); break;
+            }
+        } catch (const dxf::EngineError&) {
+        }
+    }
+    writtenBack(*d);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 1) return 0;
     std::string rest(reinterpret_cast<const char*>(data) + 1, size - 1);
-    switch (data[0] % 4) {
+    switch (data[0] % 5) {
     case 0: open(rest); break;
     case 1:
         fixR2000Crcs(rest);
         open(rest);
         break;
     case 2: decompress(rest); break;
-    default: bitCodes(rest); break;
+    case 3: bitCodes(rest); break;
+    default: editAndWrite(rest); break;
     }
     return 0;
 }

@@ -80,6 +80,22 @@ std::string withCrlf(const std::string& lf) {
     return out;
 }
 
+std::ostream& operator<<(std::ostream& os, const LayerRow& r) {
+    return os << r.name << " on=" << r.on << " frozen=" << r.frozen << " locked=" << r.locked << " plot=" << r.plottable
+              << " color=" << r.color << " lt=" << r.linetype << " lw=" << r.lineweight << " ps=" << r.plotStyle
+              << " objects=" << r.objects << "/" << r.inserts << "/" << r.texts;
+}
+
+std::vector<LayerRow> layerRows(dxf::Drawing& d) {
+    std::vector<LayerRow> out;
+    for (const dxf::Layer& l : d.layers()) {
+        dxf::LayerUsage u = d.layerUsage(l);
+        out.push_back(LayerRow{l.name(), l.linetype(), l.plotStyleName(), l.layerOn(), l.freeze(), l.lock(), l.plottable(),
+                               l.color(), l.lineweight(), u.objects, u.blockReferences, u.texts});
+    }
+    return out;
+}
+
 std::string corpusDir() { return LAMINOR_CORPUS_DIR; }
 
 std::string samplesDir() { return LAMINOR_SAMPLES_DIR; }

@@ -1,9 +1,12 @@
 #pragma once
 // Small deterministic drawings for the engine's tests, and where the
 // real-world corpus of the source tree lives.
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "engine/Drawing.h"
 
 namespace dxftest {
 
@@ -36,6 +39,17 @@ struct DrawingSpec {
 // A complete drawing (R2000 style by default); LAYER handles are 10, 11, ...
 std::string makeDrawing(const DrawingSpec& spec);
 std::string withCrlf(const std::string& lf);
+
+// A layer as the engine's interface shows it, with what it holds.
+struct LayerRow {
+    std::string name, linetype, plotStyle;
+    bool on, frozen, locked, plottable;
+    int color, lineweight;
+    std::size_t objects, inserts, texts;
+    bool operator==(const LayerRow&) const = default;
+};
+std::ostream& operator<<(std::ostream& os, const LayerRow& r);
+std::vector<LayerRow> layerRows(dxf::Drawing& d);
 
 std::string corpusDir();    // testdata/corpus of the source tree
 std::string samplesDir();   // testdata/drawings of the source tree

@@ -137,6 +137,24 @@ TEST_F(SaveSafety, ASaveKilledHalfWayLeavesNoTemporaryFile) {
     EXPECT_EQ(entries(), 1u);  // nothing beside the drawing
 }
 
+// A content writer that gives up half-way (a DWG the writer refuses while
+// writing) leaves the file, the folder and the open descriptors as they were.
+TEST_F(SaveSafety, AContentWriterThatThrowsLeavesNothingBehind) {
+    const auto openFiles = [] { return std::distance(fs::directory_iterator("/proc/self/fd"), {}); };
+    const auto before = openFiles();
+    for (int i = 0; i < 3; ++i)
+        EXPECT_THROW(dxf::saveFileAtomically(path, false,
+                                             [](dxf::FileWriter& w) {
+                                                 w("partial", 7);
+                                                 w.flush();
+                                                 throw std::runtime_error("cannot write this");
+                                             }),
+                     std::runtime_error);
+    EXPECT_EQ(openFiles(), before);
+    EXPECT_EQ(readAll(path), original);
+    EXPECT_EQ(entries(), 1u);
+}
+
 TEST_F(SaveSafety, AFifoNamedLikeADrawingIsRefusedAtOnce) {
     const std::string fifo = dir + "/pipe.dxf";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);

@@ -16,6 +16,7 @@
 #include "host/LayerStateRules.h"
 #include "host/client/RemoteProvider.h"
 #include "main/ListConversion.h"
+#include "engine/Drawing.h"
 
 namespace mainwin {
 namespace {
@@ -232,33 +233,128 @@ TEST_F(DrawhostRunTest, AHostKilledDuringARunStopsItWithOneMessage) {
     EXPECT_EQ(b.readAll(), untouched);
 }
 
-// A DWG through a real drawhost: read like any drawing, but a rename that
-// changes it cannot be saved yet, so the drawing fails and its file stays as
-// it was.
-TEST_F(DrawhostRunTest, RenameRunOnADwgFailsItAndLeavesTheFileUntouched) {
-    const QString path = folder.filePath(QStringLiteral("平面図.dwg"));
-    ASSERT_TRUE(QFile::copy(QStringLiteral(LAMINOR_CORPUS_DIR "/acadsharp_sample_AC1018.dwg"), path));
-    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    const QByteArray original = f.readAll();
-    f.close();
+// DWG copies through a real drawhost, read back with the engine (which checks
+// every CRC and checksum): renamed and merged, or restyled, and saved in
+// their own version; an R14 drawing cannot be saved with changes, so it
+// fails and keeps its bytes.
+struct DwgLayer {
+    bool on, frozen, locked;
+    int color, lineweight;
+    std::size_t objects;
+    bool operator==(const DwgLayer&) const = default;
+};
 
+std::map<std::string, DwgLayer> readDwg(const QString& path) {
+    std::map<std::string, DwgLayer> out;
+    auto d = dxf::Drawing::open(path.toStdString());
+    for (const dxf::Layer& l : d->layers())
+        out[l.name()] = DwgLayer{l.layerOn(), l.freeze(), l.lock(), l.color(), l.lineweight(), d->layerUsage(l).objects};
+    return out;
+}
+
+QByteArray bytesOf(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+class DwgRunTest : public DrawhostRunTest {
+protected:
+    QString copyDwg(const char* corpusName) {
+        const QString path = folder.filePath(QStringLiteral("図面 ") + QString::fromUtf8(corpusName));
+        EXPECT_TRUE(QFile::copy(QStringLiteral(LAMINOR_CORPUS_DIR "/") + QString::fromUtf8(corpusName), path));
+        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        return path;
+    }
+    const std::vector<const char*> saved{"acadsharp_sample_AC1015.dwg", "acadsharp_sample_AC1018.dwg",
+                                         "acadsharp_sample_AC1032.dwg", "libredwg_example_2018.dwg"};
+};
+
+TEST_F(DwgRunTest, RenameRunSavesEveryDwgInItsVersionAndFailsTheR14One) {
+    QStringList paths;
+    std::vector<std::map<std::string, DwgLayer>> before;
+    for (const char* name : saved) {
+        paths << copyDwg(name);
+        before.push_back(readDwg(paths.last()));
+    }
+    const QString r14 = copyDwg("acadsharp_sample_AC1014.dwg");
+    const QByteArray r14Bytes = bytesOf(r14);
     frmMain& w = openWired();
-    w.subAddFiles({path});
+    w.subAddFiles(paths + QStringList{r14});
     w.CmdSelectAllDWGs->click();
-    appendRow(*w.LstvLayerName, {"^Layer1$", "壁"});
-    w.LstvLayerName->topLevelItem(0)->setSelected(true);
+    appendRow(*w.LstvLayerName, {"^Layer_", "L-"});
+    appendRow(*w.LstvLayerName, {"^Layer1$", "Layer2"});      // merges: Layer2 exists
+    appendRow(*w.LstvLayerName, {"^Tavolo 2$", "Tavolo 3"});  // merges
+    appendRow(*w.LstvLayerName, {"^Tavolo 3$", "机"});
+    appendRow(*w.LstvLayerName, {"^LAYER_OFF$", "消灯"});  // only the R14 drawing's names are upper case
+    for (int i = 0; i < 5; ++i) w.LstvLayerName->topLevelItem(i)->setSelected(true);
+
     QTest::mouseClick(w.CmdExecute, Qt::LeftButton);
 
-    // The failed save says why, then the report counts the drawing.
+    // The R14 drawing's failed save says why, then the report counts it.
     ASSERT_EQ(messages.count(), 2);
-    EXPECT_EQ(messages.messages[0].text, "図面を保存できませんでした。\r\nDWG cannot be saved yet");
-    EXPECT_EQ(messages.last().text, "1 件変換できなかったファイルが存在します。");
-    EXPECT_EQ(messages.last().icon(), support::vbCritical);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), original);
-    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files).filter(QStringLiteral(".dwg")).size(), 1);
+    EXPECT_TRUE(messages.messages[0].text.startsWith("図面を保存できませんでした。\r\n")) << messages.messages[0].text.toStdString();
+    EXPECT_TRUE(messages.messages[0].text.contains("R14")) << messages.messages[0].text.toStdString();
+    EXPECT_EQ(messages.last().text,
+              "4 件のファイルについて画層名変更が正常終了しました。\r\n1 件変換できなかったファイルが存在します。");
+    EXPECT_EQ(bytesOf(r14), r14Bytes);
+    for (std::size_t k = 0; k < saved.size(); ++k) {
+        SCOPED_TRACE(saved[k]);
+        // Layer1 merges into Layer2, Tavolo 2 into Tavolo 3, which is then
+        // renamed: a merge keeps the target's settings and adds the objects.
+        std::map<std::string, DwgLayer> expected;
+        for (const auto& [name, layer] : before[k]) {
+            if (name == "Layer1" || name == "Tavolo 2") continue;
+            std::string to = name;
+            if (name.rfind("Layer_", 0) == 0) to = "L-" + name.substr(6);
+            if (name == "Tavolo 3") to = "机";
+            expected[to] = layer;
+        }
+        if (before[k].count("Layer1")) expected.at("Layer2").objects += before[k].at("Layer1").objects;
+        if (before[k].count("Tavolo 2")) expected.at("机").objects += before[k].at("Tavolo 2").objects;
+        // The run purges what is left unused.
+        std::erase_if(expected, [](const auto& e) { return !e.second.objects && e.first != "0" && e.first != "Defpoints"; });
+        std::map<std::string, DwgLayer> after;
+        ASSERT_NO_THROW(after = readDwg(paths[static_cast<int>(k)]));
+        EXPECT_EQ(after, expected);
+        auto d = dxf::Drawing::open(paths[static_cast<int>(k)].toStdString());
+        EXPECT_EQ(d->activeLayer().name(), "0");
+        EXPECT_EQ(bytesOf(paths[static_cast<int>(k)]).left(6),
+                  bytesOf(QStringLiteral(LAMINOR_CORPUS_DIR "/") + QString::fromUtf8(saved[k])).left(6));
+    }
+}
+
+TEST_F(DwgRunTest, StateRunRestylesDwgLayersAndKeepsTheirObjects) {
+    QStringList paths;
+    std::vector<std::map<std::string, DwgLayer>> before;
+    for (const char* name : saved) {
+        paths << copyDwg(name);
+        before.push_back(readDwg(paths.last()));
+    }
+    frmMain& w = openWired();
+    w.subSetMode(2);
+    appendRow(*w.LstvLayerState,
+              {"Layer1|Tavolo 2", "しない", "(変更なし)", "する", "1", "(変更なし)", "0.30 mm", "(変更なし)", "(変更なし)"});
+    appendRow(*w.LstvLayerState,
+              {"Layer2", "(変更なし)", "する", "(変更なし)", "3", "(変更なし)", "(変更なし)", "(変更なし)", "(変更なし)"});
+    w.CmdSelectAllLayerNameState->click();
+    w.subAddFiles(paths);
+    w.CmdSelectAllDWGs->click();
+
+    QTest::mouseClick(w.CmdExecute, Qt::LeftButton);
+
+    ASSERT_EQ(messages.count(), 1);
+    EXPECT_EQ(messages.last().text, "4 件のファイルについて画層状態変更が正常終了しました。");
+    for (std::size_t k = 0; k < saved.size(); ++k) {
+        SCOPED_TRACE(saved[k]);
+        std::map<std::string, DwgLayer> expected = before[k];
+        for (const char* name : {"Layer1", "Tavolo 2"})
+            if (expected.count(name)) {
+                DwgLayer& l = expected.at(name);
+                l.on = false, l.locked = true, l.color = 1, l.lineweight = 30;
+            }
+        if (expected.count("Layer2")) expected.at("Layer2").frozen = true, expected.at("Layer2").color = 3;
+        EXPECT_EQ(readDwg(paths[static_cast<int>(k)]), expected);
+    }
 }
 
 }  // namespace
