@@ -40,7 +40,7 @@ private:
     bool dialog_;
 };
 
-// SAVEAS: saves the active drawing as a DXF file under another name, which
+// SAVEAS: saves the active drawing under another name, in its own format, which
 // it then stands for; a file dialog, or prompts as OPEN has them. An
 // existing file is replaced only when the answer says so.
 class SaveAsCommand : public Command {
@@ -49,11 +49,12 @@ public:
         doc_ = cl.host().activeDocument();
         if (!doc_) return Step::failed(QStringLiteral("No drawing is open."));
         suggested_ = doc_->fullName.isEmpty() ? doc_->name : doc_->fullName;
-        // A DWG is offered as its DXF twin beside it.
-        if (suggested_.endsWith(QStringLiteral(".dwg"), Qt::CaseInsensitive)) suggested_.chop(4), suggested_ += QStringLiteral(".dxf");
+        // A drawing is written in the format it was read from, DXF or DWG.
+        extension_ = doc_->drawing->isDwg() ? QStringLiteral(".dwg") : QStringLiteral(".dxf");
         const QString& suggested = suggested_;
+        const QString filter = QStringLiteral("Drawing (*%1 *%2)").arg(extension_, extension_.toUpper());
         if (cl.filedia() != 0 && !cl.inScript() && cl.ui() &&
-            cl.ui()->chooseSaveFile(QStringLiteral("Save Drawing As"), QStringLiteral("Drawing (*.dxf *.DXF)"), suggested,
+            cl.ui()->chooseSaveFile(QStringLiteral("Save Drawing As"), filter, suggested,
                                     [&cl](QString path) { cl.resume(path); })) {
             confirmed_ = true;  // the dialog has asked about replacing a file
             return Step::wait();
@@ -71,7 +72,8 @@ public:
         QString path = w.text.trimmed();
         if (path.isEmpty() && (confirmed_ || w.quoted)) return Step::done(QStringLiteral("*Cancel*"));
         if (path.isEmpty()) path = suggested_;
-        if (!path.endsWith(QStringLiteral(".dxf"), Qt::CaseInsensitive)) path += QStringLiteral(".dxf");
+        if (!path.endsWith(QStringLiteral(".dxf"), Qt::CaseInsensitive) && !path.endsWith(QStringLiteral(".dwg"), Qt::CaseInsensitive))
+            path += extension_;
         path_ = QFileInfo(path).absoluteFilePath();
         const bool same = QFileInfo(path_) == QFileInfo(doc_->fullName);
         if (QFileInfo::exists(path_) && !same && !confirmed_) {
@@ -90,7 +92,7 @@ private:
         return Step::done(QStringLiteral("Saved \"%1\".").arg(doc_->fullName));
     }
     std::shared_ptr<host::OpenDocument> doc_;
-    QString suggested_, path_;
+    QString suggested_, extension_, path_;
     bool asking_ = false;
     bool confirmed_ = false;
 };
@@ -201,7 +203,7 @@ const std::vector<CommandInfo>& commandList() {
         {"OPEN", "", "opens a drawing (a file dialog; a path prompt when FILEDIA is 0 or in a script)"},
         {"-OPEN", "", "opens a drawing named at the prompt"},
         {"QSAVE", "", "saves the active drawing"},
-        {"SAVEAS", "", "saves the active drawing as a DXF file under another name"},
+        {"SAVEAS", "", "saves the active drawing under another name (DXF as DXF, DWG as DWG)"},
         {"CLOSE", "", "closes the active drawing (y discards changes, n or Enter saves)"},
         {"QUIT", "EXIT", "ends drawhost (asking about unsaved drawings)"},
         {"ZOOM", "Z", "All/Extents, Window, Previous, Scale (n, nX), or two corners"},

@@ -149,7 +149,7 @@ void MainWindow::buildMenus() {
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     QAction* open = command(file, QStringLiteral("&Open..."), QStringLiteral("OPEN\r"), QKeySequence::Open, IconKind::Open);
     QAction* save = command(file, QStringLiteral("&Save"), QStringLiteral("QSAVE\r"), QKeySequence::Save, IconKind::Save);
-    command(file, QStringLiteral("Save &As DXF..."), QStringLiteral("SAVEAS\r"), QKeySequence::SaveAs);
+    command(file, QStringLiteral("Save &As..."), QStringLiteral("SAVEAS\r"), QKeySequence::SaveAs);
     command(file, QStringLiteral("&Close"), QStringLiteral("CLOSE\r"), QKeySequence::Close);
     file->addSeparator();
     recentMenu_ = file->addMenu(QStringLiteral("&Recent Files"));

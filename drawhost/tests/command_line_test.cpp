@@ -212,3 +212,29 @@ TEST_F(CommandLineTest, QsaveSavesADwgInItsVersionAndRefusesAnR14One) {
     }
     EXPECT_TRUE(host_->documents().empty()) << out_.join(u'\n').toStdString();
 }
+
+// SAVEAS writes a drawing in the format it was read from: a DXF under a new
+// .dxf name, a DWG under a .dwg name; a DWG given a .dxf name is refused and
+// nothing is written (the engine would write DWG bytes into it).
+TEST_F(CommandLineTest, SaveAsKeepsTheDrawingsOwnFormat) {
+    const QByteArray plan = bytesOf(plan_);
+    cl_->type(QStringLiteral("filedia 0 open \"%1\"\r-LAYER C 3 壁\r\rsaveas \"%2\"\r").arg(plan_, dir_.filePath("copy")));
+    const QString copy = dir_.filePath(QStringLiteral("copy.dxf"));
+    ASSERT_TRUE(QFileInfo::exists(copy)) << out_.join(u'\n').toStdString();
+    EXPECT_EQ(dxf::Drawing::open(copy.toStdString())->layer("壁").color(), 3);
+    EXPECT_EQ(bytesOf(plan_), plan);
+    EXPECT_EQ(host_->activeDocument()->name, QStringLiteral("copy.dxf"));
+
+    const QString dwg = dir_.filePath(QStringLiteral("sample.dwg"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(LAMINOR_CORPUS_DIR "/acadsharp_sample_AC1018.dwg"), dwg));
+    QFile::setPermissions(dwg, QFile::ReadOwner | QFile::WriteOwner);
+    out_.clear();
+    cl_->type(QStringLiteral("open \"%1\"\rsaveas \"%2\"\r").arg(dwg, dir_.filePath("twin.dxf")));
+    EXPECT_TRUE(saidAnything(QStringLiteral("saved as a DWG file"))) << out_.join(u'\n').toStdString();
+    EXPECT_FALSE(QFileInfo::exists(dir_.filePath(QStringLiteral("twin.dxf"))));
+    cl_->type(QStringLiteral("saveas \"%1\"\r").arg(dir_.filePath("twin")));
+    const QString twin = dir_.filePath(QStringLiteral("twin.dwg"));
+    ASSERT_TRUE(QFileInfo::exists(twin)) << out_.join(u'\n').toStdString();
+    EXPECT_EQ(bytesOf(twin).left(6), bytesOf(dwg).left(6));
+    EXPECT_TRUE(dxf::Drawing::open(twin.toStdString())->isDwg());
+}

@@ -477,6 +477,12 @@ void InProcessHost::save(const std::shared_ptr<OpenDocument>& doc) {
 
 void InProcessHost::saveAs(const std::shared_ptr<OpenDocument>& doc, const QString& path) {
     if (doc->closed()) throw HostError(errc::kNoDocument, QStringLiteral("The drawing has been closed"));
+    // The engine writes a drawing in the format it was read from: a name
+    // with the other format's extension would mislabel the file.
+    const bool dwg = doc->drawing->isDwg();
+    if (!path.endsWith(dwg ? QStringLiteral(".dwg") : QStringLiteral(".dxf"), Qt::CaseInsensitive))
+        throw HostError(errc::kFileError, dwg ? QStringLiteral("A DWG drawing is saved as a DWG file (.dwg)")
+                                              : QStringLiteral("A DXF drawing is saved as a DXF file (.dxf)"));
     const QFileInfo info(path);
     const QString full = QDir::cleanPath(info.absoluteFilePath());
     for (const auto& d : docs_)
