@@ -81,6 +81,14 @@ void ellipse(BitReader& b, GroupWriter& w) {
     w.num(42, p1);
 }
 
+// RAY and XLINE: a point and a unit direction, nothing else.
+void rayOrXline(const char* sub, BitReader& b, GroupWriter& w) {
+    Vec3 p = b.BD3(), dir = b.BD3();
+    w.str(100, sub);
+    w.point(10, p);
+    w.point(11, dir);
+}
+
 void solid(const Document& d, const char* sub, BitReader& b, GroupWriter& w) {
     double th = thickness(d, b), elev = b.BD();
     Vec3 p[4];
@@ -463,6 +471,8 @@ bool decodeCurves(const GroupContext& ctx, const ObjectInfo& o, EntityStreams& s
     case Arc: circleOrArc(d, true, b, w); return true;
     case Point: point(d, b, w); return true;
     case Ellipse: ellipse(b, w); return true;
+    case Ray: rayOrXline("AcDbRay", b, w); return true;
+    case Xline: rayOrXline("AcDbXline", b, w); return true;
     case Solid: solid(d, "AcDbTrace", b, w); return true;
     case Trace: solid(d, "AcDbTrace", b, w); return true;
     case Face3d: face3d(d, b, w); return true;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -52,6 +53,15 @@ Item itemOf(const dxf::Entity& e) {
     if (type == "INSERT") {
         i.block = blockKey(e.blockName());
         for (const dxf::Entity& a : e.attributes()) i.attributes.emplace_back(a.handle(), a.textString());
+    }
+    if (type == "RAY" || type == "XLINE") {
+        // Base point and direction, to 6 significant digits (the writers format numbers differently).
+        char buf[32];
+        for (const dxf::GroupValue& g : e.groups())
+            if (g.code >= 10 && g.code <= 31 && g.code % 10 <= 1) {
+                std::snprintf(buf, sizeof buf, "%d:%.6g ", g.code, std::stod(g.value));
+                i.text += buf;
+            }
     }
     if (type == "DIMENSION") {
         for (const dxf::GroupValue& g : e.groups())
