@@ -353,6 +353,34 @@ void viewport(const Document& d, BitReader& b, GroupWriter& w) {
     w.integer(90, status);
 }
 
+// Hatch style, pattern type, and for a pattern fill its angle, scale and
+// definition lines (each an angle, base point, offset and dashes); then the
+// pixel size of derived boundaries and the seed points.
+void hatchPattern(BitReader& b, bool solidFill, bool derived, GroupWriter& w) {
+    w.integer(75, b.BS());
+    w.integer(76, b.BS());
+    if (!solidFill) {
+        w.num(52, b.BD() * kDeg);
+        w.num(41, b.BD());
+        w.integer(77, b.B());
+        std::uint32_t lines = count(b, 16);
+        w.integer(78, lines);
+        for (std::uint32_t i = 0; i < lines; ++i) {
+            w.num(53, b.BD() * kDeg);
+            Vec3 base{b.BD(), b.BD(), 0}, offset{b.BD(), b.BD(), 0};
+            w.num(43, base.x), w.num(44, base.y);
+            w.num(45, offset.x), w.num(46, offset.y);
+            std::uint32_t dashes = count(b, 8);
+            w.integer(79, dashes);
+            for (std::uint32_t k = 0; k < dashes; ++k) w.num(49, b.BD());
+        }
+    }
+    if (derived) w.num(47, b.BD());
+    std::uint32_t seeds = count(b, 16);
+    w.integer(98, seeds);
+    for (std::uint32_t i = 0; i < seeds; ++i) w.point(10, b.RD2(), false);
+}
+
 // Hatch: the pattern name, the fill flags and each boundary path's points
 // (edges flattened to their end points, arcs to their extremes), which is
 // what extents and a simple view need.
@@ -385,8 +413,10 @@ void hatch(const Document& d, EntityStreams& s, GroupWriter& w) {
     w.integer(70, solidFill ? 1 : 0);
     w.integer(71, assoc ? 1 : 0);
     w.integer(91, paths);
+    bool derived = false;
     for (std::uint32_t p = 0; p < paths; ++p) {
         unsigned flag = b.BL();
+        derived = derived || (flag & 4);
         w.integer(92, flag);
         if (!(flag & 2)) {
             std::uint32_t segs = count(b, 8);
@@ -457,6 +487,15 @@ void hatch(const Document& d, EntityStreams& s, GroupWriter& w) {
         if (refs > s.handles.remaining() / 8) throw BitOverrun("boundary object count beyond the object");
         w.integer(97, refs);
     }
+    // The pattern after the boundary: kept apart so that a pattern the reader
+    // cannot follow still leaves the boundary to the view.
+    GroupWriter tail;
+    try {
+        hatchPattern(b, solidFill, derived, tail);
+    } catch (const BitOverrun&) {
+        return;
+    }
+    for (Tag& t : tail.tags) w.tags.push_back(std::move(t));
 }
 
 }  // namespace

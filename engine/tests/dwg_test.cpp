@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -54,12 +55,19 @@ Item itemOf(const dxf::Entity& e) {
         i.block = blockKey(e.blockName());
         for (const dxf::Entity& a : e.attributes()) i.attributes.emplace_back(a.handle(), a.textString());
     }
-    if (type == "RAY" || type == "XLINE") {
-        // Base point and direction, to 6 significant digits (the writers format numbers differently).
+    // Numbers to 6 significant digits, rounding noise to 0 (the writers format them differently):
+    // RAY/XLINE base point and direction, HATCH pattern lines.
+    auto numeric = [](int code, const std::string& type) {
+        if (type == "RAY" || type == "XLINE") return code >= 10 && code <= 31 && code % 10 <= 1;
+        return type == "HATCH" && ((code >= 41 && code <= 46) || code == 49 || code == 52 || code == 53 ||
+                                   code == 75 || code == 76 || code == 78 || code == 79);
+    };
+    if (type == "RAY" || type == "XLINE" || type == "HATCH") {
         char buf[32];
         for (const dxf::GroupValue& g : e.groups())
-            if (g.code >= 10 && g.code <= 31 && g.code % 10 <= 1) {
-                std::snprintf(buf, sizeof buf, "%d:%.6g ", g.code, std::stod(g.value));
+            if (numeric(g.code, type)) {
+                double v = std::stod(g.value);
+                std::snprintf(buf, sizeof buf, "%d:%.6g ", g.code, std::abs(v) < 1e-9 ? 0.0 : v);
                 i.text += buf;
             }
     }
