@@ -386,19 +386,37 @@ void hatchPattern(BitReader& b, bool solidFill, bool derived, GroupWriter& w) {
 // what extents and a simple view need.
 void hatch(const Document& d, EntityStreams& s, GroupWriter& w) {
     BitReader& b = s.data;
+    GroupWriter gradient;  // written last, where DXF keeps it
     if (d.release() >= Release::R2004) {
-        b.BL(), b.BL();
-        b.BD(), b.BD();
-        b.BL();
-        b.BD();
+        unsigned isGradient = b.BL(), reserved = b.BL();
+        double angle = b.BD(), shift = b.BD();
+        unsigned single = b.BL();
+        double tint = b.BD();
         std::uint32_t nc = count(b, 8);
+        std::vector<std::pair<double, std::uint32_t>> colours;
         for (std::uint32_t i = 0; i < nc; ++i) {
-            b.BD();
+            double value = b.BD();
             b.BS();
-            b.BL();  // RGB
+            std::uint32_t rgb = b.BL();
             b.RC();
+            colours.emplace_back(value, rgb);
         }
-        d.text(b, s.strings);
+        std::string name = d.text(b, s.strings);
+        while (!name.empty() && name.back() == '\0') name.pop_back();
+        if (isGradient) {
+            gradient.integer(450, isGradient);
+            gradient.integer(451, reserved);
+            gradient.num(460, angle);
+            gradient.num(461, shift);
+            gradient.integer(452, single);
+            gradient.num(462, tint);
+            gradient.integer(453, nc);
+            for (auto& [value, rgb] : colours) {
+                gradient.num(463, value);
+                gradient.integer(421, rgb & 0xFFFFFF);
+            }
+            gradient.str(470, name);
+        }
     }
     double elev = b.BD();
     Vec3 n = b.BD3();
@@ -496,6 +514,7 @@ void hatch(const Document& d, EntityStreams& s, GroupWriter& w) {
         return;
     }
     for (Tag& t : tail.tags) w.tags.push_back(std::move(t));
+    for (Tag& t : gradient.tags) w.tags.push_back(std::move(t));
 }
 
 }  // namespace

@@ -56,11 +56,12 @@ Item itemOf(const dxf::Entity& e) {
         for (const dxf::Entity& a : e.attributes()) i.attributes.emplace_back(a.handle(), a.textString());
     }
     // Numbers to 6 significant digits, rounding noise to 0 (the writers format them differently):
-    // RAY/XLINE base point and direction, HATCH pattern lines.
+    // RAY/XLINE base point and direction, HATCH pattern lines and gradient.
     auto numeric = [](int code, const std::string& type) {
         if (type == "RAY" || type == "XLINE") return code >= 10 && code <= 31 && code % 10 <= 1;
         return type == "HATCH" && ((code >= 41 && code <= 46) || code == 49 || code == 52 || code == 53 ||
-                                   code == 75 || code == 76 || code == 78 || code == 79);
+                                   code == 75 || code == 76 || code == 78 || code == 79 || code == 450 || code == 452 ||
+                                   code == 453 || code == 460 || code == 461);
     };
     if (type == "RAY" || type == "XLINE" || type == "HATCH") {
         char buf[32];
