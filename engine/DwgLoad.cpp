@@ -434,6 +434,7 @@ void loadDwg(DrawingData& d) {
     d.codepage = codepageName(src->doc->codepage());
     d.codec = std::make_unique<Codec>(d.acadver, d.codepage);
     Builder(d, *src).run();
+    src->doc->objectStream().release();
 }
 
 std::vector<Tag> DwgSource::groups(const DrawingData& d, std::uint32_t r) const {

@@ -58,8 +58,24 @@ BitReader stringStream(const std::uint8_t* p, std::uint64_t e, std::uint64_t dat
 Document::Document(std::string_view file) : file_(file), c_(readContainer(file)) {
     readHeader();
     readClasses();
+    if (c_.release >= Release::R2004) {
+        const SectionDesc* objects = nullptr;
+        for (const SectionDesc& d : c_.sections)
+            if (d.name == "AcDb:AcDbObjects") objects = &d;
+        if (!objects) throw FormatError(0, "section AcDb:AcDbObjects is missing");
+        stream_ = std::make_unique<ObjectStream>(file_, *objects);
+    } else {
+        stream_ = std::make_unique<ObjectStream>(c_.objects);
+    }
     readObjectMap();
-    for (ObjectInfo& o : objs_) scanObject(o);
+    // In the order they lie, so that each page is decompressed once.
+    std::vector<std::uint32_t> order(objs_.size());
+    for (std::uint32_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) { return objs_[a].offset < objs_[b].offset; });
+    for (std::uint32_t i : order) scanObject(objs_[i]);
+    stream_->checkAllPages();
+    stream_->release();
+    objs_.shrink_to_fit();
 }
 
 // ---- classes ----

@@ -8,6 +8,7 @@
 // object's place in the object stream, its size, and the bit positions of its
 // data, handle and string streams and of its layer reference.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -15,6 +16,7 @@
 
 #include "engine/dwg/BitReader.h"
 #include "engine/dwg/Container.h"
+#include "engine/dwg/ObjectStream.h"
 
 namespace dxf::dwg {
 
@@ -130,8 +132,13 @@ public:
     BitReader handleReader(const ObjectInfo& o) const;  // at handlesAfterCommon
     BitReader stringReader(const ObjectInfo& o) const;  // R2007+ string stream
     std::uint64_t fileOffsetOf(const ObjectInfo& o) const;
-    // The object's bytes from its size field on (headerBytes + size + 2).
-    const std::uint8_t* objectStart(const ObjectInfo& o) const { return c_.objects.data + o.offset; }
+    // The object's bytes from its size field on (headerBytes + size + 2), in
+    // one piece; valid while few other objects are read (ObjectStream.h).
+    const std::uint8_t* objectStart(const ObjectInfo& o) const {
+        return stream_->read(o.offset, o.headerBytes + o.size + 2u);
+    }
+    // The whole object stream (also gaps between objects).
+    const ObjectStream& objectStream() const { return *stream_; }
 
     // Strings: TV before R2007 (raw code-page bytes), TU after (UTF-8).
     bool unicode() const { return c_.release >= Release::R2007; }
@@ -148,6 +155,7 @@ private:
 
     std::string_view file_;
     Container c_;
+    std::unique_ptr<ObjectStream> stream_;
     HeaderVars hdr_;
     std::vector<ClassDef> classes_;
     std::vector<ObjectInfo> objs_;

@@ -270,19 +270,28 @@ void writeR2004(const Document& d, const Edits& e, Output& rawOut) {
         done[si] = true;
         if (isObjects) {
             ObjectSectionWriter ow(w, file, c, s);
-            const SectionBytes& old = c.objects;
-            std::uint64_t prevEnd = order.empty() ? old.size : d.objects()[order.front()].offset;
-            ow.append(old.data, prevEnd, 0);
+            const ObjectStream& old = d.objectStream();
+            // Old bytes between objects, a page at a time.
+            auto keep = [&](std::uint64_t from, std::uint64_t n) {
+                while (n) {
+                    const std::size_t take = static_cast<std::size_t>(std::min<std::uint64_t>(n, old.runAt(from)));
+                    ow.append(old.read(from, take), take, static_cast<std::int64_t>(from));
+                    from += take;
+                    n -= take;
+                }
+            };
+            std::uint64_t prevEnd = order.empty() ? old.size() : d.objects()[order.front()].offset;
+            keep(0, prevEnd);
             for (std::uint32_t i : order) {
                 const ObjectInfo& o = d.objects()[i];
-                if (o.offset > prevEnd) ow.append(old.data + prevEnd, o.offset - prevEnd, static_cast<std::int64_t>(prevEnd));
+                if (o.offset > prevEnd) keep(prevEnd, o.offset - prevEnd);
                 prevEnd = std::max<std::uint64_t>(prevEnd, o.offset + o.headerBytes + o.size + 2);
                 if (e.isDeleted(i)) continue;
                 const std::string_view bytes = objects.bytes(i);
                 ow.append(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(),
                           objects.changed(i) ? -1 : static_cast<std::int64_t>(o.offset));
             }
-            if (old.size > prevEnd) ow.append(old.data + prevEnd, old.size - prevEnd, static_cast<std::int64_t>(prevEnd));
+            if (old.size() > prevEnd) keep(prevEnd, old.size() - prevEnd);
             for (const auto& a : e.added) ow.append(reinterpret_cast<const std::uint8_t*>(a.second.data()), a.second.size(), -1);
             newPages[si] = ow.finish();
             newSize[si] = layout.size;
