@@ -15,6 +15,8 @@ CommandLine::~CommandLine() = default;
 
 void CommandLine::print(const QString& line) { emit output(line); }
 
+bool CommandLine::wantsPoint(QPointF* from) const { return current_ && !waiting_ && current_->wantsPoint(from); }
+
 bool CommandLine::answerTakesSpaces() const { return current_ && !waiting_ && current_->takesSpaces(); }
 
 void CommandLine::setPrompt(const QString& p) {

@@ -7,11 +7,13 @@
 // path may hold spaces. Escape cancels the pending command. Script input runs
 // one line per event-loop turn; keys typed meanwhile wait behind it.
 #include <QObject>
+#include <QPointF>
 #include <QString>
 #include <QStringList>
 #include <deque>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "host/client/InProcessHost.h"
 
@@ -29,9 +31,20 @@ public:
         (void)title, (void)filter, (void)done;
         return false;
     }
+    // Asks for a file to save to; as chooseFile.
+    virtual bool chooseSaveFile(const QString& title, const QString& filter, const QString& suggested,
+                                std::function<void(QString)> done) {
+        (void)title, (void)filter, (void)suggested, (void)done;
+        return false;
+    }
     virtual void zoomExtents() {}
     virtual void zoomWindow(double x1, double y1, double x2, double y2) { (void)x1, (void)y1, (void)x2, (void)y2; }
     virtual void zoomScaled(double scale, bool relative) { (void)scale, (void)relative; }
+    // Back to the previous view; false when there is none.
+    virtual bool zoomPrevious() { return false; }
+    virtual void pan(double dx, double dy) { (void)dx, (void)dy; }
+    virtual void setLineweights(bool on) { (void)on; }
+    virtual bool lineweights() const { return false; }
 };
 
 // A word as typed: its text, and whether it was quoted (a quoted word is
@@ -81,6 +94,9 @@ public:
     host::InProcessHost& host() { return *host_; }
     CommandUi* ui() { return ui_; }
     bool inScript() const { return fromScript_; }
+    // The pending prompt takes a point, which a click in the view can give;
+    // `from` is the other corner of a window being asked for.
+    bool wantsPoint(QPointF* from = nullptr) const;
     void setFiledia(int v) { filedia_ = v; }
     void print(const QString& line);
     // Resumes a command waiting for a dialog.
@@ -93,6 +109,8 @@ signals:
     void scriptFinished(bool ok);
     // A command finished (the drawings may have changed).
     void commandDone();
+    // QUIT: the host is to end (a window asks about unsaved drawings first).
+    void quitRequested();
 
 private:
     void feed(QChar c);
@@ -135,7 +153,20 @@ public:
     // True while the pending prompt takes a whole line, spaces included (a
     // device, paper or layout name): only Enter ends the answer.
     virtual bool takesSpaces() const { return false; }
+    // True while the pending prompt takes a point; `from` as in CommandLine::wantsPoint.
+    virtual bool wantsPoint(QPointF* from) const {
+        (void)from;
+        return false;
+    }
 };
+
+// The commands with a line about each, for HELP.
+struct CommandInfo {
+    QString name;
+    QString aliases;
+    QString description;
+};
+const std::vector<CommandInfo>& commandList();
 
 // Decodes a CP932 script; false with a reason when the bytes are not CP932.
 bool decodeCp932(const QByteArray& bytes, QString* text, QString* error);

@@ -14,11 +14,13 @@ namespace {
 
 QString describe(const host::HostError& e) { return e.description(); }
 
-// OPEN: a file dialog, or a path prompt when FILEDIA is 0 or a script runs.
+// OPEN: a file dialog, or a path prompt when FILEDIA is 0 or a script runs
+// (-OPEN: always the prompt).
 class OpenCommand : public Command {
 public:
+    explicit OpenCommand(bool dialog) : dialog_(dialog) {}
     Step start(CommandLine& cl) override {
-        if (cl.filedia() != 0 && !cl.inScript() && cl.ui() &&
+        if (dialog_ && cl.filedia() != 0 && !cl.inScript() && cl.ui() &&
             cl.ui()->chooseFile(QStringLiteral("Select File"), QStringLiteral("Drawing (*.dxf *.DXF *.dwg *.DWG)"),
                                 [&cl](QString path) { cl.resume(path); }))
             return Step::wait();
@@ -33,6 +35,66 @@ public:
             return Step::failed(QStringLiteral("Cannot open drawing \"%1\": %2").arg(w.text, describe(e)));
         }
     }
+
+private:
+    bool dialog_;
+};
+
+// SAVEAS: saves the active drawing under another name, in its own format, which
+// it then stands for; a file dialog, or prompts as OPEN has them. An
+// existing file is replaced only when the answer says so.
+class SaveAsCommand : public Command {
+public:
+    Step start(CommandLine& cl) override {
+        doc_ = cl.host().activeDocument();
+        if (!doc_) return Step::failed(QStringLiteral("No drawing is open."));
+        suggested_ = doc_->fullName.isEmpty() ? doc_->name : doc_->fullName;
+        // A drawing is written in the format it was read from, DXF or DWG.
+        extension_ = doc_->drawing->isDwg() ? QStringLiteral(".dwg") : QStringLiteral(".dxf");
+        const QString& suggested = suggested_;
+        const QString filter = QStringLiteral("Drawing (*%1 *%2)").arg(extension_, extension_.toUpper());
+        if (cl.filedia() != 0 && !cl.inScript() && cl.ui() &&
+            cl.ui()->chooseSaveFile(QStringLiteral("Save Drawing As"), filter, suggested,
+                                    [&cl](QString path) { cl.resume(path); })) {
+            confirmed_ = true;  // the dialog has asked about replacing a file
+            return Step::wait();
+        }
+        return Step::prompt(QStringLiteral("Enter file name <%1>: ").arg(suggested));
+    }
+    Step answer(CommandLine& cl, const Word& w) override {
+        if (asking_) {
+            const QString a = w.text.trimmed().toUpper();
+            if (a == u"Y" || a == u"YES") return save(cl);
+            if (a.isEmpty() || a == u"N" || a == u"NO") return Step::done(QStringLiteral("*Cancel*"));
+            return Step::retry(QStringLiteral("Please answer y or n."));
+        }
+        if (doc_->closed()) return Step::failed(QStringLiteral("The drawing has been closed."));
+        QString path = w.text.trimmed();
+        if (path.isEmpty() && (confirmed_ || w.quoted)) return Step::done(QStringLiteral("*Cancel*"));
+        if (path.isEmpty()) path = suggested_;
+        if (!path.endsWith(QStringLiteral(".dxf"), Qt::CaseInsensitive) && !path.endsWith(QStringLiteral(".dwg"), Qt::CaseInsensitive))
+            path += extension_;
+        path_ = QFileInfo(path).absoluteFilePath();
+        const bool same = QFileInfo(path_) == QFileInfo(doc_->fullName);
+        if (QFileInfo::exists(path_) && !same && !confirmed_) {
+            asking_ = true;
+            return Step::prompt(QStringLiteral("\"%1\" already exists. Replace it? [Yes/No] <No>: ").arg(path_));
+        }
+        return save(cl);
+    }
+private:
+    Step save(CommandLine& cl) {
+        try {
+            cl.host().saveAs(doc_, path_);
+        } catch (const host::HostError& e) {
+            return Step::failed(QStringLiteral("Cannot save \"%1\": %2").arg(path_, describe(e)));
+        }
+        return Step::done(QStringLiteral("Saved \"%1\".").arg(doc_->fullName));
+    }
+    std::shared_ptr<host::OpenDocument> doc_;
+    QString suggested_, extension_, path_;
+    bool asking_ = false;
+    bool confirmed_ = false;
 };
 
 class CloseCommand : public Command {
@@ -76,97 +138,24 @@ public:
     Step answer(CommandLine&, const Word&) override { return Step::done(); }
 };
 
-// A point typed as "x,y" (or "x,y,z").
-bool parsePoint(const QString& text, double& x, double& y) {
-    const QStringList parts = text.split(u',');
-    if (parts.size() < 2 || parts.size() > 3) return false;
-    bool okX = false, okY = false;
-    x = parts[0].trimmed().toDouble(&okX);
-    y = parts[1].trimmed().toDouble(&okY);
-    return okX && okY;
-}
-
-// A scale factor: "n" (of the whole drawing), "nX" (of the current view), "nXP" (taken as nX).
-bool parseScale(QString text, double& scale, bool& relative) {
-    text = text.trimmed().toUpper();
-    relative = false;
-    if (text.endsWith(QStringLiteral("XP"))) {
-        text.chop(2);
-        relative = true;
-    } else if (text.endsWith(u'X')) {
-        text.chop(1);
-        relative = true;
-    }
-    bool ok = false;
-    scale = text.toDouble(&ok);
-    return ok && scale > 0;
-}
-
-class ZoomCommand : public Command {
+class QuitCommand : public Command {
 public:
     Step start(CommandLine& cl) override {
-        if (!cl.host().activeDocument()) return Step::failed(QStringLiteral("No drawing is open."));
-        return Step::prompt(kMain);
-    }
-    Step answer(CommandLine& cl, const Word& w) override {
-        CommandUi* ui = cl.ui();
-        const QString a = w.text.trimmed().toUpper();
-        switch (stage_) {
-        case Stage::Option: {
-            if (a.isEmpty()) return Step::done();
-            if (a == u"A" || a == u"ALL" || a == u"E" || a == u"EXTENTS") {
-                if (ui) ui->zoomExtents();
-                return Step::done();
-            }
-            if (a == u"W" || a == u"WINDOW") {
-                stage_ = Stage::First;
-                return Step::prompt(QStringLiteral("Specify first corner: "));
-            }
-            if (a == u"S" || a == u"SCALE") {
-                stage_ = Stage::Scale;
-                return Step::prompt(QStringLiteral("Enter a scale factor (nX or nXP): "));
-            }
-            if (parsePoint(a, x1_, y1_)) {
-                stage_ = Stage::Second;
-                return Step::prompt(QStringLiteral("Specify opposite corner: "));
-            }
-            [[fallthrough]];
-        }
-        case Stage::Scale: {
-            double scale;
-            bool relative;
-            if (!parseScale(a, scale, relative)) return Step::retry(QStringLiteral("Invalid option or scale: %1").arg(w.text));
-            if (ui) ui->zoomScaled(scale, relative);
-            return Step::done();
-        }
-        case Stage::First:
-            if (!parsePoint(a, x1_, y1_)) return Step::retry(QStringLiteral("Point or option keyword required."));
-            stage_ = Stage::Second;
-            return Step::prompt(QStringLiteral("Specify opposite corner: "));
-        case Stage::Second: {
-            double x2, y2;
-            if (!parsePoint(a, x2, y2)) return Step::retry(QStringLiteral("Point or option keyword required."));
-            if (ui) ui->zoomWindow(x1_, y1_, x2, y2);
-            return Step::done();
-        }
-        }
+        emit cl.quitRequested();
         return Step::done();
     }
-
-private:
-    static inline const QString kMain = QStringLiteral(
-        "Specify corner of window, enter a scale factor (nX or nXP), or [All/Extents/Window/Scale] <Extents>: ");
-    enum class Stage { Option, Scale, First, Second } stage_ = Stage::Option;
-    double x1_ = 0, y1_ = 0;
+    Step answer(CommandLine&, const Word&) override { return Step::done(); }
 };
 
-class RegenCommand : public Command {
+class HelpCommand : public Command {
 public:
     Step start(CommandLine& cl) override {
-        auto doc = cl.host().activeDocument();
-        if (!doc) return Step::failed(QStringLiteral("No drawing is open."));
-        cl.host().changed(doc->drawing.get());
-        return Step::done(QStringLiteral("Regenerating model."));
+        cl.print(QStringLiteral("Commands (a leading _ or . is allowed; case does not matter):"));
+        for (const CommandInfo& c : commandList()) {
+            const QString name = c.aliases.isEmpty() ? c.name : QStringLiteral("%1 (%2)").arg(c.name, c.aliases);
+            cl.print(QStringLiteral("  %1  %2").arg(name.leftJustified(22), c.description));
+        }
+        return Step::done();
     }
     Step answer(CommandLine&, const Word&) override { return Step::done(); }
 };
@@ -207,20 +196,46 @@ public:
 
 }  // namespace
 
+std::unique_ptr<Command> makeViewCommand(const QString& name);
+
+const std::vector<CommandInfo>& commandList() {
+    static const std::vector<CommandInfo> list = {
+        {"OPEN", "", "opens a drawing (a file dialog; a path prompt when FILEDIA is 0 or in a script)"},
+        {"-OPEN", "", "opens a drawing named at the prompt"},
+        {"QSAVE", "", "saves the active drawing"},
+        {"SAVEAS", "", "saves the active drawing under another name (DXF as DXF, DWG as DWG)"},
+        {"CLOSE", "", "closes the active drawing (y discards changes, n or Enter saves)"},
+        {"QUIT", "EXIT", "ends drawhost (asking about unsaved drawings)"},
+        {"ZOOM", "Z", "All/Extents, Window, Previous, Scale (n, nX), or two corners"},
+        {"PAN", "P", "moves the view from a base point to a second point"},
+        {"REGEN", "RE", "draws the active drawing again from its objects"},
+        {"LWDISPLAY", "", "shows lineweights (On/Off)"},
+        {"-LAYER", "-LA", "layer options: ?/Make/Set/New/ON/OFF/Color/Ltype/LWeight/Plot/Freeze/Thaw/LOck/Unlock"},
+        {"-LAYOUT", "-LO", "Set makes a layout current; ? lists the layouts"},
+        {"-PLOT", "PLOT", "plots a layout to a printer or a PDF file"},
+        {"SCRIPT", "SCR", "runs a script file (CP932), one line at a time"},
+        {"FILEDIA", "", "0: commands ask for files at the prompt; 1: with dialogs"},
+        {"HELP", "?", "lists the commands"},
+    };
+    return list;
+}
+
 std::unique_ptr<Command> makeCommand(const QString& typed) {
     QString name = typed.toUpper();
     while (name.startsWith(u'_') || name.startsWith(u'.')) name.remove(0, 1);
-    if (name == u"OPEN") return std::make_unique<OpenCommand>();
+    if (name == u"OPEN") return std::make_unique<OpenCommand>(true);
+    if (name == u"-OPEN") return std::make_unique<OpenCommand>(false);
     if (name == u"CLOSE") return std::make_unique<CloseCommand>();
     if (name == u"QSAVE") return std::make_unique<QsaveCommand>();
-    if (name == u"ZOOM" || name == u"Z") return std::make_unique<ZoomCommand>();
+    if (name == u"SAVEAS" || name == u"-SAVEAS") return std::make_unique<SaveAsCommand>();
+    if (name == u"QUIT" || name == u"EXIT") return std::make_unique<QuitCommand>();
+    if (name == u"HELP" || name == u"?") return std::make_unique<HelpCommand>();
     if (name == u"-LAYER" || name == u"-LA") return makeLayerCommand();
-    if (name == u"REGEN" || name == u"RE") return std::make_unique<RegenCommand>();
     if (name == u"FILEDIA") return std::make_unique<FiledialCommand>();
     if (name == u"SCRIPT" || name == u"SCR") return std::make_unique<ScriptCommand>();
     if (name == u"-PLOT" || name == u"PLOT" || name == u"-PRINT" || name == u"PRINT") return makePlotCommand();
     if (name == u"-LAYOUT" || name == u"-LO") return makeLayoutCommand();
-    return nullptr;
+    return makeViewCommand(name);
 }
 
 }  // namespace drawhost

@@ -2,9 +2,10 @@
 
 #include <QPainter>
 #include <QPainterPath>
+#include <algorithm>
 #include <cmath>
-#include <numbers>
 
+#include "ScenePainter.h"
 #include "engine/Drawing.h"
 
 namespace drawhost {
@@ -23,58 +24,30 @@ bool has(const std::vector<dxf::GroupValue>& groups, int code) {
     return false;
 }
 
-// Colours chosen for the view's dark background, on white paper: white and
-// the palest greys print black.
-QColor onPaper(const QColor& c, const RenderStyle& style) {
-    if (style.monochrome || (c.red() > 220 && c.green() > 220 && c.blue() > 220)) return Qt::black;
-    return c;
-}
-
-void paintScene(QPainter& p, const Scene& scene, const QTransform& t, const RenderStyle& style) {
-    // How long a drawing unit is on the device, for text heights.
-    const double unit = std::hypot(t.m11(), t.m12());
-    for (const Primitive& item : scene.items) {
-        const QColor color = onPaper(item.color, style);
-        switch (item.kind) {
-        case Primitive::Path: {
-            p.setPen(QPen(color, style.lineWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-            p.setBrush(Qt::NoBrush);
-            const QPolygonF pts = t.map(item.points);
-            if (item.closed) p.drawPolygon(pts);
-            else p.drawPolyline(pts);
-            break;
-        }
-        case Primitive::Dot:
-            p.setPen(QPen(color, style.lineWidth * 2, Qt::SolidLine, Qt::RoundCap));
-            p.drawPoint(t.map(item.points.front()));
-            break;
-        case Primitive::Text: {
-            const double px = item.height * unit;
-            if (px < 0.5) break;
-            const QPointF at = t.map(item.points.front());
-            // The y axis is flipped on the way to the device: the angle turns the other way.
-            const QLineF along = t.map(QLineF(item.points.front(),
-                                              item.points.front() + QPointF(std::cos(item.angle * std::numbers::pi / 180),
-                                                                            std::sin(item.angle * std::numbers::pi / 180))));
-            p.save();
-            p.translate(at);
-            p.rotate(-along.angle());
-            QFont f = p.font();
-            f.setPixelSize(std::max(1, int(std::lround(px))));
-            p.setFont(f);
-            p.setPen(color);
-            const QStringList lines = item.text.split(u'\n');
-            for (int i = 0; i < lines.size(); ++i) p.drawText(QPointF(0, i * px * 1.4), lines[i]);
-            p.restore();
-            break;
-        }
-        }
-    }
+PaintOptions optionsFor(const RenderStyle& style) {
+    PaintOptions o;
+    o.paper = true;
+    o.monochrome = style.monochrome;
+    o.lineWidth = style.lineWidth;
+    o.lineweights = style.lineweights;
+    o.pixelsPerMm = style.pixelsPerMm;
+    o.antialias = style.antialias;
+    return o;
 }
 
 }  // namespace
 
 LayoutRender::LayoutRender(const dxf::Drawing& drawing, const QString& layout) {
+    init(drawing, layout);
+    if (!viewports_.empty()) inner_ = std::make_shared<const Scene>(buildScene(drawing, drawing.modelSpace()));
+}
+
+LayoutRender::LayoutRender(const dxf::Drawing& drawing, const QString& layout, std::shared_ptr<const Scene> model)
+    : inner_(std::move(model)) {
+    init(drawing, layout);
+}
+
+void LayoutRender::init(const dxf::Drawing& drawing, const QString& layout) {
     const std::string name = layout.toStdString();
     const std::vector<dxf::Entity> objects = drawing.objectsOfLayout(name);
     model_ = layout.compare(QStringLiteral("Model"), Qt::CaseInsensitive) == 0;
@@ -109,13 +82,15 @@ LayoutRender::LayoutRender(const dxf::Drawing& drawing, const QString& layout) {
         v.scale = height / viewHeight;
         v.twist = num(g, 51);
         v.frame = Qt::black;
+        for (const auto& value : g)
+            if (value.code == 341)
+                if (const std::uint64_t h = std::strtoull(value.value.c_str(), nullptr, 16)) v.frozenHandles.push_back(h);
         if (auto layer = drawing.findLayer(e.layer())) {
             if (!layer->layerOn() || layer->freeze() || !layer->plottable()) v.frame = QColor();
             else v.frame = aciColor(layer->color());
         }
         viewports_.push_back(v);
     }
-    if (!viewports_.empty()) inner_ = buildScene(drawing, drawing.modelSpace());
 }
 
 QRectF LayoutRender::extents() const {
@@ -132,30 +107,45 @@ void LayoutRender::render(QPainter& painter, const QRectF& area, const QRectF& t
     toTarget.translate(target.center().x(), target.center().y());
     toTarget.scale(s, -s);
     toTarget.translate(-area.center().x(), -area.center().y());
-
     painter.save();
-    painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setClipRect(target);
+    paint(painter, toTarget, target, style);
+    painter.restore();
+}
+
+void LayoutRender::paint(QPainter& painter, const QTransform& toDevice, const QRectF& deviceArea,
+                         const RenderStyle& style) const {
+    const PaintOptions options = optionsFor(style);
     for (const Viewport& v : viewports_) {
-        // Model space through the viewport: its view centre on the viewport's
-        // centre, scaled and twisted, clipped to the viewport.
-        QTransform modelToSheet;
-        modelToSheet.translate(v.sheet.center().x(), v.sheet.center().y());
-        modelToSheet.rotate(v.twist);
-        modelToSheet.scale(v.scale, v.scale);
-        modelToSheet.translate(-v.viewCenter.x(), -v.viewCenter.y());
-        painter.save();
-        painter.setClipRect(toTarget.mapRect(v.sheet), Qt::IntersectClip);
-        paintScene(painter, inner_, modelToSheet * toTarget, style);
-        painter.restore();
+        const QRectF onDevice = toDevice.mapRect(v.sheet) & deviceArea;
+        if (inner_ && !onDevice.isEmpty()) {
+            // Model space through the viewport: its view centre on the viewport's
+            // centre, scaled and twisted, clipped to the viewport.
+            QTransform modelToSheet;
+            modelToSheet.translate(v.sheet.center().x(), v.sheet.center().y());
+            modelToSheet.rotate(v.twist);
+            modelToSheet.scale(v.scale, v.scale);
+            modelToSheet.translate(-v.viewCenter.x(), -v.viewCenter.y());
+            std::vector<char> frozen(inner_->layers.size(), 0);
+            for (std::size_t i = 0; i < inner_->layers.size(); ++i)
+                frozen[i] = std::find(v.frozenHandles.begin(), v.frozenHandles.end(), inner_->layers[i].handle) !=
+                            v.frozenHandles.end();
+            PaintOptions inside = options;
+            inside.frozen = &frozen;
+            painter.save();
+            painter.setClipRect(onDevice, Qt::IntersectClip);
+            paintScene(painter, *inner_, modelToSheet * toDevice, onDevice, inside);
+            painter.restore();
+        }
         if (v.frame.isValid()) {
-            painter.setPen(QPen(onPaper(v.frame, style), style.lineWidth));
+            painter.setRenderHint(QPainter::Antialiasing, style.antialias);
+            painter.setPen(QPen(style.monochrome ? QColor(Qt::black) : v.frame.lightness() > 220 ? QColor(Qt::black) : v.frame,
+                                style.lineWidth));
             painter.setBrush(Qt::NoBrush);
-            painter.drawPolygon(toTarget.map(QPolygonF(v.sheet)));
+            painter.drawPolygon(toDevice.map(QPolygonF(v.sheet)));
         }
     }
-    paintScene(painter, own_, toTarget, style);
-    painter.restore();
+    paintScene(painter, own_, toDevice, deviceArea, options);
 }
 
 }  // namespace drawhost

@@ -1,33 +1,45 @@
 #include "MainWindow.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDockWidget>
-#include <QElapsedTimer>
 #include <QFileDialog>
-#include <QHeaderView>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QSettings>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QToolBar>
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "DrawingPage.h"
 #include "DrawingView.h"
+#include "Icons.h"
+#include "LayerPanel.h"
 #include "drawhost/AutomationServer.h"
 #include "engine/Drawing.h"
 
 namespace drawhost {
 
 namespace {
-constexpr int kQuietMs = 200;  // changes are drawn once they pause this long
-constexpr qint64 kLongestQuietMs = 10000;
+constexpr int kQuietMs = 200;      // the view is built once automation requests pause this long
+constexpr double kSliceMs = 15;    // and a slice at a time, so that a request waits at most this long
+constexpr int kRecentFiles = 8;
+
+QSettings settings() {
+    return QSettings(QCoreApplication::applicationDirPath() + QStringLiteral("/drawhost.ini"), QSettings::IniFormat);
 }
+
+QString number(double v) { return QString::number(v, 'g', 12); }
+}  // namespace
 
 MainWindow::MainWindow(std::shared_ptr<host::InProcessHost> host, QWidget* parent)
     : QMainWindow(parent), host_(std::move(host)) {
@@ -38,7 +50,8 @@ MainWindow::MainWindow(std::shared_ptr<host::InProcessHost> host, QWidget* paren
     connect(tabs_, &QTabWidget::currentChanged, this, [this](int index) {
         if (syncing_ || index < 0) return;
         rebuildTimer_->start();
-        for (auto it = views_.begin(); it != views_.end(); ++it)
+        layersDirty_ = true;
+        for (auto it = pages_.begin(); it != pages_.end(); ++it)
             if (it.value() == tabs_->widget(index))
                 for (const auto& doc : host_->documents())
                     if (doc.get() == it.key()) host_->setActiveDocument(doc);
@@ -65,46 +78,139 @@ MainWindow::MainWindow(std::shared_ptr<host::InProcessHost> host, QWidget* paren
     split->addWidget(commandArea);
     split->setStretchFactor(0, 4);
     split->setStretchFactor(1, 1);
-    split->setSizes({560, 180});
+    split->setSizes({560, 160});
     setCentralWidget(split);
 
-    layers_ = new QTreeWidget;
-    layers_->setHeaderLabels({QStringLiteral("Layer"), QStringLiteral("On"), QStringLiteral("Frozen"),
-                              QStringLiteral("Locked"), QStringLiteral("Color"), QStringLiteral("Linetype"),
-                              QStringLiteral("Lineweight"), QStringLiteral("Plot")});
-    layers_->setRootIsDecorated(false);
-    layers_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    layers_ = new LayerPanel;
+    connect(layers_, &LayerPanel::commandRequested, this, [this](const QString& keys) {
+        commandLine_->type(keys);
+        input_->setFocus();
+    });
     auto* dock = new QDockWidget(QStringLiteral("Layers"));
     dock->setObjectName(QStringLiteral("layers"));
     dock->setWidget(layers_);
-    dock->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
+    dock->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable | QDockWidget::DockWidgetClosable);
     addDockWidget(Qt::RightDockWidgetArea, dock);
-    resizeDocks({dock}, {400}, Qt::Horizontal);
+    resizeDocks({dock}, {420}, Qt::Horizontal);
 
     status_ = new QLabel;
+    coordinates_ = new QLabel;
+    progress_ = new QLabel;
     statusBar()->addWidget(status_, 1);
+    statusBar()->addPermanentWidget(progress_);
+    statusBar()->addPermanentWidget(coordinates_);
 
     // Batches of automation calls change a drawing many times in a row; the
-    // view and the layer panel are rebuilt once the calls pause, not after
-    // each one (a rebuild of a large drawing costs far more than a call).
+    // view and the layer panel follow once the calls pause, a slice at a time.
     rebuildTimer_ = new QTimer(this);
     rebuildTimer_->setSingleShot(true);
     rebuildTimer_->setInterval(kQuietMs);
     connect(rebuildTimer_, &QTimer::timeout, this, &MainWindow::rebuildDirtyViews);
 
     connect(commandLine_.get(), &CommandLine::output, this, [this](const QString& line) { history_->appendPlainText(line); });
-    connect(commandLine_.get(), &CommandLine::promptChanged, this, [this](const QString& p) { prompt_->setText(p); });
+    connect(commandLine_.get(), &CommandLine::promptChanged, this, [this](const QString& p) {
+        prompt_->setText(p);
+        followPrompt();
+    });
     connect(commandLine_.get(), &CommandLine::commandDone, this, [this] {
         host::AutomationServer::noteChange();
         refreshStatus();
+        // A command typed or clicked shows its layer changes at once, so that
+        // the next click in the layer panel acts on what the drawing now holds.
+        if (layersDirty_ && !commandLine_->inScript()) refreshLayers();
+        // -LAYOUT may have made another layout current.
+        if (auto doc = host_->activeDocument())
+            if (DrawingPage* page = pages_.value(doc.get())) page->showLayout(doc->currentLayout);
     });
+    connect(commandLine_.get(), &CommandLine::quitRequested, this, &QWidget::close, Qt::QueuedConnection);
 
-    resize(1200, 800);
+    buildMenus();
+    resize(1280, 820);
     documentsChanged();
     input_->setFocus();
 }
 
 MainWindow::~MainWindow() = default;
+
+void MainWindow::buildMenus() {
+    // Each item types its command, Escape first (as menu macros cancel
+    // whatever was pending).
+    auto command = [this](QMenu* menu, const QString& text, const QString& keys, const QKeySequence& shortcut = {},
+                          std::optional<IconKind> kind = std::nullopt) {
+        QAction* action = menu->addAction(text);
+        if (kind) action->setIcon(icon(*kind));
+        action->setShortcut(shortcut);
+        action->setData(keys);
+        action->setToolTip(QStringLiteral("%1 (%2)").arg(QString(text).remove(u'&').remove(QStringLiteral("...")),
+                                                        QString(keys).replace(u'\r', u' ').trimmed()));
+        connect(action, &QAction::triggered, this, [this, keys] { runCommand(keys); });
+        return action;
+    };
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    QAction* open = command(file, QStringLiteral("&Open..."), QStringLiteral("OPEN\r"), QKeySequence::Open, IconKind::Open);
+    QAction* save = command(file, QStringLiteral("&Save"), QStringLiteral("QSAVE\r"), QKeySequence::Save, IconKind::Save);
+    command(file, QStringLiteral("Save &As..."), QStringLiteral("SAVEAS\r"), QKeySequence::SaveAs);
+    command(file, QStringLiteral("&Close"), QStringLiteral("CLOSE\r"), QKeySequence::Close);
+    file->addSeparator();
+    recentMenu_ = file->addMenu(QStringLiteral("&Recent Files"));
+    file->addSeparator();
+    command(file, QStringLiteral("&Quit"), QStringLiteral("QUIT\r"), QKeySequence::Quit);
+
+    QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
+    QAction* extents = command(view, QStringLiteral("Zoom &Extents"), QStringLiteral("ZOOM\rE\r"), QKeySequence(Qt::Key_Home),
+                               IconKind::ZoomExtents);
+    QAction* window = command(view, QStringLiteral("Zoom &Window"), QStringLiteral("ZOOM\rW\r"), {}, IconKind::ZoomWindow);
+    QAction* previous = command(view, QStringLiteral("Zoom &Previous"), QStringLiteral("ZOOM\rP\r"),
+                                QKeySequence(Qt::ALT | Qt::Key_Left), IconKind::ZoomPrevious);
+    QAction* pan = command(view, QStringLiteral("P&an"), QStringLiteral("PAN\r"), {}, IconKind::Pan);
+    view->addSeparator();
+    QAction* regen = command(view, QStringLiteral("&Regen"), QStringLiteral("REGEN\r"), QKeySequence(Qt::Key_F5), IconKind::Regen);
+    view->addSeparator();
+    lineweightAction_ = view->addAction(icon(IconKind::Lineweight), QStringLiteral("&Lineweights"));
+    lineweightAction_->setCheckable(true);
+    lineweightAction_->setToolTip(QStringLiteral("Show lineweights (LWDISPLAY)"));
+    connect(lineweightAction_, &QAction::triggered, this, [this](bool on) {
+        lineweightAction_->setChecked(lineweights_);  // the command sets it
+        runCommand(QStringLiteral("LWDISPLAY\r%1\r").arg(on ? QStringLiteral("On") : QStringLiteral("Off")));
+    });
+    view->addSeparator();
+    view->addAction(findChild<QDockWidget*>(QStringLiteral("layers"))->toggleViewAction());
+
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    command(help, QStringLiteral("&Commands"), QStringLiteral("HELP\r"), QKeySequence::HelpContents, IconKind::Help);
+    help->addAction(QStringLiteral("&About drawhost"), this, [this] {
+        QMessageBox::about(this, QStringLiteral("About drawhost"),
+                           QStringLiteral("drawhost, the drawing host of Laminor.\n\nIt opens DXF and DWG drawings, shows them, "
+                                          "runs commands typed or from scripts and serves the automation socket."));
+    });
+
+    auto* bar = addToolBar(QStringLiteral("Standard"));
+    bar->setObjectName(QStringLiteral("standard"));
+    bar->setIconSize(QSize(22, 22));
+    bar->addActions({open, save});
+    bar->addSeparator();
+    bar->addActions({extents, window, previous, pan, regen});
+    bar->addSeparator();
+    bar->addAction(lineweightAction_);
+    refreshRecent();
+}
+
+void MainWindow::refreshRecent() {
+    recentMenu_->clear();
+    const QStringList files = settings().value(QStringLiteral("RecentFiles")).toStringList();
+    for (const QString& path : files) {
+        QAction* a = recentMenu_->addAction(QFileInfo(path).fileName());
+        a->setToolTip(path);
+        a->setData(path);
+        connect(a, &QAction::triggered, this, [this, path] { runCommand(QStringLiteral("-OPEN\r\"%1\"\r").arg(path)); });
+    }
+    recentMenu_->setEnabled(!files.isEmpty());
+}
+
+void MainWindow::runCommand(const QString& keys) {
+    commandLine_->type(QStringLiteral("\x1b") + keys);
+    input_->setFocus();
+}
 
 QString MainWindow::captionText() const {
     auto doc = host_->activeDocument();
@@ -129,103 +235,118 @@ void MainWindow::refreshStatus() {
                          .arg(serverStatus_));
 }
 
-DrawingView* MainWindow::activeView() const { return qobject_cast<DrawingView*>(tabs_->currentWidget()); }
+DrawingPage* MainWindow::activePage() const { return qobject_cast<DrawingPage*>(tabs_->currentWidget()); }
+
+DrawingView* MainWindow::activeView() const {
+    DrawingPage* page = activePage();
+    return page ? page->currentView() : nullptr;
+}
+
+bool MainWindow::viewsReady() const {
+    DrawingPage* page = activePage();
+    return !page || (!page->dirty() && !layersDirty_);
+}
+
+// A command asking for a point lets the view pick it (and show the window being drawn).
+void MainWindow::followPrompt() {
+    QPointF from(qQNaN(), qQNaN());
+    const bool wants = commandLine_->wantsPoint(&from);
+    for (DrawingPage* page : std::as_const(pages_))
+        if (DrawingView* view = page->currentView())
+            view->setPicking(wants, wants && !qIsNaN(from.x()) ? std::optional<QPointF>(from) : std::nullopt);
+}
 
 void MainWindow::documentsChanged() {
     syncing_ = true;
     // Drop the tabs of closed drawings, add tabs for new ones, in the host's order.
-    for (auto it = views_.begin(); it != views_.end();) {
+    for (auto it = pages_.begin(); it != pages_.end();) {
         bool open = false;
         for (const auto& doc : host_->documents()) open = open || doc.get() == it.key();
         if (!open) {
-            dirty_.remove(it.value());
-            buildCost_.remove(it.value());
             tabs_->removeTab(tabs_->indexOf(it.value()));
             it.value()->deleteLater();
-            it = views_.erase(it);
+            it = pages_.erase(it);
         } else {
             ++it;
         }
     }
+    QStringList recent = settings().value(QStringLiteral("RecentFiles")).toStringList();
+    const QStringList before = recent;
     for (const auto& doc : host_->documents()) {
-        if (views_.contains(doc.get())) continue;
-        auto* view = new DrawingView;
-        views_.insert(doc.get(), view);
-        dirty_.insert(view, true);
-        tabs_->addTab(view, doc->name);
+        if (DrawingPage* existing = pages_.value(doc.get())) {
+            tabs_->setTabText(tabs_->indexOf(existing), doc->name);  // SAVEAS renames it
+        } else {
+            auto* page = new DrawingPage(doc);
+            page->setLineweights(lineweights_);
+            connect(page, &DrawingPage::layoutChosen, this, [this](const QString& name) {
+                runCommand(QStringLiteral("-LAYOUT\rS\r%1\r").arg(name));
+            });
+            connect(page, &DrawingPage::pointPicked, this, [this](const QPointF& p) {
+                if (commandLine_->wantsPoint()) commandLine_->type(QStringLiteral("%1,%2\r").arg(number(p.x()), number(p.y())));
+            });
+            connect(page, &DrawingPage::cursorMoved, this, [this](const QPointF& p) {
+                coordinates_->setText(QStringLiteral("%1, %2").arg(p.x(), 0, 'f', 2).arg(p.y(), 0, 'f', 2));
+            });
+            pages_.insert(doc.get(), page);
+            tabs_->addTab(page, doc->name);
+        }
+        if (!doc->fullName.isEmpty()) {
+            recent.removeAll(doc->fullName);
+            recent.prepend(doc->fullName);
+        }
     }
-    if (auto active = host_->activeDocument()) tabs_->setCurrentWidget(views_.value(active.get()));
+    if (auto active = host_->activeDocument()) tabs_->setCurrentWidget(pages_.value(active.get()));
     syncing_ = false;
+    if (recent != before) {
+        settings().setValue(QStringLiteral("RecentFiles"), recent.mid(0, kRecentFiles));
+        refreshRecent();
+    }
     setWindowTitle(captionText());
     host::AutomationServer::noteChange();
     layersDirty_ = true;
     rebuildTimer_->start();
     refreshStatus();
+    followPrompt();
 }
 
 void MainWindow::drawingChanged(dxf::Drawing* drawing) {
     host::AutomationServer::noteChange();
     for (const auto& doc : host_->documents())
-        if (doc->drawing.get() == drawing) dirty_.insert(views_.value(doc.get()), true);
+        if (doc->drawing.get() == drawing)
+            if (DrawingPage* page = pages_.value(doc.get())) page->markDirty();
     layersDirty_ = true;
     rebuildTimer_->start();
 }
 
-// Only the view on show is rebuilt; the others wait until their tab comes up.
-void MainWindow::rebuildDirtyViews() {
-    for (const auto& doc : host_->documents()) {
-        DrawingView* view = views_.value(doc.get());
-        if (view && view == activeView() && dirty_.value(view)) {
-            // Drawing a big drawing takes long: while a client is at work it
-            // waits for a pause in requests in proportion, so the client is not
-            // held up by redraws between its requests.
-            // Until measured, a build is reckoned at 10 µs an object.
-            if (!buildCost_.contains(view)) buildCost_.insert(view, qint64(doc->drawing->modelSpace().size()) / 100);
-            const qint64 quiet = std::clamp<qint64>(4 * buildCost_.value(view), kQuietMs, kLongestQuietMs);
-            if (lastRequest_.isValid() && lastRequest_.elapsed() < quiet) {
-                rebuildTimer_->start(int(quiet - lastRequest_.elapsed()));
-                continue;
-            }
-            dirty_.remove(view);
-            QElapsedTimer took;
-            took.start();
-            view->setScene(buildScene(*doc->drawing));
-            buildCost_.insert(view, took.elapsed());
-        }
-    }
-    if (layersDirty_) {
-        layersDirty_ = false;
-        refreshLayers();
-    }
+void MainWindow::refreshLayers() {
+    layersDirty_ = false;
+    auto doc = host_->activeDocument();
+    layers_->showLayers(doc ? doc->drawing.get() : nullptr);
+    if (DrawingPage* page = activePage()) page->refreshLayers();
 }
 
-void MainWindow::refreshLayers() {
-    layers_->clear();
+// The view on show and the layer panel follow the drawing, once automation
+// requests pause; other drawings' views wait until their tab comes up, and
+// nothing is built while the window is minimised.
+void MainWindow::rebuildDirtyViews() {
+    if (isMinimized() || !isVisible()) return;
+    if (lastRequest_.isValid() && lastRequest_.elapsed() < kQuietMs) {
+        rebuildTimer_->start(int(kQuietMs - lastRequest_.elapsed()));
+        return;
+    }
+    DrawingPage* page = activePage();
     auto doc = host_->activeDocument();
-    if (!doc) return;
-    std::string current;
-    try {
-        current = doc->drawing->activeLayer().name();
-    } catch (const dxf::EngineError&) {
+    if (layersDirty_) refreshLayers();
+    if (page && page->dirty()) {
+        if (!page->build(kSliceMs)) {
+            progress_->setText(QStringLiteral("Building view %1%").arg(int(page->buildProgress() * 100)));
+            rebuildTimer_->start(0);
+            return;
+        }
+        if (doc) page->showLayout(doc->currentLayout);
+        followPrompt();
     }
-    auto yes = [](bool b) { return b ? QStringLiteral("●") : QString(); };
-    for (const dxf::Layer& l : doc->drawing->layers()) {
-        auto* item = new QTreeWidgetItem(layers_);
-        const QString name = QString::fromStdString(l.name());
-        item->setText(0, l.name() == current ? name + QStringLiteral("  (current)") : name);
-        item->setText(1, yes(l.layerOn()));
-        item->setText(2, yes(l.freeze()));
-        item->setText(3, yes(l.lock()));
-        item->setText(4, QString::number(l.color()));
-        item->setIcon(4, [&] {
-            QPixmap swatch(12, 12);
-            swatch.fill(aciColor(l.color()));
-            return QIcon(swatch);
-        }());
-        item->setText(5, QString::fromStdString(l.linetype()));
-        item->setText(6, l.lineweight() < 0 ? QStringLiteral("Default") : QString::number(l.lineweight() / 100.0, 'f', 2));
-        item->setText(7, yes(l.plottable()));
-    }
+    progress_->clear();
 }
 
 bool MainWindow::chooseFile(const QString& title, const QString& filter, std::function<void(QString)> done) {
@@ -234,6 +355,21 @@ bool MainWindow::chooseFile(const QString& title, const QString& filter, std::fu
     dialog->setFileMode(QFileDialog::ExistingFile);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     // Not modal in the event-loop sense: automation requests keep being served meanwhile.
+    connect(dialog, &QFileDialog::fileSelected, this, [done](const QString& path) { done(path); });
+    connect(dialog, &QFileDialog::rejected, this, [done] { done(QString()); });
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->show();
+    return true;
+}
+
+bool MainWindow::chooseSaveFile(const QString& title, const QString& filter, const QString& suggested,
+                                std::function<void(QString)> done) {
+    if (!isVisible()) return false;
+    auto* dialog = new QFileDialog(this, title, suggested, filter);
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setDefaultSuffix(QStringLiteral("dxf"));
+    dialog->selectFile(suggested);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QFileDialog::fileSelected, this, [done](const QString& path) { done(path); });
     connect(dialog, &QFileDialog::rejected, this, [done] { done(QString()); });
     dialog->setWindowModality(Qt::WindowModal);
@@ -251,6 +387,21 @@ void MainWindow::zoomWindow(double x1, double y1, double x2, double y2) {
 
 void MainWindow::zoomScaled(double scale, bool relative) {
     if (auto* v = activeView()) v->zoomScaled(scale, relative);
+}
+
+bool MainWindow::zoomPrevious() {
+    auto* v = activeView();
+    return v && v->zoomPrevious();
+}
+
+void MainWindow::pan(double dx, double dy) {
+    if (auto* v = activeView()) v->pan(QPointF(dx, dy));
+}
+
+void MainWindow::setLineweights(bool on) {
+    lineweights_ = on;
+    lineweightAction_->setChecked(on);
+    for (DrawingPage* page : std::as_const(pages_)) page->setLineweights(on);
 }
 
 QRectF MainWindow::visibleWorld() const {
@@ -298,6 +449,12 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     }
 }
 
+void MainWindow::changeEvent(QEvent* e) {
+    QMainWindow::changeEvent(e);
+    // Back from minimised: catch up with what changed meanwhile.
+    if (e->type() == QEvent::WindowStateChange && !isMinimized()) rebuildTimer_->start(0);
+}
+
 void MainWindow::closeEvent(QCloseEvent* e) {
     QStringList changed;
     for (const auto& doc : host_->documents())
@@ -320,71 +477,6 @@ void MainWindow::closeEvent(QCloseEvent* e) {
         }
     }
     e->accept();
-}
-
-bool WindowShell::visible() { return window_ ? window_->isVisible() : HostShell::visible(); }
-
-void WindowShell::setVisible(bool on) {
-    if (!window_) return HostShell::setVisible(on);
-    window_->setVisible(on);
-}
-
-int WindowShell::windowState() {
-    if (!window_) return HostShell::windowState();
-    if (window_->isMinimized()) return host::kWindowMinimized;
-    if (window_->isMaximized()) return host::kWindowMaximized;
-    return host::kWindowNormal;
-}
-
-void WindowShell::setWindowState(int state) {
-    if (!window_) return HostShell::setWindowState(state);
-    if (state == host::kWindowMinimized) window_->showMinimized();
-    else if (state == host::kWindowMaximized) window_->showMaximized();
-    else window_->showNormal();
-}
-
-QString WindowShell::caption() { return window_ ? window_->captionText() : HostShell::caption(); }
-
-void WindowShell::activateWindow() {
-    if (!window_) return;
-    if (window_->isMinimized()) window_->showNormal();
-    window_->show();
-    window_->raise();
-    window_->activateWindow();
-}
-
-void WindowShell::sendKeys(const QString& keys) {
-    if (window_) window_->commandLine().type(keys);
-}
-
-void WindowShell::zoomWindow(const host::Point3& lo, const host::Point3& hi) {
-    if (window_) window_->zoomWindow(lo.x, lo.y, hi.x, hi.y);
-}
-
-void WindowShell::zoomScaled(double scale, int scaleType) {
-    // Scale type 0 is absolute (of the whole drawing); 1 and 2 are relative to the view.
-    if (window_) window_->zoomScaled(scale, scaleType != 0);
-}
-
-void WindowShell::getViewExtents(host::Point3& lo, host::Point3& hi) {
-    if (!window_) return HostShell::getViewExtents(lo, hi);
-    const QRectF r = window_->visibleWorld();
-    lo = host::Point3{r.left(), r.top(), 0};
-    hi = host::Point3{r.right(), r.bottom(), 0};
-}
-
-void WindowShell::update() {
-    if (window_) window_->update();
-}
-
-void WindowShell::documentsChanged() {
-    if (window_) window_->documentsChanged();
-    host::AutomationServer::noteChange();
-}
-
-void WindowShell::drawingChanged(dxf::Drawing* drawing) {
-    if (window_) window_->drawingChanged(drawing);
-    host::AutomationServer::noteChange();
 }
 
 }  // namespace drawhost

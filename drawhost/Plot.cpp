@@ -21,6 +21,7 @@ namespace {
 constexpr double kMmPerInch = 25.4;
 constexpr int kPdfResolution = 600;
 constexpr double kLineWidthMm = 0.25;
+constexpr double kThinnestMm = 0.1;
 
 // Letters and digits only, lower case: "ISO_A3", "iso a3" and "ISOA3" compare equal.
 QString squeezed(const QString& s) {
@@ -71,7 +72,10 @@ PlotResult paintPlot(QPainter& painter, const QSizeF& pageDots, double dotsPerMm
     painter.setClipRect(QRectF(QPointF(0, 0), pageDots));
     RenderStyle style;
     style.monochrome = job.plotStyles && job.styleTable.contains(QStringLiteral("monochrome"), Qt::CaseInsensitive);
-    style.lineWidth = kLineWidthMm * dotsPerMm;
+    style.lineweights = job.lineweights;
+    style.pixelsPerMm = dotsPerMm;
+    // With lineweights the narrowest line is thinner: the default lineweight is 0.25 mm.
+    style.lineWidth = (job.lineweights ? kThinnestMm : kLineWidthMm) * dotsPerMm;
     render.render(painter, area, target, style);
     return {true, QStringLiteral("Effective plotting area: %1 wide by %2 high")
                       .arg(formatted(w / unitMm), formatted(h / unitMm))};

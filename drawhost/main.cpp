@@ -26,6 +26,10 @@ int runConsole(const QStringList& args) {
     QObject::connect(&cl, &drawhost::CommandLine::scriptFinished, [&cl](bool) {
         QCoreApplication::exit(cl.failed() ? 1 : 0);
     });
+    // QUIT ends the run there; the lines after it are not run.
+    QObject::connect(&cl, &drawhost::CommandLine::quitRequested, [&cl] {
+        QCoreApplication::exit(cl.failed() ? 1 : 0);
+    });
     if (!args.isEmpty()) {
         if (!cl.runScriptFile(args.front())) return 2;
     } else {

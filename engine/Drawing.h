@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -41,6 +42,16 @@ struct GroupValue {
 };
 
 enum class Format { Ascii, Binary };
+
+// Receives an object's groups from Entity::readGroups(), in file order.
+// Numbers come as groups() gives them. Strings come as the drawing stores
+// them (its code page before R2007, \U+XXXX escapes kept): decodeText() of
+// the drawing makes UTF-8 of them. A value is valid only during the call.
+class GroupVisitor {
+public:
+    virtual ~GroupVisitor() = default;
+    virtual void group(int code, std::string_view value) = 0;
+};
 
 struct SaveOptions {
     // Wait until the new file is on disk before it replaces the old one, so
@@ -121,6 +132,9 @@ public:
     std::vector<Entity> attributes() const;
     // All group codes of the object in file order, for viewers.
     std::vector<GroupValue> groups() const;
+    // The same groups without copying them, for readers of every object of
+    // a large drawing (strings undecoded: see GroupVisitor).
+    void readGroups(GroupVisitor& visitor) const;
 
     bool operator==(const Entity& o) const { return d_ == o.d_ && rec_ == o.rec_; }
 
@@ -251,6 +265,16 @@ public:
     std::vector<Entity> selectAll(const SelectFilter& filter) const;
     std::vector<SelectionSet>& selectionSets();  // the drawing's named sets
     SelectionSet& addSelectionSet(const std::string& name);  // kDuplicateKey when present
+
+    // --- reading, for viewers ---
+    // A header variable ("$LTSCALE") as groups() would give its value; nothing
+    // when the drawing does not set it.
+    std::optional<std::string> headerVariable(const std::string& name) const;
+    // The records of a table ("LTYPE", "STYLE", "LAYER", "VPORT", ...), as
+    // the file orders them (records added since come last), to read with groups().
+    std::vector<Entity> tableRecords(const std::string& type) const;
+    // UTF-8 of a string value as readGroups() passes it.
+    std::string decodeText(std::string_view stored) const;
 
     // --- display ---
     void regen() {}  // nothing is cached for display

@@ -10,7 +10,7 @@ packages=(
   fonts-noto-cjk
   xvfb xauth imagemagick
   openbox x11-utils xdotool
-  python3-ezdxf python3-openpyxl
+  python3-ezdxf python3-openpyxl python3-matplotlib
   cups printer-driver-cups-pdf poppler-utils
   libreoffice-calc libreoffice-dev libreoffice-dev-common
   libxlsxwriter-dev

@@ -71,8 +71,10 @@ int main(int argc, char** argv) {
     if (qstrcmp(argv[1], "-") == 0) {
         host::installInProcessHostProvider();
     } else {
-        provider = std::make_shared<host::RemoteHostProvider>(QString::fromLocal8Bit(argv[1]),
-                                                              dir.filePath(QStringLiteral("drawhost.sock")), 30000);
+        // DRAWHOST_SOCKET: a drawhost already running there (one with its window shown, say).
+        const QString socket = qEnvironmentVariableIsSet("DRAWHOST_SOCKET") ? qEnvironmentVariable("DRAWHOST_SOCKET")
+                                                                          : dir.filePath(QStringLiteral("drawhost.sock"));
+        provider = std::make_shared<host::RemoteHostProvider>(QString::fromLocal8Bit(argv[1]), socket, 30000);
         host::setHostProvider(provider);
     }
     support::RecordingMessageBox messages;

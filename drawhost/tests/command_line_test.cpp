@@ -8,7 +8,6 @@
 
 #include "TestDrawings.h"
 #include "drawhost/CommandLine.h"
-#include "drawhost/DrawingScene.h"
 #include "engine/Drawing.h"
 
 using namespace drawhost;
@@ -165,26 +164,6 @@ TEST_F(CommandLineTest, ScriptFilesAreCp932AndTypedKeysWaitBehindThem) {
     EXPECT_EQ(active().activeLayer().name(), "0");
 }
 
-TEST_F(CommandLineTest, SceneHidesLayersThatAreOffOrFrozen) {
-    cl_->type(QStringLiteral("filedia 0 open \"%1\"\r").arg(plan_));
-    const Scene all = buildScene(active());
-    ASSERT_FALSE(all.items.empty());
-    EXPECT_FALSE(all.extents.isEmpty());
-    // Turn off and freeze everything but 0 and the current layer.
-    cl_->type(QStringLiteral("-LAYER S 0 OFF * F * \r"));
-    const Scene fewer = buildScene(active());
-    EXPECT_LT(fewer.items.size(), all.items.size());
-
-    // R12 polylines keep their vertices in records of their own; block
-    // references bring their blocks' objects along.
-    host_->open(copySample(dir_, QStringLiteral("site-R12.dxf")));
-    const Scene site = buildScene(active());
-    int polylines = 0;
-    for (const Primitive& p : site.items) polylines += p.kind == Primitive::Path && p.points.size() >= 3 && p.points.size() != 65;
-    EXPECT_GT(polylines, 0);
-    EXPECT_GT(site.items.size(), active().modelSpace().size());
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -232,4 +211,30 @@ TEST_F(CommandLineTest, QsaveSavesADwgInItsVersionAndRefusesAnR14One) {
         EXPECT_EQ(bytesOf(path).left(6), original.left(6));
     }
     EXPECT_TRUE(host_->documents().empty()) << out_.join(u'\n').toStdString();
+}
+
+// SAVEAS writes a drawing in the format it was read from: a DXF under a new
+// .dxf name, a DWG under a .dwg name; a DWG given a .dxf name is refused and
+// nothing is written (the engine would write DWG bytes into it).
+TEST_F(CommandLineTest, SaveAsKeepsTheDrawingsOwnFormat) {
+    const QByteArray plan = bytesOf(plan_);
+    cl_->type(QStringLiteral("filedia 0 open \"%1\"\r-LAYER C 3 壁\r\rsaveas \"%2\"\r").arg(plan_, dir_.filePath("copy")));
+    const QString copy = dir_.filePath(QStringLiteral("copy.dxf"));
+    ASSERT_TRUE(QFileInfo::exists(copy)) << out_.join(u'\n').toStdString();
+    EXPECT_EQ(dxf::Drawing::open(copy.toStdString())->layer("壁").color(), 3);
+    EXPECT_EQ(bytesOf(plan_), plan);
+    EXPECT_EQ(host_->activeDocument()->name, QStringLiteral("copy.dxf"));
+
+    const QString dwg = dir_.filePath(QStringLiteral("sample.dwg"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(LAMINOR_CORPUS_DIR "/acadsharp_sample_AC1018.dwg"), dwg));
+    QFile::setPermissions(dwg, QFile::ReadOwner | QFile::WriteOwner);
+    out_.clear();
+    cl_->type(QStringLiteral("open \"%1\"\rsaveas \"%2\"\r").arg(dwg, dir_.filePath("twin.dxf")));
+    EXPECT_TRUE(saidAnything(QStringLiteral("saved as a DWG file"))) << out_.join(u'\n').toStdString();
+    EXPECT_FALSE(QFileInfo::exists(dir_.filePath(QStringLiteral("twin.dxf"))));
+    cl_->type(QStringLiteral("saveas \"%1\"\r").arg(dir_.filePath("twin")));
+    const QString twin = dir_.filePath(QStringLiteral("twin.dwg"));
+    ASSERT_TRUE(QFileInfo::exists(twin)) << out_.join(u'\n').toStdString();
+    EXPECT_EQ(bytesOf(twin).left(6), bytesOf(dwg).left(6));
+    EXPECT_TRUE(dxf::Drawing::open(twin.toStdString())->isDwg());
 }

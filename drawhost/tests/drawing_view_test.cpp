@@ -10,13 +10,16 @@
 namespace drawhost {
 namespace {
 
-Scene squareScene() {
-    Scene s;
-    Primitive p;
-    p.kind = Primitive::Path;
-    p.points = QPolygonF({QPointF(0, 0), QPointF(1000, 0), QPointF(1000, 1000), QPointF(0, 1000)});
-    s.items.push_back(p);
-    s.extents = QRectF(0, 0, 1000, 1000);
+std::shared_ptr<const Scene> squareScene() {
+    auto s = std::make_shared<Scene>();
+    Item item;
+    item.kind = Item::Polyline;
+    item.flags = Item::Closed;
+    item.count = 4;
+    item.bounds = QRectF(0, 0, 1000, 1000);
+    s->space.points = {QPointF(0, 0), QPointF(1000, 0), QPointF(1000, 1000), QPointF(0, 1000)};
+    s->space.items.push_back(item);
+    s->space.bounds = s->extents = QRectF(0, 0, 1000, 1000);
     return s;
 }
 

@@ -475,6 +475,28 @@ void InProcessHost::save(const std::shared_ptr<OpenDocument>& doc) {
     });
 }
 
+void InProcessHost::saveAs(const std::shared_ptr<OpenDocument>& doc, const QString& path) {
+    if (doc->closed()) throw HostError(errc::kNoDocument, QStringLiteral("The drawing has been closed"));
+    // The engine writes a drawing in the format it was read from: a name
+    // with the other format's extension would mislabel the file.
+    const bool dwg = doc->drawing->isDwg();
+    if (!path.endsWith(dwg ? QStringLiteral(".dwg") : QStringLiteral(".dxf"), Qt::CaseInsensitive))
+        throw HostError(errc::kFileError, dwg ? QStringLiteral("A DWG drawing is saved as a DWG file (.dwg)")
+                                              : QStringLiteral("A DXF drawing is saved as a DXF file (.dxf)"));
+    const QFileInfo info(path);
+    const QString full = QDir::cleanPath(info.absoluteFilePath());
+    for (const auto& d : docs_)
+        if (d != doc && d->fullName == full)
+            throw HostError(errc::kFileError, QStringLiteral("The drawing %1 is open: close it first").arg(d->name));
+    engine([&] {
+        doc->drawing->saveAs(QFile::encodeName(full).toStdString());
+        return 0;
+    });
+    doc->fullName = full;
+    doc->name = info.fileName();
+    shell_->documentsChanged();
+}
+
 void InProcessHost::close(const std::shared_ptr<OpenDocument>& doc, bool save) {
     if (doc->closed()) return;
     if (save) this->save(doc);

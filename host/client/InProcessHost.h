@@ -73,6 +73,11 @@ public:
     std::shared_ptr<OpenDocument> addNew();
     // Saves the drawing over its file; throws HostError when it cannot.
     void save(const std::shared_ptr<OpenDocument>& doc);
+    // Saves the drawing to another file, which it then stands for (atomically;
+    // the old file stays as it was), in the format it was read from: refused
+    // for a name with the other format's extension and for the file of
+    // another open drawing.
+    void saveAs(const std::shared_ptr<OpenDocument>& doc, const QString& path);
     // Closes the drawing, saving first when asked; a failed save keeps it open.
     void close(const std::shared_ptr<OpenDocument>& doc, bool save);
 

@@ -1,7 +1,9 @@
 #pragma once
 // Drives a modal dialog as a user would: once the dialog is on screen, the
-// given steps run (typing, clicking); a dialog still open after a few seconds
-// is closed so that a faulty test fails instead of hanging.
+// given steps run (typing, clicking); a dialog still open after a minute is
+// closed so that a faulty test fails instead of hanging. (A minute, not a few
+// seconds: a dialog may rightly stay open while a whole job runs behind it, as
+// frmScript does while drawhost plots, and a busy machine must not fail that.)
 #include <QApplication>
 #include <QDialog>
 #include <QTest>
@@ -19,7 +21,7 @@ void whenShown(std::function<void(Dialog*)> steps) {
         if (!dialog || !dialog->isVisible()) return;
         poll->stop();
         poll->deleteLater();
-        QTimer::singleShot(5000, dialog, [dialog] {
+        QTimer::singleShot(60000, dialog, [dialog] {
             ADD_FAILURE() << "the dialog was left open";
             dialog->reject();
         });

@@ -1,0 +1,155 @@
+// How fast drawhost's view shows a drawing, and what it draws:
+//
+//   view_bench [--size 1600x1000] [--png DIR] [--layout NAME] [--frames N] FILE...
+//
+// Per drawing: the time to read it, to build its scene, to paint the first
+// complete view at extents (scene + paint: the "first view" once the drawing
+// is loaded), then N pan frames (the drag moves the view by 37 pixels a
+// frame) and N wheel-zoom frames (each wheel step, and the full redraw when
+// the wheel stops), each as the view's widget paints it at the given size.
+// With --png the first view (or the layout asked for) is saved as DIR/NAME.png.
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QImage>
+#include <QPainter>
+#include <QTimer>
+#include <QWheelEvent>
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "drawhost/DrawingScene.h"
+#include "drawhost/DrawingView.h"
+#include "drawhost/LayoutRender.h"
+#include "engine/Drawing.h"
+
+namespace {
+
+double msSince(const QElapsedTimer& t) { return t.nsecsElapsed() / 1e6; }
+
+struct Stats {
+    double median = 0, worst = 0;
+};
+Stats stats(std::vector<double> v) {
+    if (v.empty()) return {};
+    std::sort(v.begin(), v.end());
+    return {v[v.size() / 2], v.back()};
+}
+
+// One repaint of the view, as the event loop would do it after an input event.
+double frame(drawhost::DrawingView& view) {
+    QElapsedTimer t;
+    t.start();
+    view.repaint();
+    return msSince(t);
+}
+
+void wheel(drawhost::DrawingView& view, int delta) {
+    const QPointF at(view.width() * 0.4, view.height() * 0.6);
+    QWheelEvent e(at, view.mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,
+                  Qt::NoScrollPhase, false);
+    QApplication::sendEvent(&view, &e);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QStringList args = app.arguments().mid(1);
+    QSize size(1600, 1000);
+    QString pngDir, layout;
+    int frames = 20;
+    QStringList files;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (a == "--size" && i + 1 < args.size()) {
+            const QStringList wh = args[++i].split('x');
+            size = QSize(wh.value(0).toInt(), wh.value(1).toInt());
+        } else if (a == "--png" && i + 1 < args.size()) {
+            pngDir = args[++i];
+        } else if (a == "--layout" && i + 1 < args.size()) {
+            layout = args[++i];
+        } else if (a == "--frames" && i + 1 < args.size()) {
+            frames = args[++i].toInt();
+        } else {
+            files << a;
+        }
+    }
+    if (files.isEmpty() || size.isEmpty()) {
+        std::fprintf(stderr, "usage: view_bench [--size WxH] [--png DIR] [--layout NAME] [--frames N] FILE...\n");
+        return 2;
+    }
+    std::printf("| drawing | MB | read ms | scene ms | paint ms | first view ms | pan ms (median/worst) | "
+                "wheel step ms (median/worst) | redraw after zoom ms (median/worst) |\n");
+    std::printf("|---|---|---|---|---|---|---|---|---|\n");
+    for (const QString& file : files) {
+        QElapsedTimer t;
+        t.start();
+        std::unique_ptr<dxf::Drawing> drawing;
+        try {
+            drawing = dxf::Drawing::open(QFile::encodeName(file).toStdString());
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "%s: %s\n", qPrintable(file), e.what());
+            return 1;
+        }
+        const double readMs = msSince(t);
+
+        t.restart();
+        auto scene = std::make_shared<const drawhost::Scene>(drawhost::buildScene(*drawing));
+        const double sceneMs = msSince(t);
+
+        drawhost::DrawingView view;
+        view.setAttribute(Qt::WA_DontShowOnScreen);
+        view.resize(size);
+        view.show();
+        view.setScene(scene);
+        view.zoomExtents();
+        const double paintMs = frame(view);
+
+        // The view draws smoothly again a moment after the wheel stops; here at once.
+        if (auto* settleTimer = view.findChild<QTimer*>()) settleTimer->setInterval(0);
+        std::vector<double> pan, step, settle;
+        const double px = view.visibleWorld().width() / size.width();
+        for (int i = 0; i < frames; ++i) pan.push_back(frame((view.pan(QPointF(37 * px, (i % 2 ? 11 : -11) * px)), view)));
+        for (int i = 0; i < frames; ++i) {
+            wheel(view, i % 4 == 3 ? -240 : 120);
+            step.push_back(frame(view));
+            // The wheel stopped: the view is drawn anew, smoothly.
+            QElapsedTimer s;
+            s.start();
+            QCoreApplication::processEvents();
+            view.repaint();
+            settle.push_back(msSince(s));
+        }
+        const Stats p = stats(pan), w = stats(step), r = stats(settle);
+        std::printf("| %s | %.1f | %.0f | %.0f | %.0f | %.0f | %.1f / %.1f | %.1f / %.1f | %.1f / %.1f |\n",
+                    qPrintable(QFileInfo(file).fileName()), QFileInfo(file).size() / 1e6, readMs, sceneMs, paintMs,
+                    sceneMs + paintMs, p.median, p.worst, w.median, w.worst, r.median, r.worst);
+        std::fflush(stdout);
+
+        if (!pngDir.isEmpty()) {
+            QDir().mkpath(pngDir);
+            QImage image(size, QImage::Format_RGB32);
+            QPainter painter(&image);
+            if (layout.isEmpty()) {
+                view.zoomExtents();
+                painter.end();
+                image = view.grab().toImage();
+            } else {
+                image.fill(Qt::white);
+                const drawhost::LayoutRender page(*drawing, layout, scene);
+                const QRectF area = page.limits().isEmpty() ? page.extents() : page.limits();
+                drawhost::RenderStyle style;
+                style.lineweights = true;
+                style.pixelsPerMm = std::min(size.width() / area.width(), size.height() / area.height());
+                page.render(painter, area, QRectF(QPointF(), QSizeF(size)), style);
+            }
+            if (painter.isActive()) painter.end();
+            image.save(QDir(pngDir).filePath(QFileInfo(file).completeBaseName() + ".png"));
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,95 @@
+#include "LineRaster.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace drawhost {
+
+LineRaster::LineRaster(QImage& image, const QRect& clip) {
+    // The image is the caller's alone: its memory is written in place.
+    bits_ = const_cast<uchar*>(image.constBits());
+    stride_ = image.bytesPerLine();
+    const QRect r = clip & image.rect();
+    x0_ = r.left(), y0_ = r.top(), x1_ = r.right(), y1_ = r.bottom();
+}
+
+bool LineRaster::supports(const QImage& image) {
+    return image.format() == QImage::Format_RGB32 || image.format() == QImage::Format_ARGB32_Premultiplied;
+}
+
+void LineRaster::blend(int x, int y, QRgb color, int alpha) {
+    if (x < x0_ || x > x1_ || y < y0_ || y > y1_ || alpha <= 0) return;
+    quint32& d = row(y)[x];
+    if (alpha >= 256) {
+        d = color;
+        return;
+    }
+    // Both colours are opaque: blend red/blue and green in two steps.
+    const quint32 rb = (((color & 0xFF00FF) * alpha + (d & 0xFF00FF) * (256 - alpha)) >> 8) & 0xFF00FF;
+    const quint32 g = (((color & 0x00FF00) * alpha + (d & 0x00FF00) * (256 - alpha)) >> 8) & 0x00FF00;
+    d = 0xFF000000u | rb | g;
+}
+
+void LineRaster::line(const QLineF& l, QRgb color, bool antialias) {
+    // Clip to the rectangle (Liang-Barsky), a pixel wide margin for antialiasing.
+    double ax = l.x1(), ay = l.y1(), bx = l.x2(), by = l.y2();
+    const double dx = bx - ax, dy = by - ay;
+    double t0 = 0, t1 = 1;
+    const double lo[2] = {x0_ - 1.0, y0_ - 1.0}, hi[2] = {x1_ + 1.0, y1_ + 1.0};
+    const double p[4] = {-dx, dx, -dy, dy};
+    const double q[4] = {ax - lo[0], hi[0] - ax, ay - lo[1], hi[1] - ay};
+    for (int i = 0; i < 4; ++i) {
+        if (p[i] == 0) {
+            if (q[i] < 0) return;
+            continue;
+        }
+        const double r = q[i] / p[i];
+        if (p[i] < 0) t0 = std::max(t0, r);
+        else t1 = std::min(t1, r);
+        if (t0 > t1) return;
+    }
+    bx = ax + t1 * dx, by = ay + t1 * dy;
+    ax = ax + t0 * dx, ay = ay + t0 * dy;
+    color |= 0xFF000000u;
+    // Pixel centres lie at half coordinates.
+    ax -= 0.5, ay -= 0.5, bx -= 0.5, by -= 0.5;
+    const bool steep = std::abs(by - ay) > std::abs(bx - ax);
+    if (steep) std::swap(ax, ay), std::swap(bx, by);
+    if (ax > bx) std::swap(ax, bx), std::swap(ay, by);
+    const double slope = bx - ax > 0 ? (by - ay) / (bx - ax) : 0;
+    const int xs = int(std::lround(ax)), xe = int(std::lround(bx));
+    if (!antialias) {
+        // Fixed point along the minor axis.
+        const long step = std::lround(slope * 65536.0);
+        long y = std::lround((ay + (xs - ax) * slope) * 65536.0) + 32768;
+        for (int x = xs; x <= xe; ++x, y += step) {
+            const int yi = int(y >> 16);
+            if (steep) plot(yi, x, color);
+            else plot(x, yi, color);
+        }
+        return;
+    }
+    double y = ay + (xs - ax) * slope;
+    for (int x = xs; x <= xe; ++x, y += slope) {
+        const double fy = std::floor(y);
+        const int yi = int(fy);
+        const int a = int((y - fy) * 256);
+        if (steep) {
+            blend(yi, x, color, 256 - a);
+            blend(yi + 1, x, color, a);
+        } else {
+            blend(x, yi, color, 256 - a);
+            blend(x, yi + 1, color, a);
+        }
+    }
+}
+
+void LineRaster::dot(const QPointF& p, QRgb color, int size) {
+    color |= 0xFF000000u;
+    const int half = size / 2;
+    const int cx = int(std::floor(p.x())), cy = int(std::floor(p.y()));
+    for (int y = cy - half; y < cy - half + size; ++y)
+        for (int x = cx - half; x < cx - half + size; ++x) plot(x, y, color);
+}
+
+}  // namespace drawhost

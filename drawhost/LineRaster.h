@@ -1,0 +1,37 @@
+#pragma once
+// Draws thin lines and dots straight into a 32-bit image. A view at the
+// extents of a large drawing draws hundreds of thousands of lines a few
+// pixels long; QPainter spends far more on each line than on its pixels,
+// this spends little more than the pixels.
+#include <QImage>
+#include <QLineF>
+#include <QRect>
+
+namespace drawhost {
+
+class LineRaster {
+public:
+    // image: Format_RGB32 or Format_ARGB32_Premultiplied; nothing is drawn
+    // outside `clip`.
+    LineRaster(QImage& image, const QRect& clip);
+    static bool supports(const QImage& image);
+
+    // A line one pixel wide in an opaque colour; antialiased lines blend
+    // with what lies beneath.
+    void line(const QLineF& line, QRgb color, bool antialias);
+    // A square dot of `size` pixels centred on p.
+    void dot(const QPointF& p, QRgb color, int size);
+
+private:
+    void blend(int x, int y, QRgb color, int alpha);  // alpha 0-256
+    void plot(int x, int y, QRgb color) {
+        if (x >= x0_ && x <= x1_ && y >= y0_ && y <= y1_) row(y)[x] = color;
+    }
+    quint32* row(int y) { return reinterpret_cast<quint32*>(bits_ + std::ptrdiff_t(y) * stride_); }
+
+    uchar* bits_;
+    qsizetype stride_;
+    int x0_, y0_, x1_, y1_;  // clip, inclusive
+};
+
+}  // namespace drawhost

@@ -1,0 +1,95 @@
+#pragma once
+// The scene builder's inside, shared by its source files: SceneBuilder.cpp
+// (objects, blocks, layers), SceneCurves.cpp (polylines, splines, arcs) and
+// SceneHatch.cpp (hatches).
+#include <QElapsedTimer>
+#include <memory>
+#include <string>
+#include <unordered_map>
+
+#include "DrawingScene.h"
+#include "SceneGroups.h"
+
+namespace drawhost {
+
+struct StringHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+};
+template <class T>
+using RawMap = std::unordered_map<std::string, T, StringHash, std::equal_to<>>;
+
+constexpr int kMaxNesting = 16;
+
+// Adds a point to a bounding rectangle that may still be null.
+void extend(QRectF& r, bool& any, const QPointF& p);
+void extend(QRectF& r, bool& any, const QRectF& other);
+// The bounds of an elliptic arc.
+QRectF arcBounds(const ArcGeom& a);
+// Points along a bulged segment from a to b (b included, a not).
+void bulgePoints(const QPointF& a, const QPointF& b, double bulge, QPolygonF& out);
+// Points on a NURBS curve (control points, knots, weights may be empty).
+QPolygonF splinePoints(int degree, const std::vector<QPointF>& control, std::vector<double> knots,
+                       const std::vector<double>& weights, bool closed);
+// A smooth curve through fit points.
+QPolygonF fitPointCurve(const std::vector<QPointF>& fit, bool closed);
+
+class SceneBuilder::Impl {
+public:
+    Impl(const dxf::Drawing& drawing, std::vector<dxf::Entity> objects);
+    bool run(double budgetMs);
+    Scene take();
+    double progress() const { return objects_.empty() ? 1.0 : double(next_) / double(objects_.size()); }
+
+    // What every object has: layer, colour, lineweight, linetype, and its
+    // object coordinate system as a transform to the parent's coordinates.
+    struct Common {
+        Item item;  // kind, first, count and bounds still to set
+        QTransform ocs;
+        bool invisible = false;
+    };
+
+    // Adds one object to g (model space, a layout or a block).
+    void add(Geometry& g, const dxf::Entity& e, int depth);
+
+    // Output, in the coordinates of g; each sets the item's geometry and bounds.
+    void pushPolyline(Geometry& g, Item item, const QPolygonF& points, bool closed);
+    void pushArc(Geometry& g, Item item, const ArcGeom& arc);
+    void pushText(Geometry& g, Item item, TextRun run);
+    void pushFill(Geometry& g, Item item, const QPainterPath& path);
+    void pushDot(Geometry& g, Item item, const QPointF& p);
+
+    // Object kinds with more to them (SceneCurves.cpp, SceneHatch.cpp).
+    void lwpolyline(Geometry& g, const Groups& gr, const Common& c);
+    void polyline(Geometry& g, const dxf::Entity& e, const Groups& gr, const Common& c);
+    void spline(Geometry& g, const Groups& gr, const Common& c);
+    void ellipse(Geometry& g, const Groups& gr, const Common& c);
+    void hatch(Geometry& g, const Groups& gr, const Common& c);
+    void leader(Geometry& g, const Groups& gr, const Common& c);
+
+private:
+    Common common(const Groups& gr, int depth);
+    std::int32_t layerOf(std::string_view raw, int depth);
+    std::int32_t linetypeOf(std::string_view raw);
+    Groups& groupsAt(int depth);
+    void text(Geometry& g, const Groups& gr, const Common& c, bool attribute);
+    void mtext(Geometry& g, const Groups& gr, const Common& c);
+    void insert(Geometry& g, const dxf::Entity& e, const Groups& gr, const Common& c, int depth);
+    void blockAt(Geometry& g, std::string_view rawName, const QTransform& t, const Common& c, int depth);
+    void image(Geometry& g, const Groups& gr, const Common& c);
+    std::int32_t blockIndex(std::string_view rawName, int depth);
+    void finish();
+
+    const dxf::Drawing& d_;
+    std::vector<dxf::Entity> objects_;
+    std::size_t next_ = 0;
+    bool finished_ = false;
+    Scene scene_;
+    RawMap<std::int32_t> layerByRaw_, linetypeByRaw_, blockByRaw_;
+    RawMap<double> styleWidth_;  // text styles' width factors, by raw name
+    std::vector<std::unique_ptr<Groups>> groups_;
+    std::vector<bool> building_;  // blocks being built (a block holding itself)
+    bool anyExtents_ = false;
+};
+
+}  // namespace drawhost

@@ -1,0 +1,65 @@
+#pragma once
+// The groups of one object, read once into a reusable buffer and looked up
+// by code; shared by the parts of the scene builder.
+#include <charconv>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/Drawing.h"
+
+namespace drawhost {
+
+class Groups : public dxf::GroupVisitor {
+public:
+    void read(const dxf::Entity& e) {
+        entries_.clear();
+        text_.clear();
+        e.readGroups(*this);
+    }
+    void group(int code, std::string_view value) override {
+        entries_.push_back(Entry{code, std::uint32_t(text_.size()), std::uint32_t(value.size())});
+        text_.append(value);
+    }
+
+    std::size_t size() const { return entries_.size(); }
+    int code(std::size_t i) const { return entries_[i].code; }
+    std::string_view value(std::size_t i) const { return std::string_view(text_).substr(entries_[i].offset, entries_[i].length); }
+    double number(std::size_t i, double fallback = 0) const { return toNumber(value(i), fallback); }
+
+    // The first group of a code, from index `from`; size() when there is none.
+    std::size_t find(int code, std::size_t from = 0) const {
+        for (std::size_t i = from; i < entries_.size(); ++i)
+            if (entries_[i].code == code) return i;
+        return entries_.size();
+    }
+    bool has(int code) const { return find(code) < size(); }
+    double num(int code, double fallback = 0) const {
+        const std::size_t i = find(code);
+        return i < size() ? number(i, fallback) : fallback;
+    }
+    int integer(int code, int fallback = 0) const { return int(num(code, fallback)); }
+    std::string_view str(int code) const {
+        const std::size_t i = find(code);
+        return i < size() ? value(i) : std::string_view();
+    }
+
+    static double toNumber(std::string_view v, double fallback = 0) {
+        while (!v.empty() && (v.front() == ' ' || v.front() == '\t')) v.remove_prefix(1);
+        if (!v.empty() && v.front() == '+') v.remove_prefix(1);
+        double out = fallback;
+        const auto r = std::from_chars(v.data(), v.data() + v.size(), out);
+        return r.ec == std::errc() ? out : fallback;
+    }
+
+private:
+    struct Entry {
+        int code;
+        std::uint32_t offset, length;
+    };
+    std::vector<Entry> entries_;
+    std::string text_;
+};
+
+}  // namespace drawhost

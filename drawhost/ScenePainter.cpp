@@ -1,0 +1,306 @@
+#include "ScenePainter.h"
+
+#include <cmath>
+
+#include "LineRaster.h"
+#include "Linetypes.h"
+#include "SceneText.h"
+
+namespace drawhost {
+
+namespace {
+
+constexpr int kMaxDepth = 18;
+constexpr double kMinDashPeriod = 3;  // device units: a pattern shorter than this is drawn solid
+
+bool overlaps(const QRectF& a, const QRectF& b) {
+    return a.left() <= b.right() && b.left() <= a.right() && a.top() <= b.bottom() && b.top() <= a.bottom();
+}
+
+// What a block reference passes to the objects of its block that take
+// their layer, colour, lineweight or linetype from it.
+struct Inherit {
+    std::int32_t layer = -1;
+    QRgb rgb = qRgb(255, 255, 255);
+    std::int16_t lineweight = kLineweightDefault;
+    std::int32_t linetype = kLinetypeContinuous;
+};
+
+class Painter {
+public:
+    Painter(QPainter& p, const Scene& scene, const QRectF& area, const PaintOptions& o)
+        : p_(p), base_(p.transform()), scene_(scene), area_(area), o_(o), buffers_(kMaxDepth + 2) {}
+
+    void geometry(const Geometry& g, const QTransform& t, const Inherit& inherit, int depth);
+    void flush();
+
+private:
+    struct Batch {
+        QRgb rgb;
+        double width;
+        std::vector<QLineF> lines;
+        std::vector<QPointF> dots;
+    };
+    struct TextDraw {
+        const TextRun* run;
+        QTransform t;
+        QRgb rgb;
+    };
+
+    Batch& batch(QRgb rgb, double width) {
+        for (Batch& b : batches_)
+            if (b.rgb == rgb && b.width == width) return b;
+        batches_.push_back(Batch{rgb, width, {}, {}});
+        return batches_.back();
+    }
+    QRgb shown(QRgb rgb) const {
+        if (o_.monochrome) return qRgb(0, 0, 0);
+        if (o_.paper) return qRed(rgb) > 220 && qGreen(rgb) > 220 && qBlue(rgb) > 220 ? qRgb(0, 0, 0) : rgb;
+        return (rgb & 0xFFFFFF) == 0 ? qRgb(255, 255, 255) : rgb;  // black on the dark screen shows white
+    }
+    double width(std::int16_t lineweight) const {
+        if (!o_.lineweights) return o_.lineWidth;
+        const double mm = (lineweight < 0 ? 25 : lineweight) / 100.0;
+        if (o_.pixelsPerMm > 0) return std::max(o_.lineWidth, mm * o_.pixelsPerMm);
+        return mm <= 0.25 ? o_.lineWidth : std::max(o_.lineWidth, std::round(mm * 96 / 25.4));
+    }
+    void path(const QPointF* pts, std::size_t n, bool closed, Batch& b, const std::vector<double>* pattern, double patternScale);
+    void item(const Geometry& g, const Item& it, const QTransform& t, double scale, const Inherit& inherit, int depth);
+
+    QPainter& p_;
+    QTransform base_;  // the painter's own, under the device coordinates
+    const Scene& scene_;
+    QRectF area_;
+    PaintOptions o_;
+    std::vector<Batch> batches_;
+    struct FillDraw {
+        const QPainterPath* path;  // the scene's own, which keeps its conversion for the rasterizer
+        QTransform t;
+        QColor color;
+    };
+    std::vector<FillDraw> fills_;
+    std::vector<TextDraw> texts_;
+    std::vector<std::vector<std::uint32_t>> buffers_;
+    std::vector<QPointF> device_;
+};
+
+void Painter::geometry(const Geometry& g, const QTransform& t, const Inherit& inherit, int depth) {
+    if (depth > kMaxDepth) return;
+    bool invertible = false;
+    const QTransform back = t.inverted(&invertible);
+    if (!invertible) return;
+    const double scale = std::sqrt(std::abs(t.determinant()));
+    std::vector<std::uint32_t>& visible = buffers_[depth];
+    g.itemsIn(back.mapRect(area_), visible);
+    for (std::uint32_t i : visible) item(g, g.items[i], t, scale, inherit, depth);
+}
+
+void Painter::path(const QPointF* pts, std::size_t n, bool closed, Batch& b, const std::vector<double>* pattern,
+                   double patternScale) {
+    if (pattern && strokePattern(pts, n, closed, *pattern, patternScale, b.lines, b.dots)) return;
+    QPointF last = pts[0];
+    for (std::size_t i = 1; i < n; ++i) {
+        // Points closer than a pixel to the last one drawn are passed over.
+        if (i + 1 < n && std::abs(pts[i].x() - last.x()) < 0.7 && std::abs(pts[i].y() - last.y()) < 0.7) continue;
+        b.lines.emplace_back(last, pts[i]);
+        last = pts[i];
+    }
+    if (closed && n > 2) b.lines.emplace_back(last, pts[0]);
+}
+
+void Painter::item(const Geometry& g, const Item& it, const QTransform& t, double scale, const Inherit& inherit, int depth) {
+    const std::int32_t layer = it.layer == kInheritLayer ? inherit.layer : it.layer;
+    const SceneLayer* look = layer >= 0 && layer < std::int32_t(scene_.layers.size()) ? &scene_.layers[layer] : nullptr;
+    if (look) {
+        if (look->frozen || (o_.frozen && layer < std::int32_t(o_.frozen->size()) && (*o_.frozen)[layer])) return;
+        // A block reference on a layer that is off still shows its objects on other layers.
+        if (!look->on && it.kind != Item::Instance) return;
+    }
+    const QRectF box = t.mapRect(it.bounds);
+    if (!overlaps(box, area_)) return;
+    const QRgb rgb = shown(it.colorBy == By::Value ? it.rgb
+                           : it.colorBy == By::Block ? inherit.rgb
+                           : look ? look->rgb : qRgb(255, 255, 255));
+    const std::int16_t lineweight = it.lineweight == kLineweightByLayer ? (look ? look->lineweight : kLineweightDefault)
+                                    : it.lineweight == kLineweightByBlock ? inherit.lineweight
+                                                                          : it.lineweight;
+    const std::int32_t linetype = it.linetype == kLinetypeByLayer ? (look ? look->linetype : kLinetypeContinuous)
+                                  : it.linetype == kLinetypeByBlock ? inherit.linetype
+                                                                    : it.linetype;
+    const double size = std::max(box.width(), box.height());
+    const double w = width(lineweight);
+    // Anything smaller than a pixel is a dot.
+    if (size < 1 && it.kind != Item::Text) {
+        batch(rgb, o_.lineWidth).dots.push_back(box.center());
+        return;
+    }
+    const std::vector<double>* pattern = nullptr;
+    double patternScale = 0;
+    if (linetype >= 0 && linetype < std::int32_t(scene_.linetypes.size()) && !scene_.linetypes[linetype].pattern.empty()) {
+        patternScale = scene_.ltscale * it.linetypeScale * scale;
+        if (scene_.linetypes[linetype].length * patternScale >= kMinDashPeriod) pattern = &scene_.linetypes[linetype].pattern;
+    }
+    const auto map = [&](const QPointF& p) {
+        return QPointF(t.m11() * p.x() + t.m21() * p.y() + t.dx(), t.m12() * p.x() + t.m22() * p.y() + t.dy());
+    };
+    const auto mapVector = [&](const QPointF& v) {
+        return QPointF(t.m11() * v.x() + t.m21() * v.y(), t.m12() * v.x() + t.m22() * v.y());
+    };
+    switch (it.kind) {
+    case Item::Polyline: {
+        device_.resize(it.count);
+        const QPointF* pts = g.pointsOf(it);
+        for (std::uint32_t i = 0; i < it.count; ++i) device_[i] = map(pts[i]);
+        path(device_.data(), device_.size(), it.flags & Item::Closed, batch(rgb, w), pattern, patternScale);
+        break;
+    }
+    case Item::Arc: {
+        const ArcGeom& a = g.arcs[it.first];
+        const QPointF c = map(a.center), major = mapVector(a.major), minor = mapVector(a.minor);
+        const double radius = std::max(std::hypot(major.x(), major.y()), std::hypot(minor.x(), minor.y()));
+        // Segments short enough that the chord strays less than a third of a pixel.
+        const double step = radius > 1 ? 2 * std::acos(std::max(-1.0, 1 - 0.33 / radius)) : M_PI / 2;
+        const int n = std::clamp(int(std::ceil((a.t1 - a.t0) / step)), 2, 2048);
+        device_.resize(std::size_t(n) + 1);
+        const double dt = (a.t1 - a.t0) / n, cd = std::cos(dt), sd = std::sin(dt);
+        double cs = std::cos(a.t0), sn = std::sin(a.t0);
+        for (int k = 0; k <= n; ++k) {
+            device_[k] = c + major * cs + minor * sn;
+            const double next = cs * cd - sn * sd;
+            sn = sn * cd + cs * sd;
+            cs = next;
+        }
+        path(device_.data(), device_.size(), false, batch(rgb, w), pattern, patternScale);
+        break;
+    }
+    case Item::Text: {
+        const TextRun& run = g.texts[it.first];
+        const double px = run.height * scale;
+        if (px < 1) break;
+        if (px < o_.greekBelow) {
+            const QPolygonF b = t.map(run.box());
+            batch(rgb, o_.lineWidth).lines.emplace_back((b[0] + b[3]) / 2, (b[1] + b[2]) / 2);
+            break;
+        }
+        texts_.push_back(TextDraw{&run, t, rgb});
+        break;
+    }
+    case Item::Fill:
+        if (size < 3) batch(rgb, o_.lineWidth).dots.push_back(box.center());
+        else fills_.push_back(FillDraw{&g.fills[it.first], t, QColor(rgb)});
+        break;
+    case Item::Hatch: {
+        const HatchGeom& h = g.hatches[it.first];
+        if (h.cache == HatchGeom::Cache::None) {
+            h.cache = hatchLines(h, h.cachedLines, h.cachedDots) ? HatchGeom::Cache::Lines : HatchGeom::Cache::Dense;
+            if (h.cache == HatchGeom::Cache::Dense) h.cachedLines.clear(), h.cachedDots.clear();
+        }
+        const double spacing = h.spacing * scale;
+        if (h.cache == HatchGeom::Cache::Dense || spacing < 2.5) {
+            // Lines closer than the pixels: a tint as dark as the lines would make it.
+            QColor tint(rgb);
+            tint.setAlphaF(std::clamp(w / std::max(spacing, 1e-9), 0.15, 1.0));
+            if (size < 3) batch(tint.rgb(), o_.lineWidth).dots.push_back(box.center());
+            else fills_.push_back(FillDraw{&h.boundary, t, tint});
+            break;
+        }
+        Batch& b = batch(rgb, w);
+        for (const QLineF& l : h.cachedLines) {
+            const QLineF d(map(l.p1()), map(l.p2()));
+            if (overlaps(QRectF(d.p1(), d.p2()).normalized(), area_)) b.lines.push_back(d);
+        }
+        for (const QPointF& p : h.cachedDots) b.dots.push_back(map(p));
+        break;
+    }
+    case Item::Dot:
+        batch(rgb, std::max(2.0, w * 2)).dots.push_back(map(g.points[it.first]));
+        break;
+    case Item::Instance: {
+        const Inherit passed{layer, rgb, lineweight, linetype};
+        for (std::uint32_t k = 0; k < it.count; ++k) {
+            const Instance& inst = g.instances[it.first + k];
+            const Geometry& block = scene_.blocks[inst.block];
+            const QTransform placed = inst.transform * t;
+            const QRectF b = placed.mapRect(block.bounds);
+            if (!overlaps(b, area_)) continue;
+            if (std::max(b.width(), b.height()) < 1.5) {
+                batch(rgb, o_.lineWidth).dots.push_back(b.center());
+                continue;
+            }
+            geometry(block, placed, passed, depth + 1);
+        }
+        break;
+    }
+    }
+}
+
+void Painter::flush() {
+    p_.save();
+    p_.setRenderHint(QPainter::Antialiasing, o_.antialias);
+    p_.setPen(Qt::NoPen);
+    for (const FillDraw& f : fills_) {
+        p_.setTransform(f.t * base_);
+        p_.setBrush(f.color);
+        p_.drawPath(*f.path);
+    }
+    p_.setTransform(base_);
+    p_.setBrush(Qt::NoBrush);
+    // Thin lines on an image go straight into its pixels.
+    auto* image = p_.device() && p_.device()->devType() == QInternal::Image ? static_cast<QImage*>(p_.device()) : nullptr;
+    const bool raw = image && LineRaster::supports(*image) && base_.type() <= QTransform::TxTranslate;
+    if (raw) {
+        const QPointF shift(base_.dx(), base_.dy());
+        QRectF clip = area_.translated(shift);
+        if (p_.hasClipping()) clip &= p_.clipBoundingRect().translated(shift);
+        LineRaster raster(*image, clip.toAlignedRect());
+        for (const Batch& b : batches_) {
+            if (b.width > 1) continue;
+            for (const QLineF& l : b.lines) raster.line(l.translated(shift), b.rgb, o_.antialias);
+            for (const QPointF& d : b.dots) raster.dot(d + shift, b.rgb, 1);
+        }
+    }
+    for (const Batch& b : batches_) {
+        if (raw && b.width <= 1) continue;
+        // One-pixel lines are cosmetic: the rasterizer's fast path draws them.
+        QPen pen{QColor(b.rgb), b.width <= 1 ? 0.0 : b.width, Qt::SolidLine, b.width > 1.5 ? Qt::RoundCap : Qt::FlatCap,
+                 Qt::RoundJoin};
+        p_.setPen(pen);
+        if (!b.lines.empty()) p_.drawLines(b.lines.data(), int(b.lines.size()));
+        if (!b.dots.empty()) {
+            pen.setCapStyle(Qt::SquareCap);
+            p_.setPen(pen);
+            p_.drawPoints(b.dots.data(), int(b.dots.size()));
+        }
+    }
+    TextMetrics& metrics = TextMetrics::instance();
+    QFont font = metrics.font();
+    for (const TextDraw& d : texts_) {
+        const TextRun& run = *d.run;
+        const QTransform& t = d.t;
+        const double s = std::sqrt(std::abs(t.determinant()));
+        const QPointF u = QPointF(std::cos(run.angle), std::sin(run.angle)) * (run.mirrorX ? -1 : 1);
+        const QPointF v = QPointF(-std::sin(run.angle), std::cos(run.angle)) * (run.mirrorY ? -1 : 1) + u * std::tan(run.oblique);
+        const QPointF o = t.map(run.origin);
+        const QPointF du = (t.map(run.origin + u) - o) / s, dv = (t.map(run.origin + v) - o) / s;
+        // The font at the size it shows; the transform only turns, slants or mirrors it.
+        // Whole pixel sizes: the glyphs of a size are rendered once and kept.
+        font.setPixelSize(std::max(1, int(std::lround(metrics.pixelSizeFor(run.height) * s))));
+        p_.setFont(font);
+        p_.setPen(QColor(d.rgb));
+        const double w = run.widthFactor;
+        p_.setTransform(QTransform(du.x() * w, du.y() * w, -dv.x(), -dv.y(), o.x(), o.y()) * base_);
+        p_.drawText(QPointF(0, 0), run.text);
+    }
+    p_.restore();
+}
+
+}  // namespace
+
+void paintScene(QPainter& painter, const Scene& scene, const QTransform& toDevice, const QRectF& deviceArea,
+                const PaintOptions& options) {
+    Painter p(painter, scene, deviceArea, options);
+    p.geometry(scene.space, toDevice, Inherit{}, 0);
+    p.flush();
+}
+
+}  // namespace drawhost

@@ -1,0 +1,423 @@
+#include "SceneText.h"
+
+#include <QFontMetricsF>
+#include <QGuiApplication>
+#include <cmath>
+
+namespace drawhost {
+
+namespace {
+
+// Characters that take a full em (CJK, full-width forms) when no font measures them.
+bool isWide(char16_t c) {
+    if (c >= 0xFF61 && c <= 0xFF9F) return false;  // half-width katakana
+    return c >= 0x1100 && !(c >= 0x2000 && c <= 0x206F);
+}
+
+// Where a line may break: after a space, and around CJK characters.
+bool breaksAround(char16_t c) { return c >= 0x2E80 && !(c >= 0xFF61 && c <= 0xFF9F); }
+
+}  // namespace
+
+TextMetrics& TextMetrics::instance() {
+    static TextMetrics metrics;
+    return metrics;
+}
+
+TextMetrics::TextMetrics() : advances_(0x10000, -1.f) {
+    // Latin text in DejaVu Sans, Japanese in Noto Sans CJK.
+    font_.setFamilies({QStringLiteral("DejaVu Sans"), QStringLiteral("Noto Sans CJK JP")});
+    font_.setPixelSize(100);
+    font_.setKerning(false);  // widths add up character by character, as they are measured
+    font_.setHintingPreference(QFont::PreferNoHinting);
+    measured_ = qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
+    if (measured_) {
+        const QFontMetricsF fm(font_);
+        if (fm.capHeight() > 1) capRatio_ = fm.capHeight() / 100.0;
+        descent_ = fm.descent() / 100.0 / capRatio_;
+    }
+}
+
+double TextMetrics::advance(char16_t c) {
+    float& a = advances_[c];
+    if (a < 0) {
+        if (measured_) a = float(QFontMetricsF(font_).horizontalAdvance(QChar(c)) / 100.0 / capRatio_);
+        else a = isWide(c) ? 1.4f : 0.85f;
+    }
+    return a;
+}
+
+double TextMetrics::advance(const QString& text) {
+    double sum = 0;
+    for (QChar c : text) sum += advance(c.unicode());
+    return sum;
+}
+
+QString expandSpecialCodes(const QString& text) {
+    if (!text.contains(u'%') && !text.contains(u'^')) return text;
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c == u'%' && i + 2 < text.size() && text[i + 1] == u'%') {
+            const QChar code = text[i + 2].toLower();
+            if (code == u'c') out += QChar(0x2300);
+            else if (code == u'd') out += QChar(0x00B0);
+            else if (code == u'p') out += QChar(0x00B1);
+            else if (code == u'%') out += u'%';
+            else if (code == u'u' || code == u'o' || code == u'k') {
+                // underline, overline, strike-through switches: not drawn
+            } else if (code.isDigit()) {
+                qsizetype end = i + 2;
+                while (end < text.size() && end < i + 5 && text[end].isDigit()) ++end;
+                out += QChar(char16_t(text.mid(i + 2, end - i - 2).toInt()));
+                i = end - 1;
+                continue;
+            } else {
+                out += c;
+                continue;
+            }
+            i += 2;
+        } else if (c == u'^' && i + 1 < text.size()) {
+            // ^ before a character stands for a control character ("^J"); "^ " is a caret.
+            const QChar next = text[i + 1];
+            out += next == u' ' ? QChar(u'^') : QChar(u' ');
+            ++i;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+QPolygonF TextRun::box() const {
+    const double w = advance * height * widthFactor, h = height;
+    const double sx = mirrorX ? -1 : 1, sy = mirrorY ? -1 : 1;
+    const double shear = std::tan(oblique);
+    QTransform t;
+    t.translate(origin.x(), origin.y());
+    t.rotateRadians(angle);
+    t.scale(sx, sy);
+    QPolygonF local({QPointF(0, 0), QPointF(w, 0), QPointF(w + h * shear, h), QPointF(h * shear, h)});
+    return t.map(local);
+}
+
+TextRun placeLineText(const LineText& t) {
+    TextRun run;
+    run.text = expandSpecialCodes(t.text);
+    if (run.text.trimmed().isEmpty() || !(t.height > 0)) {
+        run.text.clear();
+        return run;
+    }
+    TextMetrics& m = TextMetrics::instance();
+    run.advance = m.advance(run.text);
+    run.height = t.height;
+    run.widthFactor = t.widthFactor > 0 ? t.widthFactor : 1;
+    run.angle = t.rotation * M_PI / 180;
+    run.oblique = t.oblique * M_PI / 180;
+    run.mirrorX = t.generation & 2;
+    run.mirrorY = t.generation & 4;
+    double width = run.advance * run.height * run.widthFactor;
+
+    const bool twoPoint = (t.halign == 3 || t.halign == 5) && t.hasSecond && t.valign == 0;
+    if (twoPoint) {
+        const QPointF d = t.second - t.first;
+        const double length = std::hypot(d.x(), d.y());
+        if (length > 0 && width > 0) {
+            run.angle = std::atan2(d.y(), d.x());
+            if (t.halign == 3) run.height *= length / width;  // aligned: the height follows
+            else run.widthFactor *= length / width;           // fit: the width is squeezed
+        }
+        run.origin = t.first;
+        return run;
+    }
+    const bool aligned = t.halign != 0 || t.valign != 0;
+    const QPointF anchor = aligned && t.hasSecond ? t.second : t.first;
+    double dx = 0, dy = 0;
+    switch (t.halign) {
+    case 1:
+    case 3:
+    case 4:
+    case 5:
+        dx = -width / 2;
+        break;
+    case 2:
+        dx = -width;
+        break;
+    default:
+        break;
+    }
+    if (t.halign == 4) dy = -run.height / 2;
+    else if (t.valign == 1) dy = m.descent() * run.height;
+    else if (t.valign == 2) dy = -run.height / 2;
+    else if (t.valign == 3) dy = -run.height;
+    if (run.mirrorX) dx = -dx;
+    if (run.mirrorY) dy = -dy;
+    const double c = std::cos(run.angle), s = std::sin(run.angle);
+    run.origin = anchor + QPointF(dx * c - dy * s, dx * s + dy * c);
+    return run;
+}
+
+namespace {
+
+struct MStyle {
+    double height = 1;  // relative to the text's height
+    double widthFactor = 1;
+    double oblique = 0;
+    int aci = -1;
+    QRgb rgb = 0;
+    bool hasRgb = false;
+};
+
+struct Piece {
+    QString text;
+    MStyle style;
+};
+
+// Reads the value of an inline code up to its ';'.
+QString codeValue(const QString& s, qsizetype& i) {
+    const qsizetype end = s.indexOf(u';', i);
+    if (end < 0) {
+        const QString v = s.mid(i);
+        i = s.size();
+        return v;
+    }
+    const QString v = s.mid(i, end - i);
+    i = end + 1;
+    return v;
+}
+
+// Splits the text into paragraphs of styled pieces.
+std::vector<std::vector<Piece>> parseMultiText(const QString& s) {
+    std::vector<std::vector<Piece>> paragraphs(1);
+    std::vector<MStyle> stack;
+    MStyle style;
+    QString current;
+    auto flush = [&] {
+        if (!current.isEmpty()) paragraphs.back().push_back(Piece{current, style});
+        current.clear();
+    };
+    for (qsizetype i = 0; i < s.size();) {
+        const QChar c = s[i];
+        if (c == u'{') {
+            flush();
+            stack.push_back(style);
+            ++i;
+            continue;
+        }
+        if (c == u'}') {
+            flush();
+            if (!stack.empty()) {
+                style = stack.back();
+                stack.pop_back();
+            }
+            ++i;
+            continue;
+        }
+        if (c != u'\\' || i + 1 >= s.size()) {
+            current += c;
+            ++i;
+            continue;
+        }
+        const QChar code = s[i + 1];
+        i += 2;
+        switch (code.unicode()) {
+        case u'P':
+        case u'N':
+            flush();
+            paragraphs.emplace_back();
+            break;
+        case u'~':
+            current += u' ';
+            break;
+        case u'\\':
+        case u'{':
+        case u'}':
+            current += code;
+            break;
+        case u'H': {
+            flush();
+            QString v = codeValue(s, i).trimmed();
+            const bool relative = v.endsWith(u'x', Qt::CaseInsensitive);
+            if (relative) v.chop(1);
+            bool ok = false;
+            const double h = v.toDouble(&ok);
+            if (ok && h > 0) style.height = relative ? style.height * h : h;
+            break;
+        }
+        case u'W': {
+            flush();
+            QString v = codeValue(s, i).trimmed();
+            if (v.endsWith(u'x', Qt::CaseInsensitive)) v.chop(1);
+            bool ok = false;
+            const double w = v.toDouble(&ok);
+            if (ok && w > 0) style.widthFactor = w;
+            break;
+        }
+        case u'Q': {
+            flush();
+            bool ok = false;
+            const double q = codeValue(s, i).toDouble(&ok);
+            if (ok) style.oblique = q * M_PI / 180;
+            break;
+        }
+        case u'C': {
+            flush();
+            bool ok = false;
+            const int aci = codeValue(s, i).toInt(&ok);
+            if (ok) {
+                style.aci = aci;
+                style.hasRgb = false;
+            }
+            break;
+        }
+        case u'c': {
+            flush();
+            bool ok = false;
+            const unsigned v = codeValue(s, i).toUInt(&ok);
+            if (ok) {
+                // \c holds the colour as stored in groups 420: 0x00BBGGRR.
+                style.rgb = qRgb(v & 0xFF, (v >> 8) & 0xFF, (v >> 16) & 0xFF);
+                style.hasRgb = true;
+            }
+            break;
+        }
+        case u'S': {
+            // A stacked fraction "a^b", "a/b" or "a#b": drawn on one line as a/b.
+            QString v = codeValue(s, i);
+            for (QChar& ch : v)
+                if (ch == u'^' || ch == u'#') ch = u'/';
+            current += v;
+            break;
+        }
+        case u'f':
+        case u'F':
+        case u'T':
+        case u'A':
+        case u'p':
+        case u'X':
+            codeValue(s, i);  // font, tracking, alignment, paragraph: one font and plain lines here
+            break;
+        case u'L':
+        case u'l':
+        case u'O':
+        case u'o':
+        case u'K':
+        case u'k':
+            break;  // underline, overline, strike-through switches
+        default:
+            current += code;
+            break;
+        }
+    }
+    flush();
+    return paragraphs;
+}
+
+struct LineRun {
+    QString text;
+    MStyle style;
+    double x = 0;
+};
+
+struct Line {
+    std::vector<LineRun> runs;
+    double width = 0;
+    double height = 0;  // tallest run, relative
+};
+
+}  // namespace
+
+std::vector<MTextRun> layoutMultiText(const MultiText& t) {
+    std::vector<MTextRun> out;
+    if (!(t.height > 0)) return out;
+    TextMetrics& m = TextMetrics::instance();
+    const QString text = expandSpecialCodes(t.text);
+    std::vector<Line> lines;
+    for (const auto& paragraph : parseMultiText(text)) {
+        Line line;
+        auto newLine = [&] {
+            lines.push_back(std::move(line));
+            line = Line();
+        };
+        auto place = [&](const QString& word, const MStyle& st) {
+            const double w = m.advance(word) * st.height * st.widthFactor * t.height;
+            if (t.width > 0 && line.width > 0 && line.width + w > t.width * 1.0001 && !word.trimmed().isEmpty()) {
+                // Trailing spaces do not count against the width.
+                while (!line.runs.empty() && line.runs.back().text.endsWith(u' ')) {
+                    line.runs.back().text.chop(1);
+                    line.width -= m.advance(u' ') * line.runs.back().style.height * line.runs.back().style.widthFactor * t.height;
+                    if (line.runs.back().text.isEmpty()) line.runs.pop_back();
+                }
+                newLine();
+            }
+            if (line.width == 0 && word.trimmed().isEmpty() && t.width > 0 && !lines.empty()) return;  // no spaces opening a wrapped line
+            if (!line.runs.empty() && line.runs.back().style.height == st.height && line.runs.back().style.widthFactor == st.widthFactor &&
+                line.runs.back().style.oblique == st.oblique && line.runs.back().style.aci == st.aci &&
+                line.runs.back().style.hasRgb == st.hasRgb && line.runs.back().style.rgb == st.rgb)
+                line.runs.back().text += word;
+            else
+                line.runs.push_back(LineRun{word, st, line.width});
+            line.width += w;
+            line.height = std::max(line.height, st.height);
+        };
+        for (const Piece& piece : paragraph) {
+            // Words: a run of characters up to and with the spaces after it;
+            // CJK characters are words of their own.
+            QString word;
+            for (QChar c : piece.text) {
+                if (breaksAround(c.unicode())) {
+                    if (!word.isEmpty()) place(word, piece.style);
+                    word = c;
+                    place(word, piece.style);
+                    word.clear();
+                    continue;
+                }
+                if (c != u' ' && !word.isEmpty() && word.back() == u' ') {
+                    place(word, piece.style);
+                    word.clear();
+                }
+                word += c;
+            }
+            if (!word.isEmpty()) place(word, piece.style);
+        }
+        if (line.height == 0) line.height = 1;
+        newLine();
+    }
+    // Lines 5/3 of the text height apart; the first baseline one cap height below the top.
+    const double step = t.height * 5.0 / 3.0 * (t.lineSpacing > 0 ? t.lineSpacing : 1);
+    std::vector<double> baselines;
+    double y = 0;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        y -= i == 0 ? lines[i].height * t.height : std::max(step, lines[i].height * t.height * 5.0 / 3.0);
+        baselines.push_back(y);
+    }
+    const double total = lines.empty() ? 0 : -baselines.back();
+    const int attach = t.attachment >= 1 && t.attachment <= 9 ? t.attachment : 1;
+    const int column = (attach - 1) % 3, row = (attach - 1) / 3;
+    const double top = row == 0 ? 0 : row == 1 ? total / 2 : total;
+    const double c = std::cos(t.angle), s = std::sin(t.angle);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const Line& line = lines[i];
+        const double x0 = column == 0 ? 0 : column == 1 ? -line.width / 2 : -line.width;
+        for (const LineRun& r : line.runs) {
+            if (r.text.trimmed().isEmpty()) continue;
+            MTextRun mr;
+            mr.run.text = r.text;
+            mr.run.height = t.height * r.style.height;
+            mr.run.widthFactor = r.style.widthFactor;
+            mr.run.oblique = r.style.oblique;
+            mr.run.angle = t.angle;
+            mr.run.advance = m.advance(r.text);
+            const double lx = x0 + r.x, ly = top + baselines[i];
+            mr.run.origin = t.insert + QPointF(lx * c - ly * s, lx * s + ly * c);
+            mr.aci = r.style.aci;
+            mr.rgb = r.style.rgb;
+            mr.hasRgb = r.style.hasRgb;
+            out.push_back(std::move(mr));
+        }
+    }
+    return out;
+}
+
+}  // namespace drawhost
