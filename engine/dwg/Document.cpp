@@ -123,6 +123,16 @@ void Document::readClasses() {
     }
 }
 
+long Document::find(std::uint64_t handle) const {
+    if (!byHandle_.empty()) {
+        auto it = byHandle_.find(handle);
+        return it == byHandle_.end() ? -1 : static_cast<long>(it->second);
+    }
+    auto it = std::lower_bound(objs_.begin(), objs_.end(), handle,
+                               [](const ObjectInfo& o, std::uint64_t h) { return o.handle < h; });
+    return it != objs_.end() && it->handle == handle ? static_cast<long>(it - objs_.begin()) : -1;
+}
+
 const ClassDef* Document::classOf(unsigned type) const {
     if (type < 500) return nullptr;
     for (const ClassDef& k : classes_)
@@ -157,7 +167,12 @@ void Document::readObjectMap() {
                 ObjectInfo o;
                 o.handle = h;
                 o.offset = static_cast<std::uint64_t>(off);
-                if (!byHandle_.emplace(h, static_cast<std::uint32_t>(objs_.size())).second)
+                if (!objs_.empty() && h <= objs_.back().handle) {
+                    // Out of order: from here on a map finds them (and handles listed twice).
+                    if (byHandle_.empty())
+                        for (std::uint32_t i = 0; i < objs_.size(); ++i) byHandle_.emplace(objs_[i].handle, i);
+                }
+                if (!byHandle_.empty() && !byHandle_.emplace(h, static_cast<std::uint32_t>(objs_.size())).second)
                     throw FormatError(c_.fileOffsetOf(s, b.pos() / 8), "object map: handle listed twice");
                 objs_.push_back(o);
             }

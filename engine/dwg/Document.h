@@ -115,10 +115,7 @@ public:
     const std::vector<ObjectInfo>& objects() const { return objs_; }
     std::size_t mapCount() const { return objs_.size(); }
     // Index into objects() of a handle, or -1.
-    long find(std::uint64_t handle) const {
-        auto it = byHandle_.find(handle);
-        return it == byHandle_.end() ? -1 : static_cast<long>(it->second);
-    }
+    long find(std::uint64_t handle) const;
     // The DXF name of an object's type ("LINE", "LAYOUT", ...; "" when unknown).
     std::string dxfName(const ObjectInfo& o) const;
     const ClassDef* classOf(unsigned type) const;
@@ -159,6 +156,8 @@ private:
     HeaderVars hdr_;
     std::vector<ClassDef> classes_;
     std::vector<ObjectInfo> objs_;
+    // Objects by handle, only when the map does not list them in ascending
+    // handle order (then objects() is searched).
     std::unordered_map<std::uint64_t, std::uint32_t> byHandle_;
 };
 

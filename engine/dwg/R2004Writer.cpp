@@ -136,6 +136,7 @@ public:
     ObjectSectionWriter(PageWriter& w, std::string_view file, const Container& c, const SectionDesc& s,
                         const ObjectStream& old)
         : w_(w), file_(file), c_(c), s_(s), old_stream_(old), max_(s.maxPageSize) {
+        page_.reserve(max_);
         for (const SectionPage& p : s.pages) old_[p.startOffset] = &p;
     }
     // n bytes of the old section from `from`. While a page holds only old
