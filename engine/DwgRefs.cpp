@@ -80,6 +80,8 @@ const std::vector<DwgSource::LayerRef>& DwgSource::refsTo(std::uint64_t layer) c
         for (auto& [layer, refs] : layerRefs_)
             std::stable_sort(refs.begin(), refs.end(), [](const LayerRef& a, const LayerRef& b) { return a.object < b.object; });
         layerRefsBuilt_ = true;
+        // Every object was read: the pages kept last are of no more use than others.
+        doc->objectStream().release();
     }
     static const std::vector<LayerRef> none;
     auto it = layerRefs_.find(layer);
