@@ -433,7 +433,10 @@ void loadDwg(DrawingData& d) {
     d.acadver = src->doc->acadver();
     d.codepage = codepageName(src->doc->codepage());
     d.codec = std::make_unique<Codec>(d.acadver, d.codepage);
+    // One record an object, and a few markers (header, table ends).
+    d.records.reserve(src->doc->objects().size() + 64);
     Builder(d, *src).run();
+    src->doc->objectStream().release();
 }
 
 std::vector<Tag> DwgSource::groups(const DrawingData& d, std::uint32_t r) const {

@@ -8,11 +8,13 @@
 // object (not an entity) refers to the layer. A DWG layer state (XRECORD) or
 // a viewport's frozen-layer list naming the layer cannot be changed here:
 // such a layer is kept, with the reason.
+#include <algorithm>
 #include <unordered_set>
 
 #include "engine/DrawingData.h"
 #include "engine/DwgSource.h"
 #include "engine/dwg/ObjectCodec.h"
+#include "engine/dwg/Writer.h"
 #include "engine/dwg/Tables.h"
 
 namespace dxf {
@@ -62,7 +64,8 @@ const std::vector<DwgSource::LayerRef>& DwgSource::refsTo(std::uint64_t layer) c
         std::unordered_set<std::uint64_t> layers;
         for (const ObjectInfo& o : objs)
             if (o.type == t::Layer) layers.insert(o.handle);
-        for (std::uint32_t i = 0; i < objs.size(); ++i) {
+        // In the order objects lie, so that each object page is decompressed once.
+        for (std::uint32_t i : dwg::physicalOrder(*doc)) {
             const ObjectInfo& o = objs[i];
             if ((o.flags & dwg::kUnread) || o.type == t::LayerControl || o.type == t::Layer) continue;
             for (const dwg::HandleAt& a : dwg::handlesOf(*doc, o, o.handleBits)) {
@@ -73,7 +76,12 @@ const std::vector<DwgSource::LayerRef>& DwgSource::refsTo(std::uint64_t layer) c
                 layerRefs_[v].push_back(LayerRef{i, static_cast<std::uint32_t>(a.bit)});
             }
         }
+        // Listed by object index, each object's references in stream order.
+        for (auto& [layer, refs] : layerRefs_)
+            std::stable_sort(refs.begin(), refs.end(), [](const LayerRef& a, const LayerRef& b) { return a.object < b.object; });
         layerRefsBuilt_ = true;
+        // Every object was read: the pages kept last are of no more use than others.
+        doc->objectStream().release();
     }
     static const std::vector<LayerRef> none;
     auto it = layerRefs_.find(layer);

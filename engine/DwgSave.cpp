@@ -318,6 +318,11 @@ private:
 dwg::Edits planDwgEdits(const DrawingData& d) { return Planner(d).run(); }
 
 void writeDwgDrawing(const DrawingData& d, dwg::Output& out) {
+    // The object pages read while writing are not kept afterwards.
+    struct Release {
+        const dwg::ObjectStream& s;
+        ~Release() { s.release(); }
+    } release{d.dwg->doc->objectStream()};
     const dwg::Edits e = planDwgEdits(d);
     if (e.empty()) {
         out.write(d.bytes.data(), d.bytes.size());

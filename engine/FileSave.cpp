@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -18,7 +19,7 @@ namespace dxf {
 
 namespace {
 
-constexpr std::size_t kBuffer = 1 << 20;
+constexpr std::size_t kBuffer = 64 << 10;
 constexpr int kMaxLinks = 40;  // as the kernel's limit on a chain of symbolic links
 
 std::string dirOf(const std::string& path) {
@@ -125,6 +126,8 @@ void FileWriter::operator()(const char* p, std::size_t n) {
         return;
     }
     if (buf_.size() + n > kBuffer) flush();
+    // Grown by doubling, the buffer would end up to twice kBuffer.
+    if (buf_.size() + n > buf_.capacity()) buf_.reserve(std::min(kBuffer, std::max(2 * buf_.capacity(), buf_.size() + n)));
     buf_.append(p, n);
 }
 

@@ -82,7 +82,9 @@ struct Container {
     SectionBytes header;   // header variables: sentinel, RL size, data, CRC, sentinel
     SectionBytes classes;  // the same framing
     SectionBytes handles;  // the object map
-    SectionBytes objects;  // AC1015: the whole file (map offsets are absolute)
+    // AC1015: the whole file (map offsets are absolute). AC1018+: its size
+    // and place only; Document reads its pages when needed (ObjectStream).
+    SectionBytes objects;
     SectionBytes auxHeader;
 
     std::vector<Locator> locators;      // AC1012-AC1015

@@ -58,8 +58,24 @@ BitReader stringStream(const std::uint8_t* p, std::uint64_t e, std::uint64_t dat
 Document::Document(std::string_view file) : file_(file), c_(readContainer(file)) {
     readHeader();
     readClasses();
+    if (c_.release >= Release::R2004) {
+        const SectionDesc* objects = nullptr;
+        for (const SectionDesc& d : c_.sections)
+            if (d.name == "AcDb:AcDbObjects") objects = &d;
+        if (!objects) throw FormatError(0, "section AcDb:AcDbObjects is missing");
+        stream_ = std::make_unique<ObjectStream>(file_, *objects);
+    } else {
+        stream_ = std::make_unique<ObjectStream>(c_.objects);
+    }
     readObjectMap();
-    for (ObjectInfo& o : objs_) scanObject(o);
+    // In the order they lie, so that each page is decompressed once.
+    std::vector<std::uint32_t> order(objs_.size());
+    for (std::uint32_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) { return objs_[a].offset < objs_[b].offset; });
+    for (std::uint32_t i : order) scanObject(objs_[i]);
+    stream_->checkAllPages();
+    stream_->release();
+    objs_.shrink_to_fit();
 }
 
 // ---- classes ----
@@ -107,6 +123,16 @@ void Document::readClasses() {
     }
 }
 
+long Document::find(std::uint64_t handle) const {
+    if (!byHandle_.empty()) {
+        auto it = byHandle_.find(handle);
+        return it == byHandle_.end() ? -1 : static_cast<long>(it->second);
+    }
+    auto it = std::lower_bound(objs_.begin(), objs_.end(), handle,
+                               [](const ObjectInfo& o, std::uint64_t h) { return o.handle < h; });
+    return it != objs_.end() && it->handle == handle ? static_cast<long>(it - objs_.begin()) : -1;
+}
+
 const ClassDef* Document::classOf(unsigned type) const {
     if (type < 500) return nullptr;
     for (const ClassDef& k : classes_)
@@ -141,7 +167,12 @@ void Document::readObjectMap() {
                 ObjectInfo o;
                 o.handle = h;
                 o.offset = static_cast<std::uint64_t>(off);
-                if (!byHandle_.emplace(h, static_cast<std::uint32_t>(objs_.size())).second)
+                if (!objs_.empty() && h <= objs_.back().handle) {
+                    // Out of order: from here on a map finds them (and handles listed twice).
+                    if (byHandle_.empty())
+                        for (std::uint32_t i = 0; i < objs_.size(); ++i) byHandle_.emplace(objs_[i].handle, i);
+                }
+                if (!byHandle_.empty() && !byHandle_.emplace(h, static_cast<std::uint32_t>(objs_.size())).second)
                     throw FormatError(c_.fileOffsetOf(s, b.pos() / 8), "object map: handle listed twice");
                 objs_.push_back(o);
             }

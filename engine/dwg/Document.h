@@ -8,6 +8,7 @@
 // object's place in the object stream, its size, and the bit positions of its
 // data, handle and string streams and of its layer reference.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -15,6 +16,7 @@
 
 #include "engine/dwg/BitReader.h"
 #include "engine/dwg/Container.h"
+#include "engine/dwg/ObjectStream.h"
 
 namespace dxf::dwg {
 
@@ -113,10 +115,7 @@ public:
     const std::vector<ObjectInfo>& objects() const { return objs_; }
     std::size_t mapCount() const { return objs_.size(); }
     // Index into objects() of a handle, or -1.
-    long find(std::uint64_t handle) const {
-        auto it = byHandle_.find(handle);
-        return it == byHandle_.end() ? -1 : static_cast<long>(it->second);
-    }
+    long find(std::uint64_t handle) const;
     // The DXF name of an object's type ("LINE", "LAYOUT", ...; "" when unknown).
     std::string dxfName(const ObjectInfo& o) const;
     const ClassDef* classOf(unsigned type) const;
@@ -130,8 +129,13 @@ public:
     BitReader handleReader(const ObjectInfo& o) const;  // at handlesAfterCommon
     BitReader stringReader(const ObjectInfo& o) const;  // R2007+ string stream
     std::uint64_t fileOffsetOf(const ObjectInfo& o) const;
-    // The object's bytes from its size field on (headerBytes + size + 2).
-    const std::uint8_t* objectStart(const ObjectInfo& o) const { return c_.objects.data + o.offset; }
+    // The object's bytes from its size field on (headerBytes + size + 2), in
+    // one piece; valid while few other objects are read (ObjectStream.h).
+    const std::uint8_t* objectStart(const ObjectInfo& o) const {
+        return stream_->read(o.offset, o.headerBytes + o.size + 2u);
+    }
+    // The whole object stream (also gaps between objects).
+    const ObjectStream& objectStream() const { return *stream_; }
 
     // Strings: TV before R2007 (raw code-page bytes), TU after (UTF-8).
     bool unicode() const { return c_.release >= Release::R2007; }
@@ -148,9 +152,12 @@ private:
 
     std::string_view file_;
     Container c_;
+    std::unique_ptr<ObjectStream> stream_;
     HeaderVars hdr_;
     std::vector<ClassDef> classes_;
     std::vector<ObjectInfo> objs_;
+    // Objects by handle, only when the map does not list them in ascending
+    // handle order (then objects() is searched).
     std::unordered_map<std::uint64_t, std::uint32_t> byHandle_;
 };
 

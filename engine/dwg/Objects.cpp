@@ -1,6 +1,7 @@
 // The object envelope and the common data every object starts with: read for
 // every object when a drawing opens, so that owners, layers and block
 // membership are known without decoding any object's own fields.
+#include <algorithm>
 #include <cstring>
 
 #include "engine/dwg/Checksum.h"
@@ -83,7 +84,7 @@ BitReader Document::stringReader(const ObjectInfo& o) const {
 }
 
 void Document::scanObject(ObjectInfo& o) {
-    const SectionBytes& s = c_.objects;
+    const ObjectStream& s = *stream_;
     const Release r = c_.release;
     const std::uint64_t at = fileOffsetOf(o);
     auto fail = [&](const std::string& why) {
@@ -94,18 +95,20 @@ void Document::scanObject(ObjectInfo& o) {
     // Envelope: MS size, [MC handle-stream bits], bit stream, CRC.
     std::uint64_t hsize = 0;
     try {
-        BitReader env(s.data, o.offset * 8, static_cast<std::uint64_t>(s.size) * 8);
+        const std::size_t head = static_cast<std::size_t>(std::min<std::uint64_t>(32, s.size() - o.offset));
+        BitReader env(s.read(o.offset, head), 0, static_cast<std::uint64_t>(head) * 8);
         o.size = env.MS();
         if (r >= Release::R2010) hsize = env.MC();
-        o.headerBytes = static_cast<std::uint8_t>(env.pos() / 8 - o.offset);
+        o.headerBytes = static_cast<std::uint8_t>(env.pos() / 8);
     } catch (const BitOverrun&) {
         fail("truncated size field");
     }
     const std::uint64_t start = o.offset + o.headerBytes;
-    if (o.size > s.size || start > s.size - o.size || s.size - start - o.size < 2) fail("object extends past its section");
-    const std::uint8_t* p = s.data + start;
+    if (o.size > s.size() || start > s.size() - o.size || s.size() - start - o.size < 2) fail("object extends past its section");
+    const std::uint8_t* whole = s.read(o.offset, o.headerBytes + o.size + 2u);
+    const std::uint8_t* p = whole + o.headerBytes;
     std::uint16_t stored = static_cast<std::uint16_t>(p[o.size] | (p[o.size + 1] << 8));
-    if (crc16(kCrc16Seed, s.data + o.offset, o.headerBytes + o.size) != stored) fail("CRC mismatch");
+    if (crc16(kCrc16Seed, whole, o.headerBytes + o.size) != stored) fail("CRC mismatch");
     const std::uint64_t bits = static_cast<std::uint64_t>(o.size) * 8;
     if (hsize > bits) fail("handle stream larger than the object");
 

@@ -168,7 +168,7 @@ Container readR2004(std::string_view file, Container c) {
     c.sectionMap = sm;
     // Assembles a section from its pages.
     std::vector<std::uint8_t> page;
-    auto assemble = [&](const std::string& name, bool required) -> SectionBytes {
+    auto assemble = [&](const std::string& name, bool required, bool withBytes = true) -> SectionBytes {
         const SectionDesc* d = nullptr;
         for (const SectionDesc& x : c.sections)
             if (x.name == name) d = &x;
@@ -179,6 +179,13 @@ Container readR2004(std::string_view file, Container c) {
         if (d->size > file.size() * 64ull + (1u << 20)) throw FormatError(smAddr, "section " + name + ": implausible size");
         if (d->maxPageSize == 0 || d->maxPageSize > (1u << 24))
             throw FormatError(smAddr, "section " + name + ": invalid page size");
+        if (!withBytes) {
+            // Only where it lies; its pages are read when they are needed (ObjectStream).
+            SectionBytes s;
+            s.size = d->size;
+            s.fileOffset = d->pages.empty() ? 0 : d->pages.front().address;
+            return s;
+        }
         auto buf = std::make_unique<std::uint8_t[]>(d->size ? d->size : 1);  // zeroed
         for (const SectionPage& pg : d->pages) {
             const std::uint64_t at = pg.address;
@@ -216,7 +223,7 @@ Container readR2004(std::string_view file, Container c) {
     c.header = assemble("AcDb:Header", true);
     c.classes = assemble("AcDb:Classes", true);
     c.handles = assemble("AcDb:Handles", true);
-    c.objects = assemble("AcDb:AcDbObjects", true);
+    c.objects = assemble("AcDb:AcDbObjects", true, false);
     c.auxHeader = assemble("AcDb:AuxHeader", false);
     return c;
 }

@@ -133,20 +133,45 @@ private:
 // come from the same place of the old section is copied from the file.
 class ObjectSectionWriter {
 public:
-    ObjectSectionWriter(PageWriter& w, std::string_view file, const Container& c, const SectionDesc& s)
-        : w_(w), file_(file), c_(c), s_(s), max_(s.maxPageSize) {
+    ObjectSectionWriter(PageWriter& w, std::string_view file, const Container& c, const SectionDesc& s,
+                        const ObjectStream& old)
+        : w_(w), file_(file), c_(c), s_(s), old_stream_(old), max_(s.maxPageSize) {
         page_.reserve(max_);
         for (const SectionPage& p : s.pages) old_[p.startOffset] = &p;
     }
-    // Bytes of the old section at `from`, or new bytes (from < 0).
-    void append(const std::uint8_t* p, std::size_t n, std::int64_t from) {
+    // n bytes of the old section from `from`. While a page holds only old
+    // bytes in their old places they are not even read: the page is copied
+    // from the file.
+    void keep(std::uint64_t from, std::uint64_t n) {
         while (n) {
+            const std::size_t filled = lazy_ + page_.size();
+            const std::size_t take = static_cast<std::size_t>(std::min<std::uint64_t>(n, max_ - filled));
+            if (same_ && page_.empty() && from == start_ + lazy_) {
+                lazy_ += take;
+            } else {
+                same_ = false;
+                materialize();
+                for (std::size_t done = 0; done < take;) {
+                    const std::size_t run = std::min(take - done, old_stream_.runAt(from + done));
+                    const std::uint8_t* p = old_stream_.read(from + done, run);
+                    page_.insert(page_.end(), p, p + run);
+                    done += run;
+                }
+            }
+            from += take;
+            n -= take;
+            if (lazy_ + page_.size() == max_) flush();
+        }
+    }
+    // New bytes.
+    void append(const std::uint8_t* p, std::size_t n) {
+        while (n) {
+            same_ = false;
+            materialize();
             const std::size_t take = std::min<std::size_t>(n, max_ - page_.size());
-            if (from < 0 || static_cast<std::uint64_t>(from) != start_ + page_.size()) same_ = false;
             page_.insert(page_.end(), p, p + take);
             p += take;
             n -= take;
-            if (from >= 0) from += static_cast<std::int64_t>(take);
             if (page_.size() == max_) flush();
         }
     }
@@ -156,28 +181,44 @@ public:
     }
 
 private:
+    // The old bytes not yet read into the page.
+    void materialize() {
+        for (std::size_t done = 0; done < lazy_;) {
+            const std::uint64_t at = start_ + done;
+            const std::size_t run = std::min(lazy_ - done, old_stream_.runAt(at));
+            const std::uint8_t* p = old_stream_.read(at, run);
+            page_.insert(page_.end(), p, p + run);
+            done += run;
+        }
+        lazy_ = 0;
+    }
     void flush() {
-        if (page_.empty()) return;
+        const std::size_t size = lazy_ + page_.size();
+        if (size == 0) return;
         auto it = old_.find(start_);
         const std::uint64_t oldLen = it == old_.end() ? 0 : std::min<std::uint64_t>(max_, s_.size - start_);
-        if (same_ && it != old_.end() && oldLen == page_.size()) {
-            const PageRecord* rec = nullptr;
+        const PageRecord* rec = nullptr;
+        if (same_ && it != old_.end() && oldLen == size)
             for (const PageRecord& r : c_.pages)
                 if (r.id == it->second->pageId) rec = &r;
-            if (rec) out_.push_back(w_.copy(file_, *rec, *it->second));
-            else out_.push_back(w_.data(s_, start_, page_.data(), page_.size()));
+        if (rec) {
+            out_.push_back(w_.copy(file_, *rec, *it->second));
         } else {
+            materialize();
             out_.push_back(w_.data(s_, start_, page_.data(), page_.size()));
         }
-        start_ += page_.size();
+        start_ += size;
         page_.clear();
+        lazy_ = 0;
         same_ = true;
     }
     PageWriter& w_;
     std::string_view file_;
     const Container& c_;
     const SectionDesc& s_;
+    const ObjectStream& old_stream_;
     const std::size_t max_;
+    std::size_t lazy_ = 0;  // old bytes from start_ that the page holds but has not read
     std::map<std::uint64_t, const SectionPage*> old_;
     std::vector<std::uint8_t> page_;
     std::uint64_t start_ = 0;
@@ -269,21 +310,25 @@ void writeR2004(const Document& d, const Edits& e, Output& rawOut) {
         if (done[si]) continue;
         done[si] = true;
         if (isObjects) {
-            ObjectSectionWriter ow(w, file, c, s);
-            const SectionBytes& old = c.objects;
-            std::uint64_t prevEnd = order.empty() ? old.size : d.objects()[order.front()].offset;
-            ow.append(old.data, prevEnd, 0);
+            const ObjectStream& old = d.objectStream();
+            ObjectSectionWriter ow(w, file, c, s, old);
+            auto keep = [&](std::uint64_t from, std::uint64_t n) { ow.keep(from, n); };
+            std::uint64_t prevEnd = order.empty() ? old.size() : d.objects()[order.front()].offset;
+            keep(0, prevEnd);
             for (std::uint32_t i : order) {
                 const ObjectInfo& o = d.objects()[i];
-                if (o.offset > prevEnd) ow.append(old.data + prevEnd, o.offset - prevEnd, static_cast<std::int64_t>(prevEnd));
+                if (o.offset > prevEnd) keep(prevEnd, o.offset - prevEnd);
                 prevEnd = std::max<std::uint64_t>(prevEnd, o.offset + o.headerBytes + o.size + 2);
                 if (e.isDeleted(i)) continue;
+                if (!objects.changed(i)) {
+                    keep(o.offset, o.headerBytes + o.size + 2u);
+                    continue;
+                }
                 const std::string_view bytes = objects.bytes(i);
-                ow.append(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(),
-                          objects.changed(i) ? -1 : static_cast<std::int64_t>(o.offset));
+                ow.append(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
             }
-            if (old.size > prevEnd) ow.append(old.data + prevEnd, old.size - prevEnd, static_cast<std::int64_t>(prevEnd));
-            for (const auto& a : e.added) ow.append(reinterpret_cast<const std::uint8_t*>(a.second.data()), a.second.size(), -1);
+            if (old.size() > prevEnd) keep(prevEnd, old.size() - prevEnd);
+            for (const auto& a : e.added) ow.append(reinterpret_cast<const std::uint8_t*>(a.second.data()), a.second.size());
             newPages[si] = ow.finish();
             newSize[si] = layout.size;
         } else {

@@ -347,3 +347,45 @@ TEST(DwgText, Cp932NamesDecodeAsTheirCharacters) {
               original->selectAll({std::string("Layer1"), std::nullopt}).size());
     for (const dxf::Entity& e : d->selectAll({std::string("表ソ能"), std::nullopt})) EXPECT_EQ(e.layer(), "表ソ能");
 }
+
+// R2004+ object pages are decompressed when read and few are kept: objects
+// read in any order, also while another object's bytes are still in use,
+// must come out whole (their CRCs hold), and what is kept stays bounded.
+TEST(DwgObjectStream, ObjectsReadInAnyOrderComeOutWhole) {
+    int paged = 0;
+    for (const fs::path& f : corpusDwgs()) {
+        const std::string bytes = readAll(f.string());
+        std::unique_ptr<dxf::dwg::Document> doc;
+        try {
+            doc = std::make_unique<dxf::dwg::Document>(bytes);
+        } catch (const dxf::dwg::Unsupported&) {
+            continue;
+        }
+        if (doc->release() < dxf::dwg::Release::R2004) continue;
+        SCOPED_TRACE(f.filename().string());
+        ++paged;
+        EXPECT_EQ(doc->objectStream().cachedBytes(), 0u);
+        auto whole = [&](const dxf::dwg::ObjectInfo& o, const std::uint8_t* p) {
+            const std::uint16_t crc = static_cast<std::uint16_t>(p[o.headerBytes + o.size] | (p[o.headerBytes + o.size + 1] << 8));
+            return dxf::dwg::crc16(dxf::dwg::kCrc16Seed, p, o.headerBytes + o.size) == crc;
+        };
+        const auto& objs = doc->objects();
+        std::size_t largest = 0;
+        std::uint32_t seed = 7;
+        for (std::size_t k = 0; k < objs.size() * 2; ++k) {
+            seed = seed * 1103515245u + 12345u;
+            const auto& a = objs[(seed >> 8) % objs.size()];
+            const auto& b = objs[objs.size() - 1 - (seed >> 8) % objs.size()];
+            const std::uint8_t* pa = doc->objectStart(a);
+            const std::uint8_t* pb = doc->objectStart(b);
+            ASSERT_TRUE(whole(b, pb)) << std::hex << b.handle;
+            ASSERT_TRUE(whole(a, pa)) << std::hex << a.handle;  // still valid after one other read
+            for (const auto* o : {&a, &b}) largest = std::max<std::size_t>(largest, o->headerBytes + o->size + 2u);
+        }
+        EXPECT_LE(doc->objectStream().cachedBytes(), 2 * 0x8000 + 2 * (largest + 0x8000));
+        doc->objectStream().release();
+        EXPECT_EQ(doc->objectStream().cachedBytes(), 0u);
+        EXPECT_TRUE(whole(objs.back(), doc->objectStart(objs.back())));
+    }
+    EXPECT_GE(paged, 5);
+}
