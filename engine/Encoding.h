@@ -50,4 +50,7 @@ std::string iconvNameForCodepage(const std::string& codepage);
 std::string foldCase(std::string_view utf8);
 bool equalsNoCase(std::string_view a, std::string_view b);
 
+// Appends one code point as UTF-8.
+void appendUtf8(std::string& out, unsigned cp);
+
 }  // namespace dxf
