@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <map>
 
-#include "WindowFixture.h"
+#include "DrawhostWindowFixture.h"
 #include "host/LayerNameRules.h"
 #include "host/LayerStateRules.h"
 #include "host/client/RemoteProvider.h"
@@ -21,7 +21,7 @@
 namespace mainwin {
 namespace {
 
-using testing::WindowTest;
+using testing::DrawhostWindowTest;
 
 // What ezdxf reads in one file.
 struct DiskDrawing {
@@ -50,21 +50,8 @@ DiskDrawing readWithEzdxf(const QString& path) {
     return d;
 }
 
-class DrawhostRunTest : public WindowTest {
+class DrawhostRunTest : public DrawhostWindowTest {
 protected:
-    void SetUp() override {
-        WindowTest::SetUp();
-        // The drawhost the run starts answers on this test's own socket.
-        qputenv("DRAWHOST_SOCKET", folder.filePath(QStringLiteral("drawhost.sock")).toLocal8Bit());
-        provider = std::make_shared<host::RemoteHostProvider>(QStringLiteral(DRAWHOST_EXE));
-        host::setHostProvider(provider);
-    }
-    void TearDown() override {
-        window.reset();
-        if (provider->lastStartedPid() > 0) ::kill(pid_t(provider->lastStartedPid()), SIGKILL);
-        qunsetenv("DRAWHOST_SOCKET");
-        WindowTest::TearDown();
-    }
     QString copySample(const QString& sample, const QString& name) {
         const QString path = folder.filePath(name);
         EXPECT_TRUE(QFile::copy(QStringLiteral(LAMINOR_SAMPLES_DIR "/") + sample, path));
@@ -78,7 +65,6 @@ protected:
         w.show();
         return w;
     }
-    std::shared_ptr<host::RemoteHostProvider> provider;
 };
 
 TEST_F(DrawhostRunTest, RenameRunRenamesAndMergesInTheSavedFiles) {

@@ -13,7 +13,7 @@
 
 #include "host/client/RemoteProvider.h"
 #include "host/frmDialogModal.h"
-#include "main/tests/WindowFixture.h"
+#include "main/tests/DrawhostWindowFixture.h"
 #include "rules/tests/DialogDriver.h"
 #include "script/ScriptOperation.h"
 #include "script/frmScript.h"
@@ -29,20 +29,8 @@ const char* kBase =
     "-PLOT\r\nY\r\n<LAYOUT>\r\n<PRINTER>\r\n<PAPERSIZE>\r\nM\r\nL\r\nN\r\nL\r\nF\r\nC\r\nY\r\nmonochrome.ctb\r\nY\r\n"
     "N\r\nN\r\nN\r\n\r\nN\r\nY\r\n";
 
-class Mode4DrawhostTest : public mainwin::testing::WindowTest {
+class Mode4DrawhostTest : public mainwin::testing::DrawhostWindowTest {
 protected:
-    void SetUp() override {
-        WindowTest::SetUp();
-        qputenv("DRAWHOST_SOCKET", folder.filePath(QStringLiteral("drawhost.sock")).toLocal8Bit());
-        provider = std::make_shared<host::RemoteHostProvider>(QStringLiteral(DRAWHOST_EXE));
-        host::setHostProvider(provider);
-    }
-    void TearDown() override {
-        window.reset();
-        if (provider->lastStartedPid() > 0) ::kill(pid_t(provider->lastStartedPid()), SIGKILL);
-        qunsetenv("DRAWHOST_SOCKET");
-        WindowTest::TearDown();
-    }
     QString copySample(const QString& sample) {
         const QString path = folder.filePath(QStringLiteral("dwg/") + sample);
         QDir().mkpath(folder.filePath(QStringLiteral("dwg")));
@@ -61,7 +49,6 @@ protected:
         p.waitForFinished(60000);
         return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
     }
-    std::shared_ptr<host::RemoteHostProvider> provider;
 };
 
 TEST_F(Mode4DrawhostTest, TheScriptRunsInDrawhostPlotsEveryLayoutAndSavesAsAsked) {
