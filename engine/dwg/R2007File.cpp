@@ -10,6 +10,7 @@
 #include <array>
 #include <cstring>
 #include <string>
+#include <unordered_map>
 
 #include "engine/dwg/Container.h"
 
@@ -178,10 +179,13 @@ Container readR2007(std::string_view file, Container c) {
         addr += r.size;
         c.pages.push_back(r);
     }
+    std::unordered_map<std::int64_t, std::size_t> byId;
+    for (std::size_t i = 0; i < c.pages.size(); ++i)
+        if (c.pages[i].id > 0) byId.emplace(c.pages[i].id, i);
     auto page = [&](std::int64_t id) -> const PageRecord& {
-        for (const PageRecord& r : c.pages)
-            if (r.id == id && id > 0) return r;
-        throw FormatError(pmAt, "page " + std::to_string(id) + " is not in the page map");
+        auto it = byId.find(id);
+        if (it == byId.end()) throw FormatError(pmAt, "page " + std::to_string(id) + " is not in the page map");
+        return c.pages[it->second];
     };
     c.pageMapId = static_cast<std::int64_t>(field(kPageMapId));
     c.sectionMapId = static_cast<std::int64_t>(field(kSectionMapId));
