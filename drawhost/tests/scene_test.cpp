@@ -161,14 +161,16 @@ TEST(SceneTest, MultiLineTextsFollowTheirInlineCodesAndAttachment) {
             .push_back(&it);
     }
     auto run = [&](const Item* it) -> const TextRun& { return b.scene.space.texts.at(it->first); };
-    // \P starts a line 5/3 of the height lower; \H2x doubles the height; \~ is a space; \f only changes the font.
+    // \P starts a line 5/3 of the height lower; \H2x doubles the height; \~ is a space; \f|b1 makes a bold run.
     ASSERT_EQ(first.size(), 4u);
     EXPECT_EQ(run(first[0]).text, "First");
     expectPoint(run(first[0]).origin, 0, -2);
     EXPECT_EQ(run(first[1]).text, "Second ");
     EXPECT_EQ(run(first[2]).text, "Big");
     EXPECT_EQ(run(first[2]).height, 4);
-    EXPECT_EQ(run(first[3]).text, " end");
+    EXPECT_EQ(run(first[3]).text, "end");
+    EXPECT_TRUE(run(first[3]).bold);
+    EXPECT_FALSE(run(first[2]).bold);
     // The second line is as far below the first as its tallest run asks.
     EXPECT_NEAR(run(first[1]).origin.y(), -2 - 4 * 5.0 / 3, 1e-9);
     EXPECT_NEAR(run(first[2]).origin.x(), run(first[1]).origin.x() + run(first[1]).advance * 2, 1e-9);
