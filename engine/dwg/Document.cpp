@@ -58,7 +58,8 @@ BitReader stringStream(const std::uint8_t* p, std::uint64_t e, std::uint64_t dat
 Document::Document(std::string_view file) : file_(file), c_(readContainer(file)) {
     readHeader();
     readClasses();
-    if (c_.release >= Release::R2004) {
+    // R2007 objects are held decompressed; later releases read pages on demand.
+    if (c_.release >= Release::R2004 && c_.release != Release::R2007) {
         const SectionDesc* objects = nullptr;
         for (const SectionDesc& d : c_.sections)
             if (d.name == "AcDb:AcDbObjects") objects = &d;
