@@ -318,7 +318,7 @@ private:
                 if (i < 0) break;
                 take(i);
                 if (cur == bh.lastEntity) break;
-                cur = doc_.objects()[static_cast<std::size_t>(i)].next;
+                cur = doc_.nextOf(static_cast<std::size_t>(i));
             }
         }
         // Anything else that names this block as its owner, in handle order.

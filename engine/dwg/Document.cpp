@@ -72,7 +72,8 @@ Document::Document(std::string_view file) : file_(file), c_(readContainer(file))
     std::vector<std::uint32_t> order(objs_.size());
     for (std::uint32_t i = 0; i < order.size(); ++i) order[i] = i;
     std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) { return objs_[a].offset < objs_[b].offset; });
-    for (std::uint32_t i : order) scanObject(objs_[i]);
+    if (c_.release <= Release::R2000) next_.assign(objs_.size(), 0);
+    for (std::uint32_t i : order) scanObject(i);
     stream_->checkAllPages();
     stream_->release();
     objs_.shrink_to_fit();
@@ -145,7 +146,8 @@ const ClassDef* Document::classOf(unsigned type) const {
 void Document::readObjectMap() {
     const SectionBytes& s = c_.handles;
     std::size_t pos = 0;
-    const std::uint64_t objectsSize = c_.objects.size;
+    const std::uint64_t objectsSize = stream_->size();
+    if (objectsSize > 0xFFFFFFFFu) throw Unsupported(0, "object streams of 4 GB and more are not read");
     for (;;) {
         if (s.size - pos < 2) throw FormatError(c_.fileOffsetOf(s, pos), "object map: truncated");
         std::size_t size = (s.data[pos] << 8) | s.data[pos + 1];
@@ -166,7 +168,7 @@ void Document::readObjectMap() {
                     throw FormatError(c_.fileOffsetOf(s, b.pos() / 8), "object map: object offset outside the objects");
                 ObjectInfo o;
                 o.handle = h;
-                o.offset = static_cast<std::uint64_t>(off);
+                o.offset = static_cast<std::uint32_t>(off);
                 if (!objs_.empty() && h <= objs_.back().handle) {
                     // Out of order: from here on a map finds them (and handles listed twice).
                     if (byHandle_.empty())
