@@ -91,8 +91,9 @@ void Document::scanObject(std::uint32_t index) {
     ObjectInfo& o = objs_[index];
     const ObjectStream& s = *stream_;
     const Release r = c_.release;
-    const std::uint64_t at = fileOffsetOf(o);
+    // The file offset is found only for a message: it searches the pages.
     auto fail = [&](const std::string& why) {
+        const std::uint64_t at = fileOffsetOf(o);
         char hex[32];
         std::snprintf(hex, sizeof hex, "%llX", static_cast<unsigned long long>(o.handle));
         throw FormatError(at, "object " + std::string(hex) + ": " + why);
