@@ -145,6 +145,17 @@ const ClassDef* Document::classOf(unsigned type) const {
 
 void Document::readObjectMap() {
     const SectionBytes& s = c_.handles;
+    // Each entry is two modular chars, and each of those ends in the one
+    // byte of it below 0x80: counting those bytes sizes the index exactly,
+    // without the copies a growing vector makes.
+    std::size_t ends = 0;
+    for (std::size_t pos = 0; s.size - pos >= 2;) {
+        const std::size_t size = (s.data[pos] << 8) | s.data[pos + 1];
+        if (size <= 2 || size > s.size - pos) break;
+        for (std::size_t i = pos + 2; i < pos + size; ++i) ends += s.data[i] < 0x80;
+        pos += size + 2;
+    }
+    objs_.reserve(ends / 2);
     std::size_t pos = 0;
     const std::uint64_t objectsSize = stream_->size();
     if (objectsSize > 0xFFFFFFFFu) throw Unsupported(0, "object streams of 4 GB and more are not read");
