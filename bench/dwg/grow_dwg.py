@@ -156,7 +156,8 @@ def main():
     # The mode 1 job on the large DWG, its layers first renamed to names the rules act on.
     names = [n for n in layer_counts(dxftool, big_dwg) if n != "0" and n.lower() != "defpoints" and not n.startswith("*")]
     job = big_dwg[:-4] + "_mode1.dwg"
-    ops = [f"rename:{old}={new}" for old, new in zip(names, ["A-WALL", "TMP_WALL", "旧壁", "A-通り芯"])]
+    # 旧壁 merges into 既存壁 (every entity of the first layer changes layer), TMP_WALL is renamed.
+    ops = [f"rename:{old}={new}" for old, new in zip(names, ["旧壁", "TMP_WALL"])] + ["add:既存壁"]
     subprocess.run([dxftool, "edit", big_dwg, job, *ops], check=True)
     try:
         f = subprocess.run([dxftool, "mode1-bench", job], capture_output=True, text=True,
