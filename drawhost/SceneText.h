@@ -15,8 +15,8 @@ namespace drawhost {
 class TextMetrics {
 public:
     static TextMetrics& instance();
-    double advance(char16_t c);
-    double advance(const QString& text);
+    double advance(char16_t c, bool bold = false);
+    double advance(const QString& text, bool bold = false);
     // The font to draw texts with, and its pixel size for a cap height.
     QFont font() const { return font_; }
     double pixelSizeFor(double capHeight) const { return capHeight / capRatio_; }
@@ -29,6 +29,7 @@ private:
     double capRatio_ = 0.7;  // cap height / pixel size
     double descent_ = 0.3;
     std::vector<float> advances_;  // by UTF-16 unit; negative: not measured yet
+    std::vector<float> boldAdvances_;  // the same for the bold face, made when first asked
 };
 
 // %%c %%d %%p %%% %%nnn, %%u/%%o/%%k (dropped) and ^-escaped control characters.
