@@ -1,5 +1,5 @@
 // Geometry entities: lines, arcs, points, faces, polylines and their
-// vertices, block references, splines and hatches.
+// vertices, splines and hatches.
 #include <cmath>
 
 #include "engine/dwg/Groups.h"
@@ -236,54 +236,6 @@ void vertex(const Document& d, const ObjectInfo& o, BitReader& b, GroupWriter& w
     if (o.type == VertexMesh) flags |= 64;
     if (o.type == VertexPface) flags |= 128 | 64;
     w.integer(70, flags);
-}
-
-void insert(const GroupContext& ctx, const ObjectInfo& o, EntityStreams& s, GroupWriter& w) {
-    const Document& d = ctx.doc;
-    BitReader& b = s.data;
-    Vec3 p = b.BD3();
-    Vec3 scale{1, 1, 1};
-    if (d.release() >= Release::R2000) {
-        switch (b.BB()) {
-        case 3: break;
-        case 1:
-            scale.x = 1;
-            scale.y = b.DD(1), scale.z = b.DD(1);
-            break;
-        case 2: scale.x = scale.y = scale.z = b.RD(); break;
-        default:
-            scale.x = b.RD();
-            scale.y = b.DD(scale.x), scale.z = b.DD(scale.x);
-        }
-    } else {
-        scale = b.BD3();
-    }
-    double rot = b.BD();
-    Vec3 n = b.BD3();
-    bool attribs = b.B();
-    if (d.release() >= Release::R2004 && attribs) {
-        // The attributes themselves are handles in the handle stream.
-        if (b.BL() > s.handles.remaining() / 8) throw BitOverrun("attribute count beyond the object");
-    }
-    unsigned cols = 1, rows = 1;
-    double cs = 0, rs = 0;
-    if (o.type == type::Minsert) cols = b.BS(), rows = b.BS(), cs = b.BD(), rs = b.BD();
-    std::uint64_t block = Document::ref(o, s.handles.H());
-    w.str(100, o.type == type::Minsert ? "AcDbMInsertBlock" : "AcDbBlockReference");
-    if (attribs) w.integer(66, 1);
-    w.str(2, ctx.name(block));
-    w.point(10, p);
-    if (scale.x != 1) w.num(41, scale.x);
-    if (scale.y != 1) w.num(42, scale.y);
-    if (scale.z != 1) w.num(43, scale.z);
-    if (rot != 0) w.num(50, rot * kDeg);
-    if (o.type == type::Minsert) {
-        w.integer(70, cols);
-        w.integer(71, rows);
-        w.num(44, cs);
-        w.num(45, rs);
-    }
-    w.extrusion(n);
 }
 
 void spline(const Document& d, BitReader& b, GroupWriter& w) {
@@ -544,8 +496,6 @@ bool decodeCurves(const GroupContext& ctx, const ObjectInfo& o, EntityStreams& s
     case VertexMesh:
     case VertexPface:
     case VertexPfaceFace: vertex(d, o, b, w); return true;
-    case Insert:
-    case Minsert: insert(ctx, o, s, w); return true;
     case Spline: spline(d, b, w); return true;
     case Hatch: hatch(d, s, w); return true;
     case Viewport: viewport(d, b, w); return true;

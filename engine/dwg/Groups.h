@@ -58,5 +58,6 @@ struct EntityStreams {
 };
 bool decodeTextual(const GroupContext& ctx, const ObjectInfo& o, EntityStreams& s, GroupWriter& w);
 bool decodeCurves(const GroupContext& ctx, const ObjectInfo& o, EntityStreams& s, GroupWriter& w);
+bool decodeBlockRefs(const GroupContext& ctx, const ObjectInfo& o, EntityStreams& s, GroupWriter& w);
 
 }  // namespace dxf::dwg

@@ -154,11 +154,28 @@ TEST(DwgTwins, EveryDwgReadsAsItsDxfTwin) {
             EXPECT_TRUE(found) << "block " << name;
         }
 
-        // Every entity of the DXF is found by handle in the DWG with the same class.
+        // Every entity of the DXF is found by handle in the DWG with the same class;
+        // a table refers to the same block at the same place (R2000-R2007: along the
+        // same direction; later tables give no direction).
+        const bool direction = w->data().dwg->doc->release() <= dxf::dwg::Release::R2007;
         for (const dxf::Entity& e : x->selectAll({})) {
             auto we = w->findHandle(e.handle());
             ASSERT_TRUE(we.has_value()) << e.handle();
             EXPECT_EQ(we->objectName(), e.objectName()) << e.handle();
+            if (e.type() != "ACAD_TABLE") continue;
+            auto group = [](const dxf::Entity& t, int code) {
+                for (const dxf::GroupValue& g : t.groups())
+                    if (g.code == code) return g.value;
+                return std::string("none");
+            };
+            EXPECT_EQ(blockKey(group(*we, 2)), blockKey(group(e, 2)));
+            EXPECT_EQ(group(*we, 343), group(e, 343)) << "the table's block record";
+            std::vector<int> codes{10, 20};
+            if (direction) codes.insert(codes.end(), {11, 21});
+            for (int code : codes) {
+                ASSERT_NE(group(*we, code), "none") << code;
+                EXPECT_NEAR(std::stod(group(*we, code)), std::stod(group(e, code)), 1e-9) << code;
+            }
         }
     }
 }
