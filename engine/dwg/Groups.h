@@ -59,5 +59,7 @@ struct EntityStreams {
 bool decodeTextual(const GroupContext& ctx, const ObjectInfo& o, EntityStreams& s, GroupWriter& w);
 bool decodeCurves(const GroupContext& ctx, const ObjectInfo& o, EntityStreams& s, GroupWriter& w);
 bool decodeBlockRefs(const GroupContext& ctx, const ObjectInfo& o, EntityStreams& s, GroupWriter& w);
+bool decodeLeaders(const GroupContext& ctx, const ObjectInfo& o, EntityStreams& s, GroupWriter& w);
+bool decodeImages(const GroupContext& ctx, const ObjectInfo& o, EntityStreams& s, GroupWriter& w);
 
 }  // namespace dxf::dwg
