@@ -60,6 +60,7 @@ bool decodeTextual(const GroupContext& ctx, const ObjectInfo& o, EntityStreams& 
 bool decodeCurves(const GroupContext& ctx, const ObjectInfo& o, EntityStreams& s, GroupWriter& w);
 bool decodeBlockRefs(const GroupContext& ctx, const ObjectInfo& o, EntityStreams& s, GroupWriter& w);
 bool decodeLeaders(const GroupContext& ctx, const ObjectInfo& o, EntityStreams& s, GroupWriter& w);
+bool decodeMeshes(const GroupContext& ctx, const ObjectInfo& o, EntityStreams& s, GroupWriter& w);
 bool decodeImages(const GroupContext& ctx, const ObjectInfo& o, EntityStreams& s, GroupWriter& w);
 
 }  // namespace dxf::dwg
