@@ -191,6 +191,12 @@ TEST(DwgTwins, EveryDwgReadsAsItsDxfTwin) {
                 auto fields = {71, 72, 91, 92, 10, 20, 30, 93, 90, 94, 95, 140};
                 near(numbers(*we, fields), numbers(e, fields), e.handle());
             }
+            if (e.type() == "MULTILEADER") {
+                // Text, landing, dogleg, leader lines and sizes.
+                auto fields = {10, 20, 30, 11, 21, 12, 22, 13, 23, 41, 43, 140, 145};
+                near(numbers(*we, fields), numbers(e, fields), e.handle());
+                EXPECT_EQ(group(*we, 304), group(e, 304));
+            }
             if (e.type() == "LEADER") {
                 // The DXF adds the hook line's vertex before the last one; the others are the DWG's.
                 std::vector<double> wv = numbers(*we, {10, 20}), xv = numbers(e, {10, 20});
