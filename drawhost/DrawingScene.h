@@ -54,6 +54,8 @@ struct TextRun {
     bool mirrorX = false, mirrorY = false;
     // The four corners of the text's box (baseline left first), world units.
     QPolygonF box() const;
+    void corners(QPointF out[4]) const;
+    QRectF bounds() const;
 };
 
 // A reference to a block's geometry, placed by a transform.

@@ -1,6 +1,8 @@
 #include "ScenePainter.h"
 
+#include <bit>
 #include <cmath>
+#include <unordered_map>
 
 #include "LineRaster.h"
 #include "Linetypes.h"
@@ -12,6 +14,17 @@ namespace {
 
 constexpr int kMaxDepth = 18;
 constexpr double kMinDashPeriod = 3;  // device units: a pattern shorter than this is drawn solid
+
+// The bounds of a rectangle mapped by t: what QTransform::mapRect gives,
+// without its general case for affine transforms.
+QRectF mapBounds(const QTransform& t, const QRectF& r) {
+    if (t.type() == QTransform::TxProject) return t.mapRect(r);
+    const double cx = r.x() + r.width() / 2, cy = r.y() + r.height() / 2;
+    const double hw = r.width() / 2, hh = r.height() / 2;
+    const double x = t.m11() * cx + t.m21() * cy + t.dx(), y = t.m12() * cx + t.m22() * cy + t.dy();
+    const double w = std::abs(t.m11()) * hw + std::abs(t.m21()) * hh, h = std::abs(t.m12()) * hw + std::abs(t.m22()) * hh;
+    return QRectF(x - w, y - h, 2 * w, 2 * h);
+}
 
 bool overlaps(const QRectF& a, const QRectF& b) {
     return a.left() <= b.right() && b.left() <= a.right() && a.top() <= b.bottom() && b.top() <= a.bottom();
@@ -47,11 +60,15 @@ private:
         QRgb rgb;
     };
 
+    // The batch of a colour and width; a drawing has hundreds of them, and
+    // every item asks, so they are found through a hash.
     Batch& batch(QRgb rgb, double width) {
-        for (Batch& b : batches_)
-            if (b.rgb == rgb && b.width == width) return b;
-        batches_.push_back(Batch{rgb, width, {}, {}});
-        return batches_.back();
+        if (lastBatch_ < batches_.size() && batches_[lastBatch_].rgb == rgb && batches_[lastBatch_].width == width)
+            return batches_[lastBatch_];
+        const auto [it, added] = batchIndex_.try_emplace(BatchKey{rgb, width}, batches_.size());
+        if (added) batches_.push_back(Batch{rgb, width, {}, {}});
+        lastBatch_ = it->second;
+        return batches_[lastBatch_];
     }
     QRgb shown(QRgb rgb) const {
         if (o_.monochrome) return qRgb(0, 0, 0);
@@ -72,7 +89,19 @@ private:
     const Scene& scene_;
     QRectF area_;
     PaintOptions o_;
-    std::vector<Batch> batches_;
+    std::vector<Batch> batches_;  // in the order first asked for: later ones draw over earlier ones
+    struct BatchKey {
+        QRgb rgb;
+        double width;
+        bool operator==(const BatchKey&) const = default;
+    };
+    struct BatchKeyHash {
+        std::size_t operator()(const BatchKey& k) const {
+            return (std::bit_cast<std::uint64_t>(k.width) ^ k.rgb) * 0x9E3779B97F4A7C15ull >> 20;
+        }
+    };
+    std::unordered_map<BatchKey, std::size_t, BatchKeyHash> batchIndex_;
+    std::size_t lastBatch_ = 0;
     struct FillDraw {
         const QPainterPath* path;  // the scene's own, which keeps its conversion for the rasterizer
         QTransform t;
@@ -116,7 +145,7 @@ void Painter::item(const Geometry& g, const Item& it, const QTransform& t, doubl
         // A block reference on a layer that is off still shows its objects on other layers.
         if (!look->on && it.kind != Item::Instance) return;
     }
-    const QRectF box = t.mapRect(it.bounds);
+    const QRectF box = mapBounds(t, it.bounds);
     if (!overlaps(box, area_)) return;
     const QRgb rgb = shown(it.colorBy == By::Value ? it.rgb
                            : it.colorBy == By::Block ? inherit.rgb
@@ -159,7 +188,9 @@ void Painter::item(const Geometry& g, const Item& it, const QTransform& t, doubl
         const QPointF c = map(a.center), major = mapVector(a.major), minor = mapVector(a.minor);
         const double radius = std::max(std::hypot(major.x(), major.y()), std::hypot(minor.x(), minor.y()));
         // Segments short enough that the chord strays less than a third of a pixel.
-        const double step = radius > 1 ? 2 * std::acos(std::max(-1.0, 1 - 0.33 / radius)) : M_PI / 2;
+        // (2 acos(1 - e), e = 0.33 / radius, taken as 2 sqrt(2e) (1 + e / 12): within 0.1 %.)
+        const double e = 0.33 / radius;
+        const double step = radius > 1 ? 2 * std::sqrt(2 * e) * (1 + e / 12) : M_PI / 2;
         const int n = std::clamp(int(std::ceil((a.t1 - a.t0) / step)), 2, 2048);
         device_.resize(std::size_t(n) + 1);
         const double dt = (a.t1 - a.t0) / n, cd = std::cos(dt), sd = std::sin(dt);
@@ -178,8 +209,9 @@ void Painter::item(const Geometry& g, const Item& it, const QTransform& t, doubl
         const double px = run.height * scale;
         if (px < 1) break;
         if (px < o_.greekBelow) {
-            const QPolygonF b = t.map(run.box());
-            batch(rgb, o_.lineWidth).lines.emplace_back((b[0] + b[3]) / 2, (b[1] + b[2]) / 2);
+            QPointF b[4];
+            run.corners(b);
+            batch(rgb, o_.lineWidth).lines.emplace_back(map((b[0] + b[3]) / 2), map((b[1] + b[2]) / 2));
             break;
         }
         texts_.push_back(TextDraw{&run, t, rgb});
@@ -221,7 +253,7 @@ void Painter::item(const Geometry& g, const Item& it, const QTransform& t, doubl
             const Instance& inst = g.instances[it.first + k];
             const Geometry& block = scene_.blocks[inst.block];
             const QTransform placed = inst.transform * t;
-            const QRectF b = placed.mapRect(block.bounds);
+            const QRectF b = mapBounds(placed, block.bounds);
             if (!overlaps(b, area_)) continue;
             if (std::max(b.width(), b.height()) < 1.5) {
                 batch(rgb, o_.lineWidth).dots.push_back(b.center());

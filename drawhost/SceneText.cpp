@@ -2,6 +2,7 @@
 
 #include <QFontMetricsF>
 #include <QGuiApplication>
+#include <algorithm>
 #include <cmath>
 
 namespace drawhost {
@@ -90,16 +91,30 @@ QString expandSpecialCodes(const QString& text) {
     return out;
 }
 
-QPolygonF TextRun::box() const {
+void TextRun::corners(QPointF out[4]) const {
     const double w = advance * height * widthFactor, h = height;
-    const double sx = mirrorX ? -1 : 1, sy = mirrorY ? -1 : 1;
-    const double shear = std::tan(oblique);
-    QTransform t;
-    t.translate(origin.x(), origin.y());
-    t.rotateRadians(angle);
-    t.scale(sx, sy);
-    QPolygonF local({QPointF(0, 0), QPointF(w, 0), QPointF(w + h * shear, h), QPointF(h * shear, h)});
-    return t.map(local);
+    const double shear = oblique == 0 ? 0 : std::tan(oblique);
+    const double c = angle == 0 ? 1 : std::cos(angle), s = angle == 0 ? 0 : std::sin(angle);
+    // Along the baseline and up from it, mirrored as the text is.
+    const QPointF u = QPointF(c, s) * (mirrorX ? -1 : 1), v = QPointF(-s, c) * (mirrorY ? -1 : 1);
+    out[0] = origin;
+    out[1] = origin + u * w;
+    out[2] = origin + u * (w + h * shear) + v * h;
+    out[3] = origin + u * (h * shear) + v * h;
+}
+
+QPolygonF TextRun::box() const {
+    QPointF c[4];
+    corners(c);
+    return QPolygonF({c[0], c[1], c[2], c[3]});
+}
+
+QRectF TextRun::bounds() const {
+    QPointF c[4];
+    corners(c);
+    const auto [x0, x1] = std::minmax({c[0].x(), c[1].x(), c[2].x(), c[3].x()});
+    const auto [y0, y1] = std::minmax({c[0].y(), c[1].y(), c[2].y(), c[3].y()});
+    return QRectF(QPointF(x0, y0), QPointF(x1, y1));
 }
 
 TextRun placeLineText(const LineText& t) {
