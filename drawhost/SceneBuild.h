@@ -4,6 +4,7 @@
 // SceneHatch.cpp (hatches).
 #include <QElapsedTimer>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 
@@ -53,7 +54,10 @@ public:
     void add(Geometry& g, const dxf::Entity& e, int depth);
 
     // Output, in the coordinates of g; each sets the item's geometry and bounds.
-    void pushPolyline(Geometry& g, Item item, const QPolygonF& points, bool closed);
+    void pushPolyline(Geometry& g, Item item, const QPointF* points, std::size_t count, bool closed);
+    void pushPolyline(Geometry& g, Item item, const QPolygonF& points, bool closed) {
+        pushPolyline(g, item, points.constData(), std::size_t(points.size()), closed);
+    }
     void pushArc(Geometry& g, Item item, const ArcGeom& arc);
     void pushText(Geometry& g, Item item, TextRun run);
     void pushFill(Geometry& g, Item item, const QPainterPath& path);
@@ -86,6 +90,9 @@ private:
     bool finished_ = false;
     Scene scene_;
     RawMap<std::int32_t> layerByRaw_, linetypeByRaw_, blockByRaw_;
+    RawMap<dxf::Block> blockByName_;  // by folded name
+    std::string lastLayerRaw_;        // objects come in runs on one layer
+    std::int32_t lastLayer_ = -1;
     RawMap<double> styleWidth_;  // text styles' width factors, by raw name
     std::vector<std::unique_ptr<Groups>> groups_;
     std::vector<bool> building_;  // blocks being built (a block holding itself)

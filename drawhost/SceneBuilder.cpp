@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "Linetypes.h"
+#include "engine/Encoding.h"
 #include "SceneBuild.h"
 #include "SceneText.h"
 
@@ -60,6 +61,10 @@ double SceneBuilder::progress() const { return impl_->progress(); }
 
 SceneBuilder::Impl::Impl(const dxf::Drawing& drawing, std::vector<dxf::Entity> objects)
     : d_(drawing), objects_(std::move(objects)) {
+    // About an item and two points per object: growing the arrays an object
+    // at a time would copy them over and over.
+    scene_.space.items.reserve(objects_.size());
+    scene_.space.points.reserve(2 * objects_.size());
     scene_.linetypes = readLinetypes(drawing);
     scene_.ltscale = Groups::toNumber(drawing.headerVariable("$LTSCALE").value_or("1"), 1);
     if (!(scene_.ltscale > 0)) scene_.ltscale = 1;
@@ -124,8 +129,13 @@ Scene SceneBuilder::Impl::take() { return std::move(scene_); }
 std::int32_t SceneBuilder::Impl::layerOf(std::string_view raw, int depth) {
     // Objects of a block on layer 0 take the layer of the reference.
     if (depth > 0 && raw == "0") return kInheritLayer;
+    if (lastLayer_ >= 0 && raw == lastLayerRaw_) return lastLayer_;
     auto it = layerByRaw_.find(raw);
-    if (it != layerByRaw_.end()) return it->second;
+    if (it != layerByRaw_.end()) {
+        lastLayerRaw_.assign(raw);
+        lastLayer_ = it->second;
+        return it->second;
+    }
     const QString name = QString::fromStdString(d_.decodeText(raw)).trimmed();
     std::int32_t index = scene_.layerIndex(name.isEmpty() ? QStringLiteral("0") : name);
     if (index < 0) {
@@ -216,7 +226,8 @@ void SceneBuilder::Impl::add(Geometry& g, const dxf::Entity& e, int depth) {
     const QTransform& t = c.ocs;
     if (is(type, "LINE")) {
         // Points in world coordinates.
-        pushPolyline(g, c.item, QPolygonF({QPointF(gr.num(10), gr.num(20)), QPointF(gr.num(11), gr.num(21))}), false);
+        const QPointF line[2] = {QPointF(gr.num(10), gr.num(20)), QPointF(gr.num(11), gr.num(21))};
+        pushPolyline(g, c.item, line, 2, false);
     } else if (is(type, "CIRCLE") || is(type, "ARC")) {
         const double r = gr.num(40);
         if (!(r > 0)) return;
@@ -259,7 +270,10 @@ void SceneBuilder::Impl::add(Geometry& g, const dxf::Entity& e, int depth) {
                               {gr.has(13) ? gr.num(13) : gr.num(12), gr.has(23) ? gr.num(23) : gr.num(22)}};
         const int hidden = gr.integer(70);
         for (int k = 0; k < 4; ++k)
-            if (!(hidden & (1 << k))) pushPolyline(g, c.item, QPolygonF({p[k], p[(k + 1) % 4]}), false);
+            if (!(hidden & (1 << k))) {
+                const QPointF edge[2] = {p[k], p[(k + 1) % 4]};
+                pushPolyline(g, c.item, edge, 2, false);
+            }
     } else if (is(type, "TEXT")) {
         text(g, gr, c, false);
     } else if (is(type, "ATTRIB")) {
@@ -363,7 +377,14 @@ void SceneBuilder::Impl::mtext(Geometry& g, const Groups& gr, const Common& c) {
 std::int32_t SceneBuilder::Impl::blockIndex(std::string_view rawName, int depth) {
     auto it = blockByRaw_.find(rawName);
     if (it != blockByRaw_.end()) return it->second < 0 || building_[it->second] ? -1 : it->second;
-    const auto block = d_.findBlock(d_.decodeText(rawName));
+    if (blockByName_.empty()) {
+        // The drawing's blocks by their folded names (the first of a name wins,
+        // as with Drawing::findBlock), looked up once per name referenced.
+        for (const dxf::Block& b : d_.blocks()) blockByName_.emplace(dxf::foldCase(b.name()), b);
+    }
+    const auto found = blockByName_.find(dxf::foldCase(d_.decodeText(rawName)));
+    const std::optional<dxf::Block> block =
+        found == blockByName_.end() ? std::nullopt : std::optional<dxf::Block>(found->second);
     if (!block) {
         blockByRaw_.emplace(std::string(rawName), -1);
         return -1;
@@ -468,17 +489,15 @@ void SceneBuilder::Impl::image(Geometry& g, const Groups& gr, const Common& c) {
     pushPolyline(g, c.item, outline, true);
 }
 
-void SceneBuilder::Impl::pushPolyline(Geometry& g, Item item, const QPolygonF& points, bool closed) {
-    if (points.size() < 2) return;
+void SceneBuilder::Impl::pushPolyline(Geometry& g, Item item, const QPointF* points, std::size_t count, bool closed) {
+    if (count < 2) return;
     item.kind = Item::Polyline;
     if (closed) item.flags |= Item::Closed;
     item.first = std::uint32_t(g.points.size());
-    item.count = std::uint32_t(points.size());
+    item.count = std::uint32_t(count);
     bool any = false;
-    for (const QPointF& p : points) {
-        g.points.push_back(p);
-        extend(item.bounds, any, p);
-    }
+    g.points.insert(g.points.end(), points, points + count);
+    for (std::size_t i = 0; i < count; ++i) extend(item.bounds, any, points[i]);
     if (!(item.flags & Item::NoExtents)) extend(g.bounds, anyExtents_, item.bounds);
     g.items.push_back(item);
 }
@@ -497,7 +516,7 @@ void SceneBuilder::Impl::pushText(Geometry& g, Item item, TextRun run) {
     item.kind = Item::Text;
     item.first = std::uint32_t(g.texts.size());
     item.count = 1;
-    item.bounds = run.box().boundingRect();
+    item.bounds = run.bounds();
     g.texts.push_back(std::move(run));
     extend(g.bounds, anyExtents_, item.bounds);
     g.items.push_back(item);

@@ -229,8 +229,10 @@ void SceneBuilder::Impl::polyline(Geometry& g, const dxf::Entity& e, const Group
                 const int from = v.face[k], to = v.face[(k + 1) % corners];
                 if (from < 0) continue;
                 const int a = std::abs(from) - 1, b = std::abs(to) - 1;
-                if (a < int(positions.size()) && b < int(positions.size()))
-                    pushPolyline(g, c.item, QPolygonF({positions[a], positions[b]}), false);
+                if (a < int(positions.size()) && b < int(positions.size())) {
+                    const QPointF edge[2] = {positions[a], positions[b]};
+                    pushPolyline(g, c.item, edge, 2, false);
+                }
             }
         }
         return;

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QGuiApplication>
+#include <bit>
+#include <charconv>
 #include <cmath>
 
 #include "SceneDrawings.h"
@@ -455,6 +457,25 @@ TEST(SceneTest, TheGridFindsTheItemsInARectangle) {
     b.scene.space.itemsIn(QRectF(99, 99, 22, 22), found);
     EXPECT_EQ(found.size(), 3u * 3 + 1);
     for (std::size_t i = 1; i < found.size(); ++i) EXPECT_LT(found[i - 1], found[i]);
+}
+
+TEST(SceneTest, CoordinatesReadAsTheStandardLibraryReadsThem) {
+    // Plain decimals take a short way; the others the library's.
+    const std::vector<std::string> texts = {"0", "-0", "12.5", "-12.5", "+3", "1.", ".25", "-.25", "0.1",
+                                            "123456789.123456", "1234567890123456789", "0.30000000000000004",
+                                            "1e3", "-2.5E-3", "99999999999999.9", "0.000000000000001234"};
+    Spec s;
+    for (const std::string& t : texts) s.entities += object("LINE", {{10, t}, {20, "0"}, {11, "1"}, {21, "1"}});
+    Built b(s);
+    ASSERT_EQ(b.scene.space.items.size(), texts.size());
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        std::string_view v(texts[i]);
+        if (v.front() == '+') v.remove_prefix(1);
+        double expected = 0;
+        std::from_chars(v.data(), v.data() + v.size(), expected);
+        const double got = b.scene.space.pointsOf(b.item(i))[0].x();
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(got), std::bit_cast<std::uint64_t>(expected)) << texts[i];
+    }
 }
 
 }  // namespace
