@@ -136,8 +136,8 @@ void Scene::refreshLayers(const dxf::Drawing& drawing) {
 
 Scene buildScene(const dxf::Drawing& drawing) { return buildScene(drawing, drawing.modelSpace()); }
 
-Scene buildScene(const dxf::Drawing& drawing, const std::vector<dxf::Entity>& objects) {
-    SceneBuilder builder(drawing, objects);
+Scene buildScene(const dxf::Drawing& drawing, const std::vector<dxf::Entity>& objects, int threads) {
+    SceneBuilder builder(drawing, objects, threads);
     builder.run(-1);
     return builder.take();
 }

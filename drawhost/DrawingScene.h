@@ -167,13 +167,16 @@ struct Scene {
 
 Scene buildScene(const dxf::Drawing& drawing);
 // The scene of the given top-level objects of the drawing (a layout's, say).
-Scene buildScene(const dxf::Drawing& drawing, const std::vector<dxf::Entity>& objects);
+Scene buildScene(const dxf::Drawing& drawing, const std::vector<dxf::Entity>& objects, int threads = 0);
 
 // Builds a scene a slice at a time, so that a large drawing never holds up
 // the event loop for long. The drawing must not change while it builds.
+// A large drawing read from DXF is built on two threads (within each slice:
+// no thread runs between calls of run()); `threads` 1 builds on one, 2 on
+// two whatever the size, 0 chooses.
 class SceneBuilder {
 public:
-    SceneBuilder(const dxf::Drawing& drawing, std::vector<dxf::Entity> objects);
+    SceneBuilder(const dxf::Drawing& drawing, std::vector<dxf::Entity> objects, int threads = 0);
     ~SceneBuilder();
     SceneBuilder(const SceneBuilder&) = delete;
     SceneBuilder& operator=(const SceneBuilder&) = delete;

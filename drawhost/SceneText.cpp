@@ -25,7 +25,8 @@ TextMetrics& TextMetrics::instance() {
     return metrics;
 }
 
-TextMetrics::TextMetrics() : advances_(0x10000, -1.f) {
+TextMetrics::TextMetrics() : advances_(new std::atomic<float>[0x10000]) {
+    for (int c = 0; c < 0x10000; ++c) advances_[c].store(-1.f, std::memory_order_relaxed);
     // Latin text in DejaVu Sans, Japanese in Noto Sans CJK.
     font_.setFamilies({QStringLiteral("DejaVu Sans"), QStringLiteral("Noto Sans CJK JP")});
     font_.setPixelSize(100);
@@ -40,10 +41,12 @@ TextMetrics::TextMetrics() : advances_(0x10000, -1.f) {
 }
 
 double TextMetrics::advance(char16_t c) {
-    float& a = advances_[c];
+    float a = advances_[c].load(std::memory_order_relaxed);
     if (a < 0) {
+        const std::lock_guard<std::mutex> lock(measuring_);
         if (measured_) a = float(QFontMetricsF(font_).horizontalAdvance(QChar(c)) / 100.0 / capRatio_);
         else a = isWide(c) ? 1.4f : 0.85f;
+        advances_[c].store(a, std::memory_order_relaxed);
     }
     return a;
 }

@@ -459,6 +459,60 @@ TEST(SceneTest, TheGridFindsTheItemsInARectangle) {
     for (std::size_t i = 1; i < found.size(); ++i) EXPECT_LT(found[i - 1], found[i]);
 }
 
+TEST(SceneTest, TwoThreadsBuildTheSceneOneThreadBuilds) {
+    // Every kind of object, on layers of the table and names it lacks, with
+    // blocks first referenced from either half: each thread builds half.
+    Spec s;
+    s.layers = {{"A", 1}, {"B", 3}};
+    s.blocks = block("INNER", 0, 0, object("CIRCLE", {{10, "0"}, {20, "0"}, {40, "1"}})) +
+               block("OUTER", 2, 0, object("LINE", {{10, "0"}, {20, "0"}, {11, "4"}, {21, "0"}}) +
+                                        object("INSERT", {{2, "INNER"}, {10, "2"}, {20, "0"}}));
+    for (int i = 0; i < 400; ++i) {
+        const std::string layer = i % 3 == 0 ? "A" : i % 3 == 1 ? "B" : "X" + std::to_string(i % 7);
+        const std::string x = n(i * 10), y = n(i % 20);
+        s.entities += object("LINE", {{10, x}, {20, y}, {11, n(i * 10 + 5)}, {21, y}}, layer) +
+                      object("ARC", {{10, x}, {20, y}, {40, "2"}, {50, "0"}, {51, "90"}}, layer) +
+                      object("TEXT", {{10, x}, {20, y}, {40, "1"}, {1, "\x93\xfa\x96\x7b " + std::to_string(i)}}, layer) +
+                      object("MTEXT", {{10, x}, {20, y}, {40, "1"}, {1, "a\\Pb"}}, layer) +
+                      object("LWPOLYLINE", {{90, "3"}, {70, "1"}, {10, x}, {20, "0"}, {10, x}, {20, "5"}, {10, "1"}, {20, "5"}}, layer) +
+                      object("SOLID", {{10, x}, {20, "0"}, {11, x}, {21, "1"}, {12, "0"}, {22, "1"}}, layer) +
+                      object("POINT", {{10, x}, {20, y}}, layer) +
+                      object("INSERT", {{2, i < 200 ? "INNER" : "OUTER"}, {10, x}, {20, y}}, layer) +
+                      object("INSERT", {{2, i < 200 ? "OUTER" : "INNER"}, {10, x}, {20, y}}, layer);
+    }
+    const auto drawing = scenetest::drawing(s);
+    const Scene one = buildScene(*drawing, drawing->modelSpace(), 1);
+    const Scene two = buildScene(*drawing, drawing->modelSpace(), 2);
+    ASSERT_EQ(two.space.items.size(), one.space.items.size());
+    EXPECT_EQ(two.extents, one.extents);
+    EXPECT_EQ(two.layers.size(), one.layers.size());
+    EXPECT_EQ(two.blocks.size(), one.blocks.size());
+    for (std::size_t i = 0; i < one.space.items.size(); ++i) {
+        const Item &a = one.space.items[i], &b = two.space.items[i];
+        ASSERT_EQ(b.kind, a.kind) << i;
+        EXPECT_EQ(b.bounds, a.bounds) << i;
+        EXPECT_EQ(b.rgb, a.rgb) << i;
+        EXPECT_EQ(two.layers.at(b.layer).name, one.layers.at(a.layer).name) << i;
+        ASSERT_EQ(b.count, a.count) << i;
+        switch (a.kind) {
+        case Item::Polyline:
+        case Item::Dot:
+            for (std::uint32_t k = 0; k < a.count; ++k) EXPECT_EQ(two.space.points[b.first + k], one.space.points[a.first + k]);
+            break;
+        case Item::Arc: EXPECT_EQ(two.space.arcs[b.first].center, one.space.arcs[a.first].center) << i; break;
+        case Item::Text: EXPECT_EQ(two.space.texts[b.first].text, one.space.texts[a.first].text) << i; break;
+        case Item::Fill: EXPECT_EQ(two.space.fills[b.first], one.space.fills[a.first]) << i; break;
+        case Item::Instance: {
+            const Instance &p = one.space.instances[a.first], &q = two.space.instances[b.first];
+            EXPECT_EQ(q.transform, p.transform) << i;
+            EXPECT_EQ(two.blocks[q.block].items.size(), one.blocks[p.block].items.size()) << i;
+            break;
+        }
+        default: break;
+        }
+    }
+}
+
 TEST(SceneTest, CoordinatesReadAsTheStandardLibraryReadsThem) {
     // Plain decimals take a short way; the others the library's.
     const std::vector<std::string> texts = {"0", "-0", "12.5", "-12.5", "+3", "1.", ".25", "-.25", "0.1",
