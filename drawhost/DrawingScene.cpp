@@ -21,6 +21,9 @@ bool overlaps(const QRectF& a, const QRectF& b) {
 QPointF ArcGeom::at(double t) const { return center + major * std::cos(t) + minor * std::sin(t); }
 
 void Geometry::index() {
+    // A transform works out its type when first asked and keeps it: asked
+    // here, painters on two threads only read it.
+    for (const Instance& i : instances) (void)i.transform.type();
     grid = Grid();
     if (items.size() < kGridThreshold || bounds.isNull()) return;
     // Cells of about four items each, at most 256 × 256.

@@ -11,12 +11,13 @@ namespace {
 long roundToLong(double v) { return long(v + (v < 0 ? -0.5 : 0.5)); }
 }  // namespace
 
-LineRaster::LineRaster(QImage& image, const QRect& clip) {
+LineRaster::LineRaster(QImage& image, const QRect& clip, int rowFrom, int rowTo) {
     // The image is the caller's alone: its memory is written in place.
     bits_ = const_cast<uchar*>(image.constBits());
     stride_ = image.bytesPerLine();
     const QRect r = clip & image.rect();
-    x0_ = r.left(), y0_ = r.top(), x1_ = r.right(), y1_ = r.bottom();
+    cx0_ = r.left(), cy0_ = r.top(), cx1_ = r.right(), cy1_ = r.bottom();
+    x0_ = cx0_, x1_ = cx1_, y0_ = std::max(cy0_, rowFrom), y1_ = std::min(cy1_, rowTo);
 }
 
 bool LineRaster::supports(const QImage& image) {
@@ -38,9 +39,11 @@ void LineRaster::blend(int x, int y, QRgb color, int alpha) {
 
 void LineRaster::line(const QLineF& l, QRgb color, bool antialias) {
     double ax = l.x1(), ay = l.y1(), bx = l.x2(), by = l.y2();
+    // Nothing of a line wholly above or below the rows drawn.
+    if (std::max(ay, by) < y0_ - 1.0 || std::min(ay, by) > y1_ + 2.0) return;
     // Clip to the rectangle (Liang-Barsky), a pixel wide margin for
     // antialiasing; most lines lie inside it and need none.
-    const double lo[2] = {x0_ - 1.0, y0_ - 1.0}, hi[2] = {x1_ + 1.0, y1_ + 1.0};
+    const double lo[2] = {cx0_ - 1.0, cy0_ - 1.0}, hi[2] = {cx1_ + 1.0, cy1_ + 1.0};
     const bool inside = std::min(ax, bx) >= lo[0] && std::max(ax, bx) <= hi[0] && std::min(ay, by) >= lo[1] &&
                         std::max(ay, by) <= hi[1];
     if (!inside) {

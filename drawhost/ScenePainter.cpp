@@ -1,7 +1,10 @@
 #include "ScenePainter.h"
 
 #include <bit>
+#include <climits>
 #include <cmath>
+#include <mutex>
+#include <thread>
 #include <unordered_map>
 
 #include "LineRaster.h"
@@ -14,6 +17,11 @@ namespace {
 
 constexpr int kMaxDepth = 18;
 constexpr double kMinDashPeriod = 3;  // device units: a pattern shorter than this is drawn solid
+// With fewer items in view, or fewer lines drawn, one thread does it all.
+constexpr std::size_t kItemsForTwoThreads = 20000;
+constexpr std::size_t kLinesForTwoThreads = 100000;
+// A hatch's lines are made when it is first drawn, by whichever thread gets there first.
+std::mutex hatchCache;
 
 // The bounds of a rectangle mapped by t: what QTransform::mapRect gives,
 // without its general case for affine transforms.
@@ -45,6 +53,8 @@ public:
         : p_(p), base_(p.transform()), scene_(scene), area_(area), o_(o), buffers_(kMaxDepth + 2) {}
 
     void geometry(const Geometry& g, const QTransform& t, const Inherit& inherit, int depth);
+    // Model space: with many items in view, the later half is looked at on a second thread.
+    void top(const Geometry& g, const QTransform& t);
     void flush();
 
 private:
@@ -112,6 +122,37 @@ private:
     std::vector<std::vector<std::uint32_t>> buffers_;
     std::vector<QPointF> device_;
 };
+
+void Painter::top(const Geometry& g, const QTransform& t) {
+    (void)t.type();  // works out and keeps its type here, before two threads read it
+    bool invertible = false;
+    const QTransform back = t.inverted(&invertible);
+    if (!invertible) return;
+    const double scale = std::sqrt(std::abs(t.determinant()));
+    std::vector<std::uint32_t>& visible = buffers_[0];
+    g.itemsIn(back.mapRect(area_), visible);
+    const auto items = [&](Painter& painter, std::size_t from, std::size_t to) {
+        for (std::size_t i = from; i < to; ++i) painter.item(g, g.items[visible[i]], t, scale, Inherit{}, 0);
+    };
+    if (visible.size() < kItemsForTwoThreads || std::thread::hardware_concurrency() < 2) {
+        items(*this, 0, visible.size());
+        return;
+    }
+    // Each half into batches of its own; the second's are then added after
+    // the first's, as one painter going through both halves would have them.
+    const std::size_t mid = visible.size() / 2;
+    Painter later(p_, scene_, area_, o_);
+    std::thread helper([&] { items(later, mid, visible.size()); });
+    items(*this, 0, mid);
+    helper.join();
+    for (Batch& b : later.batches_) {
+        Batch& into = batch(b.rgb, b.width);
+        into.lines.insert(into.lines.end(), b.lines.begin(), b.lines.end());
+        into.dots.insert(into.dots.end(), b.dots.begin(), b.dots.end());
+    }
+    fills_.insert(fills_.end(), later.fills_.begin(), later.fills_.end());
+    texts_.insert(texts_.end(), later.texts_.begin(), later.texts_.end());
+}
 
 void Painter::geometry(const Geometry& g, const QTransform& t, const Inherit& inherit, int depth) {
     if (depth > kMaxDepth) return;
@@ -223,9 +264,12 @@ void Painter::item(const Geometry& g, const Item& it, const QTransform& t, doubl
         break;
     case Item::Hatch: {
         const HatchGeom& h = g.hatches[it.first];
-        if (h.cache == HatchGeom::Cache::None) {
-            h.cache = hatchLines(h, h.cachedLines, h.cachedDots) ? HatchGeom::Cache::Lines : HatchGeom::Cache::Dense;
-            if (h.cache == HatchGeom::Cache::Dense) h.cachedLines.clear(), h.cachedDots.clear();
+        {
+            const std::lock_guard<std::mutex> lock(hatchCache);
+            if (h.cache == HatchGeom::Cache::None) {
+                h.cache = hatchLines(h, h.cachedLines, h.cachedDots) ? HatchGeom::Cache::Lines : HatchGeom::Cache::Dense;
+                if (h.cache == HatchGeom::Cache::Dense) h.cachedLines.clear(), h.cachedDots.clear();
+            }
         }
         const double spacing = h.spacing * scale;
         if (h.cache == HatchGeom::Cache::Dense || spacing < 2.5) {
@@ -284,11 +328,25 @@ void Painter::flush() {
         const QPointF shift(base_.dx(), base_.dy());
         QRectF clip = area_.translated(shift);
         if (p_.hasClipping()) clip &= p_.clipBoundingRect().translated(shift);
-        LineRaster raster(*image, clip.toAlignedRect());
-        for (const Batch& b : batches_) {
-            if (b.width > 1) continue;
-            for (const QLineF& l : b.lines) raster.line(l.translated(shift), b.rgb, o_.antialias);
-            for (const QPointF& d : b.dots) raster.dot(d + shift, b.rgb, 1);
+        const QRect rect = clip.toAlignedRect();
+        const auto draw = [&](int rowFrom, int rowTo) {
+            LineRaster raster(*image, rect, rowFrom, rowTo);
+            for (const Batch& b : batches_) {
+                if (b.width > 1) continue;
+                for (const QLineF& l : b.lines) raster.line(l.translated(shift), b.rgb, o_.antialias);
+                for (const QPointF& d : b.dots) raster.dot(d + shift, b.rgb, 1);
+            }
+        };
+        std::size_t lines = 0;
+        for (const Batch& b : batches_) lines += b.width > 1 ? 0 : b.lines.size();
+        if (lines < kLinesForTwoThreads || std::thread::hardware_concurrency() < 2) {
+            draw(INT_MIN, INT_MAX);
+        } else {
+            // The upper rows here, the lower on a second thread: the same pixels.
+            const int mid = rect.top() + rect.height() / 2;
+            std::thread lower([&] { draw(mid, INT_MAX); });
+            draw(INT_MIN, mid - 1);
+            lower.join();
         }
     }
     for (const Batch& b : batches_) {
@@ -331,7 +389,7 @@ void Painter::flush() {
 void paintScene(QPainter& painter, const Scene& scene, const QTransform& toDevice, const QRectF& deviceArea,
                 const PaintOptions& options) {
     Painter p(painter, scene, deviceArea, options);
-    p.geometry(scene.space, toDevice, Inherit{}, 0);
+    p.top(scene.space, toDevice);
     p.flush();
 }
 

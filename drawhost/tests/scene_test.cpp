@@ -5,10 +5,12 @@
 #include <QGuiApplication>
 #include <bit>
 #include <charconv>
+#include <climits>
 #include <cmath>
 
 #include "SceneDrawings.h"
 #include "drawhost/DrawingScene.h"
+#include "drawhost/LineRaster.h"
 #include "drawhost/Linetypes.h"
 #include "drawhost/SceneText.h"
 
@@ -510,6 +512,30 @@ TEST(SceneTest, TwoThreadsBuildTheSceneOneThreadBuilds) {
         }
         default: break;
         }
+    }
+}
+
+TEST(SceneTest, LinesRasterisedInTwoBandsOfRowsLightThePixelsOfOne) {
+    // Lines of every slope, some crossing the bands' seam or the clip, antialiased or not.
+    std::vector<QLineF> lines;
+    std::uint32_t seed = 7;
+    const auto next = [&seed] { return (seed = seed * 1103515245 + 12345) >> 8 & 0xFFFF; };
+    for (int i = 0; i < 3000; ++i)
+        lines.emplace_back(next() % 260 - 30, next() % 220 - 30, next() % 260 - 30, next() % 220 - 30);
+    for (bool antialias : {false, true}) {
+        QImage whole(200, 160, QImage::Format_RGB32), banded = whole;
+        whole.fill(Qt::black);
+        banded.fill(Qt::black);
+        const QRect clip(5, 5, 190, 150);
+        LineRaster one(whole, clip);
+        LineRaster upper(banded, clip, INT_MIN, 79), lower(banded, clip, 80, INT_MAX);
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            const QRgb color = qRgb(int(i * 37 % 256), int(i * 91 % 256), 200);
+            one.line(lines[i], color, antialias);
+            upper.line(lines[i], color, antialias);
+            lower.line(lines[i], color, antialias);
+        }
+        EXPECT_EQ(banded, whole) << antialias;
     }
 }
 
