@@ -52,6 +52,7 @@ struct TextRun {
     double oblique = 0;     // radians
     double advance = 0;     // width of the text at height 1 and width factor 1
     bool mirrorX = false, mirrorY = false;
+    bool bold = false, italic = false;  // from a multi-line text's font switches
     // The four corners of the text's box (baseline left first), world units.
     QPolygonF box() const;
     void corners(QPointF out[4]) const;

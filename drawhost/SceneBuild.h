@@ -15,6 +15,7 @@
 
 #include "DrawingScene.h"
 #include "SceneGroups.h"
+#include "SceneText.h"
 
 namespace drawhost {
 
@@ -76,6 +77,11 @@ public:
     void ellipse(Geometry& g, const Groups& gr, const Common& c);
     void hatch(Geometry& g, const Groups& gr, const Common& c);
     void leader(Geometry& g, const Groups& gr, const Common& c);
+    // SceneMLeader.cpp
+    void multileader(Geometry& g, const Groups& gr, const Common& c);
+    void mesh(Geometry& g, const Groups& gr, const Common& c);
+    // The runs of a multi-line text with their inline colours; styleWidth scales their widths.
+    void pushMultiText(Geometry& g, const MultiText& t, const Common& c, double styleWidth);
 
 private:
     class Helper;

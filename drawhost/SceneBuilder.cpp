@@ -306,6 +306,10 @@ void SceneBuilder::Impl::add(Geometry& g, const dxf::Entity& e, int depth) {
         hatch(g, gr, c);
     } else if (is(type, "LEADER")) {
         leader(g, gr, c);
+    } else if (is(type, "MULTILEADER") || is(type, "MLEADER")) {
+        multileader(g, gr, c);
+    } else if (is(type, "MESH")) {
+        mesh(g, gr, c);
     } else if (is(type, "IMAGE") || is(type, "WIPEOUT")) {
         image(g, gr, c);
     } else if (is(type, "RAY") || is(type, "XLINE")) {
@@ -362,7 +366,10 @@ void SceneBuilder::Impl::mtext(Geometry& g, const Groups& gr, const Common& c) {
     const bool hasDirection = gr.find(11) < gr.find(101);
     t.angle = hasDirection ? std::atan2(gr.num(21), gr.num(11)) : gr.num(50) * kDegree;
     const auto style = owner_.styleWidth_.find(gr.str(7));
-    const double styleWidth = style == owner_.styleWidth_.end() ? 1 : style->second;
+    pushMultiText(g, t, c, style == owner_.styleWidth_.end() ? 1 : style->second);
+}
+
+void SceneBuilder::Impl::pushMultiText(Geometry& g, const MultiText& t, const Common& c, double styleWidth) {
     for (MTextRun& r : layoutMultiText(t)) {
         Item item = c.item;
         if (r.hasRgb) item.colorBy = By::Value, item.rgb = r.rgb;

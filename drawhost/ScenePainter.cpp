@@ -375,6 +375,8 @@ void Painter::flush() {
         // The font at the size it shows; the transform only turns, slants or mirrors it.
         // Whole pixel sizes: the glyphs of a size are rendered once and kept.
         font.setPixelSize(std::max(1, int(std::lround(metrics.pixelSizeFor(run.height) * s))));
+        font.setBold(run.bold);
+        font.setItalic(run.italic);
         p_.setFont(font);
         p_.setPen(QColor(d.rgb));
         const double w = run.widthFactor;

@@ -25,8 +25,11 @@ TextMetrics& TextMetrics::instance() {
     return metrics;
 }
 
-TextMetrics::TextMetrics() : advances_(new std::atomic<float>[0x10000]) {
-    for (int c = 0; c < 0x10000; ++c) advances_[c].store(-1.f, std::memory_order_relaxed);
+TextMetrics::TextMetrics() : advances_(new std::atomic<float>[0x10000]), boldAdvances_(new std::atomic<float>[0x10000]) {
+    for (int c = 0; c < 0x10000; ++c) {
+        advances_[c].store(-1.f, std::memory_order_relaxed);
+        boldAdvances_[c].store(-1.f, std::memory_order_relaxed);
+    }
     // Latin text in DejaVu Sans, Japanese in Noto Sans CJK.
     font_.setFamilies({QStringLiteral("DejaVu Sans"), QStringLiteral("Noto Sans CJK JP")});
     font_.setPixelSize(100);
@@ -40,20 +43,26 @@ TextMetrics::TextMetrics() : advances_(new std::atomic<float>[0x10000]) {
     }
 }
 
-double TextMetrics::advance(char16_t c) {
-    float a = advances_[c].load(std::memory_order_relaxed);
+double TextMetrics::advance(char16_t c, bool bold) {
+    std::atomic<float>& slot = (bold ? boldAdvances_ : advances_)[c];
+    float a = slot.load(std::memory_order_relaxed);
     if (a < 0) {
         const std::lock_guard<std::mutex> lock(measuring_);
-        if (measured_) a = float(QFontMetricsF(font_).horizontalAdvance(QChar(c)) / 100.0 / capRatio_);
-        else a = isWide(c) ? 1.4f : 0.85f;
-        advances_[c].store(a, std::memory_order_relaxed);
+        if (measured_) {
+            QFont f = font_;
+            f.setBold(bold);
+            a = float(QFontMetricsF(f).horizontalAdvance(QChar(c)) / 100.0 / capRatio_);
+        } else {
+            a = isWide(c) ? 1.4f : 0.85f;
+        }
+        slot.store(a, std::memory_order_relaxed);
     }
     return a;
 }
 
-double TextMetrics::advance(const QString& text) {
+double TextMetrics::advance(const QString& text, bool bold) {
     double sum = 0;
-    for (QChar c : text) sum += advance(c.unicode());
+    for (QChar c : text) sum += advance(c.unicode(), bold);
     return sum;
 }
 
@@ -185,6 +194,7 @@ struct MStyle {
     int aci = -1;
     QRgb rgb = 0;
     bool hasRgb = false;
+    bool bold = false, italic = false;
 };
 
 struct Piece {
@@ -309,12 +319,20 @@ std::vector<std::vector<Piece>> parseMultiText(const QString& s) {
             break;
         }
         case u'f':
-        case u'F':
+        case u'F': {
+            // \fFamily|b1|i1|c0|p34; one family draws every text, but
+            // its bold and italic faces follow the switch (\F: a shape font).
+            flush();
+            const QStringList parts = codeValue(s, i).split(u'|');
+            style.bold = parts.contains(QStringLiteral("b1"));
+            style.italic = parts.contains(QStringLiteral("i1"));
+            break;
+        }
         case u'T':
         case u'A':
         case u'p':
         case u'X':
-            codeValue(s, i);  // font, tracking, alignment, paragraph: one font and plain lines here
+            codeValue(s, i);  // tracking, alignment, paragraph: plain lines here
             break;
         case u'L':
         case u'l':
@@ -359,12 +377,12 @@ std::vector<MTextRun> layoutMultiText(const MultiText& t) {
             line = Line();
         };
         auto place = [&](const QString& word, const MStyle& st) {
-            const double w = m.advance(word) * st.height * st.widthFactor * t.height;
+            const double w = m.advance(word, st.bold) * st.height * st.widthFactor * t.height;
             if (t.width > 0 && line.width > 0 && line.width + w > t.width * 1.0001 && !word.trimmed().isEmpty()) {
                 // Trailing spaces do not count against the width.
                 while (!line.runs.empty() && line.runs.back().text.endsWith(u' ')) {
                     line.runs.back().text.chop(1);
-                    line.width -= m.advance(u' ') * line.runs.back().style.height * line.runs.back().style.widthFactor * t.height;
+                    line.width -= m.advance(u' ', line.runs.back().style.bold) * line.runs.back().style.height * line.runs.back().style.widthFactor * t.height;
                     if (line.runs.back().text.isEmpty()) line.runs.pop_back();
                 }
                 newLine();
@@ -372,7 +390,8 @@ std::vector<MTextRun> layoutMultiText(const MultiText& t) {
             if (line.width == 0 && word.trimmed().isEmpty() && t.width > 0 && !lines.empty()) return;  // no spaces opening a wrapped line
             if (!line.runs.empty() && line.runs.back().style.height == st.height && line.runs.back().style.widthFactor == st.widthFactor &&
                 line.runs.back().style.oblique == st.oblique && line.runs.back().style.aci == st.aci &&
-                line.runs.back().style.hasRgb == st.hasRgb && line.runs.back().style.rgb == st.rgb)
+                line.runs.back().style.hasRgb == st.hasRgb && line.runs.back().style.rgb == st.rgb &&
+                line.runs.back().style.bold == st.bold && line.runs.back().style.italic == st.italic)
                 line.runs.back().text += word;
             else
                 line.runs.push_back(LineRun{word, st, line.width});
@@ -425,8 +444,10 @@ std::vector<MTextRun> layoutMultiText(const MultiText& t) {
             mr.run.height = t.height * r.style.height;
             mr.run.widthFactor = r.style.widthFactor;
             mr.run.oblique = r.style.oblique;
+            mr.run.bold = r.style.bold;
+            mr.run.italic = r.style.italic;
             mr.run.angle = t.angle;
-            mr.run.advance = m.advance(r.text);
+            mr.run.advance = m.advance(r.text, r.style.bold);
             const double lx = x0 + r.x, ly = top + baselines[i];
             mr.run.origin = t.insert + QPointF(lx * c - ly * s, lx * s + ly * c);
             mr.aci = r.style.aci;

@@ -19,8 +19,8 @@ namespace drawhost {
 class TextMetrics {
 public:
     static TextMetrics& instance();
-    double advance(char16_t c);
-    double advance(const QString& text);
+    double advance(char16_t c, bool bold = false);
+    double advance(const QString& text, bool bold = false);
     // The font to draw texts with, and its pixel size for a cap height.
     QFont font() const { return font_; }
     double pixelSizeFor(double capHeight) const { return capHeight / capRatio_; }
@@ -32,9 +32,9 @@ private:
     bool measured_ = false;  // a font to measure with (else widths are estimated)
     double capRatio_ = 0.7;  // cap height / pixel size
     double descent_ = 0.3;
-    // By UTF-16 unit; negative: not measured yet. Builders on two threads
-    // share them; measuring takes the lock.
-    std::unique_ptr<std::atomic<float>[]> advances_;
+    // By UTF-16 unit, regular and bold; negative: not measured yet.
+    // Builders on two threads share them; measuring takes the lock.
+    std::unique_ptr<std::atomic<float>[]> advances_, boldAdvances_;
     std::mutex measuring_;
 };
 

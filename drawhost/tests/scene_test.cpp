@@ -165,14 +165,16 @@ TEST(SceneTest, MultiLineTextsFollowTheirInlineCodesAndAttachment) {
             .push_back(&it);
     }
     auto run = [&](const Item* it) -> const TextRun& { return b.scene.space.texts.at(it->first); };
-    // \P starts a line 5/3 of the height lower; \H2x doubles the height; \~ is a space; \f only changes the font.
+    // \P starts a line 5/3 of the height lower; \H2x doubles the height; \~ is a space; \f|b1 makes a bold run.
     ASSERT_EQ(first.size(), 4u);
     EXPECT_EQ(run(first[0]).text, "First");
     expectPoint(run(first[0]).origin, 0, -2);
     EXPECT_EQ(run(first[1]).text, "Second ");
     EXPECT_EQ(run(first[2]).text, "Big");
     EXPECT_EQ(run(first[2]).height, 4);
-    EXPECT_EQ(run(first[3]).text, " end");
+    EXPECT_EQ(run(first[3]).text, "end");
+    EXPECT_TRUE(run(first[3]).bold);
+    EXPECT_FALSE(run(first[2]).bold);
     // The second line is as far below the first as its tallest run asks.
     EXPECT_NEAR(run(first[1]).origin.y(), -2 - 4 * 5.0 / 3, 1e-9);
     EXPECT_NEAR(run(first[2]).origin.x(), run(first[1]).origin.x() + run(first[1]).advance * 2, 1e-9);
@@ -400,6 +402,50 @@ TEST(SceneTest, ImagesAndWipeoutsAreOutlined) {
     EXPECT_TRUE(b.item(0).flags & Item::Closed);
     EXPECT_EQ(b.item(0).count, 4u);
     EXPECT_NEAR(b.item(1).bounds.width(), 0.1, 1e-9);
+}
+
+TEST(SceneTest, MultileadersDrawLinesArrowsLandingAndTextAndMeshesTheirFaces) {
+    Spec s;
+    s.entities =
+        object("MULTILEADER", {{270, "2"}, {300, "CONTEXT_DATA{"}, {40, "1"}, {10, "12"}, {20, "5"}, {41, "0.5"}, {140, "0.3"},
+                               {290, "1"}, {304, "Note"}, {12, "12.1"}, {22, "5.25"}, {13, "1"}, {23, "0"}, {171, "1"},
+                               {302, "LEADER{"}, {290, "1"}, {10, "10"}, {20, "5"}, {11, "1"}, {21, "0"}, {40, "2"},
+                               {304, "LEADER_LINE{"}, {10, "0"}, {20, "0"}, {10, "4"}, {20, "3"}, {305, "}"},
+                               {303, "}"}, {301, "}"}, {170, "1"}, {291, "1"}, {42, "0.18"}}) +
+        // Two triangles sharing an edge; a face naming a missing vertex is left out.
+        object("MESH", {{71, "2"}, {72, "0"}, {91, "0"}, {92, "4"}, {10, "0"}, {20, "20"}, {30, "0"}, {10, "1"}, {20, "20"},
+                        {30, "0"}, {10, "1"}, {20, "21"}, {30, "0"}, {10, "0"}, {20, "21"}, {30, "0"}, {93, "12"},
+                        {90, "3"}, {90, "0"}, {90, "1"}, {90, "2"}, {90, "3"}, {90, "0"}, {90, "2"}, {90, "3"}, {90, "0"},
+                        {90, "1"}, {90, "9"}});
+    Built b(s);
+    std::vector<const Item*> lines, fills, texts;
+    for (const Item& item : b.scene.space.items)
+        (item.kind == Item::Polyline ? lines : item.kind == Item::Fill ? fills : texts).push_back(&item);
+    ASSERT_EQ(lines.size(), 4u);
+    ASSERT_EQ(fills.size(), 1u);
+    ASSERT_EQ(texts.size(), 1u);
+    // The leader runs from its arrow's tip through its vertices to the landing,
+    // the dogleg on from there along its direction.
+    const QPointF* leader = b.scene.space.pointsOf(*lines[0]);
+    ASSERT_EQ(lines[0]->count, 3u);
+    expectPoint(leader[0], 0, 0);
+    expectPoint(leader[2], 10, 5);
+    const QPointF* dogleg = b.scene.space.pointsOf(*lines[1]);
+    expectPoint(dogleg[0], 10, 5);
+    expectPoint(dogleg[1], 12, 5);
+    // The arrowhead of the context's size points along the first segment.
+    EXPECT_NEAR(fills[0]->bounds.left(), 0, 1e-9);
+    EXPECT_NEAR(QLineF(QPointF(), fills[0]->bounds.bottomRight()).length(), 0.3, 0.05);
+    // The text hangs from its location (attached top left) at its height.
+    const TextRun& note = b.scene.space.texts.at(texts[0]->first);
+    EXPECT_EQ(note.text, "Note");
+    EXPECT_NEAR(note.height, 0.5, 1e-9);
+    EXPECT_NEAR(note.origin.x(), 12.1, 1e-9);
+    EXPECT_LT(note.origin.y(), 5.25);
+    // The mesh: each whole face as a closed outline.
+    EXPECT_TRUE(lines[2]->flags & Item::Closed);
+    EXPECT_EQ(lines[2]->count, 3u);
+    EXPECT_EQ(lines[3]->bounds, QRectF(0, 20, 1, 1));
 }
 
 TEST(SceneTest, LayersOffOrFrozenAreHiddenAsTheirStateChanges) {
