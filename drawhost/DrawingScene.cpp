@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <thread>
 
 #include "SceneGroups.h"
 
@@ -143,6 +145,12 @@ Scene buildScene(const dxf::Drawing& drawing, const std::vector<dxf::Entity>& ob
     SceneBuilder builder(drawing, objects, threads);
     builder.run(-1);
     return builder.take();
+}
+
+bool spareCore() {
+    const unsigned cores = std::thread::hardware_concurrency();
+    double load = 0;
+    return cores > 1 && getloadavg(&load, 1) == 1 && load + 1 <= cores;
 }
 
 QColor aciColor(int index) {

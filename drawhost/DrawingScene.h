@@ -192,6 +192,12 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
+// Whether a second thread would have a core to itself: the machine has more
+// than one, and fewer processes ran over the last minute than it has cores
+// less one. On a busy machine a second thread only waits for its turn and
+// makes the first wait for it.
+bool spareCore();
+
 // The colour of an AutoCAD colour index (1-255) on a dark background.
 QColor aciColor(int index);
 

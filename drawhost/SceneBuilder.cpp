@@ -2,7 +2,6 @@
 // scene items; blocks are built once, when first referenced.
 #include <QHash>
 #include <cmath>
-#include <thread>
 
 #include "Linetypes.h"
 #include "engine/Encoding.h"
@@ -103,7 +102,7 @@ SceneBuilder::Impl::Impl(const dxf::Drawing& drawing, std::vector<dxf::Entity> o
 
     // A DWG drawing reads its objects on demand, which one thread at a time may do.
     const bool twoThreads =
-        threads == 2 || (threads == 0 && objects_.size() >= kParallelFrom && std::thread::hardware_concurrency() > 1);
+        threads == 2 || (threads == 0 && objects_.size() >= kParallelFrom && spareCore());
     if (twoThreads && !drawing.isDwg()) startHelper();
 }
 

@@ -134,7 +134,7 @@ void Painter::top(const Geometry& g, const QTransform& t) {
     const auto items = [&](Painter& painter, std::size_t from, std::size_t to) {
         for (std::size_t i = from; i < to; ++i) painter.item(g, g.items[visible[i]], t, scale, Inherit{}, 0);
     };
-    if (visible.size() < kItemsForTwoThreads || std::thread::hardware_concurrency() < 2) {
+    if (visible.size() < kItemsForTwoThreads || !spareCore()) {
         items(*this, 0, visible.size());
         return;
     }
@@ -339,7 +339,7 @@ void Painter::flush() {
         };
         std::size_t lines = 0;
         for (const Batch& b : batches_) lines += b.width > 1 ? 0 : b.lines.size();
-        if (lines < kLinesForTwoThreads || std::thread::hardware_concurrency() < 2) {
+        if (lines < kLinesForTwoThreads || !spareCore()) {
             draw(INT_MIN, INT_MAX);
         } else {
             // The upper rows here, the lower on a second thread: the same pixels.
