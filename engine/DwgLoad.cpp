@@ -301,12 +301,14 @@ private:
     // The block's own entities in drawing order.
     std::vector<std::uint32_t> topLevel(std::uint64_t h, const dwg::BlockHeaderData& bh) {
         std::vector<std::uint32_t> out;
-        std::unordered_set<std::uint32_t> in;
+        // Marks what is in `out` (cleared again before returning).
+        listed_.resize(doc_.objects().size());
         auto take = [&](long i) {
-            if (i < 0 || placed(i)) return;
+            if (i < 0 || placed(i) || listed_[static_cast<std::size_t>(i)]) return;
             const ObjectInfo& o = doc_.objects()[static_cast<std::size_t>(i)];
             if (!(o.flags & dwg::kIsEntity) || o.type == t::Block || o.type == t::Endblk) return;
-            if (in.insert(static_cast<std::uint32_t>(i)).second) out.push_back(static_cast<std::uint32_t>(i));
+            listed_[static_cast<std::size_t>(i)] = true;
+            out.push_back(static_cast<std::uint32_t>(i));
         };
         if (doc_.release() >= dwg::Release::R2004) {
             for (std::uint64_t e : bh.owned) take(indexOf(e));
@@ -318,7 +320,7 @@ private:
                 if (i < 0) break;
                 take(i);
                 if (cur == bh.lastEntity) break;
-                cur = doc_.objects()[static_cast<std::size_t>(i)].next;
+                cur = doc_.nextOf(static_cast<std::size_t>(i));
             }
         }
         // Anything else that names this block as its owner, in handle order.
@@ -330,6 +332,7 @@ private:
             });
             for (std::uint32_t i : rest) take(static_cast<long>(i));
         }
+        for (std::uint32_t i : out) listed_[i] = false;
         return out;
     }
 
@@ -398,6 +401,7 @@ private:
     DwgSource& src_;
     const dwg::Document& doc_;
     std::vector<std::uint8_t> placed_;
+    std::vector<bool> listed_;
     std::unordered_map<std::uint64_t, dwg::LayerData> layers_;
     std::unordered_map<std::uint64_t, dwg::BlockHeaderData> blockHeaders_;
     std::unordered_map<std::uint64_t, std::vector<std::uint32_t>> byOwner_;

@@ -26,8 +26,8 @@ public:
     dwg::Edits run() {
         if (!dwg::writable(doc_.release())) {
             if (d_.dirty)
-                refuse("DWG version " + dwg::versionLabel(doc_.acadver()) +
-                       " is read but not saved with changes (save it as R2000 or later first)");
+                refuse("DWG version " + dwg::versionLabel(doc_.acadver()) + " is read but not saved with changes (save it as " +
+                       (doc_.release() == dwg::Release::R2007 ? "R2004, or R2010 or later," : "R2000 or later") + " first)");
             return {};
         }
         deleted_.assign(doc_.objects().size(), 0);

@@ -20,6 +20,9 @@ namespace dxf {
 namespace {
 
 constexpr std::size_t kBuffer = 64 << 10;
+// Writes this large go straight to the file: the buffer is for small pieces,
+// and copying large ones through it would only cost memory.
+constexpr std::size_t kDirect = 4 << 10;
 constexpr int kMaxLinks = 40;  // as the kernel's limit on a chain of symbolic links
 
 std::string dirOf(const std::string& path) {
@@ -120,7 +123,7 @@ FileWriter::FileWriter(int fd) : fd_(fd) {}
 
 void FileWriter::operator()(const char* p, std::size_t n) {
     if (failed()) return;
-    if (n >= kBuffer) {
+    if (n >= kDirect) {
         flush();
         writeAll(p, n);
         return;

@@ -48,6 +48,13 @@ std::string versionLabel(std::string_view v) {
 
 std::uint64_t Container::fileOffsetOf(const SectionBytes& s, std::uint64_t off) const {
     if (release < Release::R2004) return s.fileOffset + off;
+    if (release == Release::R2007) {
+        for (const SectionDesc& d : sections)
+            if (!d.pages.empty() && s.fileOffset == d.pages.front().address)
+                for (const SectionPage& p : d.pages)
+                    if (off >= p.startOffset && off - p.startOffset < p.size) return p.address;
+        return s.fileOffset;
+    }
     for (const SectionDesc& d : sections)
         for (const SectionPage& p : d.pages)
             if (s.fileOffset == d.pages.front().address && off >= p.startOffset && off - p.startOffset < d.maxPageSize)
@@ -68,10 +75,7 @@ Container readContainer(std::string_view file) {
     c.maintenance = b[0x0B];
     c.codepage = static_cast<std::uint16_t>(b[0x13] | (b[0x14] << 8));
     if (c.release <= Release::R2000) return readR2000(file, std::move(c));
-    // R2007 has a container of its own (Reed-Solomon coded pages, another
-    // compression) that this reader does not read yet.
-    if (c.release == Release::R2007)
-        throw Unsupported(0x80, "DWG version " + versionLabel(c.acadver) + " is not supported yet");
+    if (c.release == Release::R2007) return readR2007(file, std::move(c));
     return readR2004(file, std::move(c));
 }
 

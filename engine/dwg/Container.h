@@ -3,7 +3,7 @@
 // bytes. R13-R2000 files place plain sections through locators; R2004 and
 // R2010+ files cut them into compressed, checksummed pages listed by a page
 // map and a section map. R2007 has a container of its own (Reed-Solomon
-// coding, another compression), which is refused by name. Everything is
+// coding, another compression, 64-bit maps). Everything is
 // verified while it is read: a CRC or checksum that does not match, or a
 // structure pointing outside the file, throws FormatError with the byte
 // offset.
@@ -60,6 +60,8 @@ struct SectionPage {
     std::uint64_t dataSize = 0;     // compressed size (AC1018) / page data size
     std::uint64_t startOffset = 0;  // offset of its data inside the section
     std::uint64_t address = 0;      // file offset of the page
+    std::uint64_t size = 0;         // AC1021: its decompressed size (pages differ in size)
+    std::uint64_t diskSize = 0;     // AC1021: its size in the file, as the page map gives it
 };
 
 struct SectionDesc {
@@ -82,8 +84,9 @@ struct Container {
     SectionBytes header;   // header variables: sentinel, RL size, data, CRC, sentinel
     SectionBytes classes;  // the same framing
     SectionBytes handles;  // the object map
-    // AC1015: the whole file (map offsets are absolute). AC1018+: its size
-    // and place only; Document reads its pages when needed (ObjectStream).
+    // AC1015: the whole file (map offsets are absolute). AC1021: the section,
+    // decompressed. AC1018 and AC1024+: its size and place only; Document
+    // reads its pages when needed (ObjectStream).
     SectionBytes objects;
     SectionBytes auxHeader;
 
@@ -91,7 +94,8 @@ struct Container {
     std::vector<PageRecord> pages;      // AC1018+
     std::vector<SectionDesc> sections;  // AC1018+
     std::uint64_t r2004HeaderCrc = 0;   // as stored, for a writer's checks
-    // AC1018+: the decrypted file header (0x6C bytes), the decompressed
+    // AC1018+: the decrypted file header (0x6C bytes; AC1021: the 0x110
+    // decompressed bytes), the decompressed
     // section map and the page ids of the two maps.
     std::vector<std::uint8_t> fileHeader;
     std::vector<std::uint8_t> sectionMap;
@@ -115,6 +119,10 @@ Container readContainer(std::string_view file);
 std::size_t decompressR2004(const std::uint8_t* in, std::size_t inSize, std::uint8_t* out, std::size_t cap,
                             std::uint64_t fileOffset);
 
+// R2007 decompression of one page, with the same contract as decompressR2004.
+std::size_t decompressR2007(const std::uint8_t* in, std::size_t inSize, std::uint8_t* out, std::size_t cap,
+                            std::uint64_t fileOffset);
+
 // The release named by a version string, or nothing for versions not read.
 bool releaseOf(std::string_view acadver, Release& out);
 // "AC1015 (R2000)"-style name used in messages.
@@ -123,5 +131,8 @@ std::string versionLabel(std::string_view acadver);
 // Internal to the container readers.
 Container readR2000(std::string_view file, Container c);
 Container readR2004(std::string_view file, Container c);
+Container readR2007(std::string_view file, Container c);
+// AC1021: checks one page of a section and writes its pg.size bytes to out.
+void readR2007Page(std::string_view file, const SectionDesc& s, const SectionPage& pg, std::uint8_t* out);
 
 }  // namespace dxf::dwg

@@ -58,7 +58,8 @@ BitReader stringStream(const std::uint8_t* p, std::uint64_t e, std::uint64_t dat
 Document::Document(std::string_view file) : file_(file), c_(readContainer(file)) {
     readHeader();
     readClasses();
-    if (c_.release >= Release::R2004) {
+    // R2007 objects are held decompressed; later releases read pages on demand.
+    if (c_.release >= Release::R2004 && c_.release != Release::R2007) {
         const SectionDesc* objects = nullptr;
         for (const SectionDesc& d : c_.sections)
             if (d.name == "AcDb:AcDbObjects") objects = &d;
@@ -72,7 +73,8 @@ Document::Document(std::string_view file) : file_(file), c_(readContainer(file))
     std::vector<std::uint32_t> order(objs_.size());
     for (std::uint32_t i = 0; i < order.size(); ++i) order[i] = i;
     std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) { return objs_[a].offset < objs_[b].offset; });
-    for (std::uint32_t i : order) scanObject(objs_[i]);
+    if (c_.release <= Release::R2000) next_.assign(objs_.size(), 0);
+    for (std::uint32_t i : order) scanObject(i);
     stream_->checkAllPages();
     stream_->release();
     objs_.shrink_to_fit();
@@ -144,8 +146,20 @@ const ClassDef* Document::classOf(unsigned type) const {
 
 void Document::readObjectMap() {
     const SectionBytes& s = c_.handles;
+    // Each entry is two modular chars, and each of those ends in the one
+    // byte of it below 0x80: counting those bytes sizes the index exactly,
+    // without the copies a growing vector makes.
+    std::size_t ends = 0;
+    for (std::size_t pos = 0; s.size - pos >= 2;) {
+        const std::size_t size = (s.data[pos] << 8) | s.data[pos + 1];
+        if (size <= 2 || size > s.size - pos) break;
+        for (std::size_t i = pos + 2; i < pos + size; ++i) ends += s.data[i] < 0x80;
+        pos += size + 2;
+    }
+    objs_.reserve(ends / 2);
     std::size_t pos = 0;
-    const std::uint64_t objectsSize = c_.objects.size;
+    const std::uint64_t objectsSize = stream_->size();
+    if (objectsSize > 0xFFFFFFFFu) throw Unsupported(0, "object streams of 4 GB and more are not read");
     for (;;) {
         if (s.size - pos < 2) throw FormatError(c_.fileOffsetOf(s, pos), "object map: truncated");
         std::size_t size = (s.data[pos] << 8) | s.data[pos + 1];
@@ -166,7 +180,7 @@ void Document::readObjectMap() {
                     throw FormatError(c_.fileOffsetOf(s, b.pos() / 8), "object map: object offset outside the objects");
                 ObjectInfo o;
                 o.handle = h;
-                o.offset = static_cast<std::uint64_t>(off);
+                o.offset = static_cast<std::uint32_t>(off);
                 if (!objs_.empty() && h <= objs_.back().handle) {
                     // Out of order: from here on a map finds them (and handles listed twice).
                     if (byHandle_.empty())

@@ -47,31 +47,27 @@ struct ClassDef {
     unsigned itemId = 0;  // 0x1F2 entity, 0x1F3 object
 };
 
-// One object of the object map, with what the open-time scan learned.
+// One object of the object map, with what the open-time scan learned. There
+// is one for every object of the drawing, so it is kept to 64 bytes: the
+// R2000 entity links and explicit linetypes are kept apart (Document::nextOf,
+// Document::ltypeOf), and the string stream is found again when it is read.
 struct ObjectInfo {
     std::uint64_t handle = 0;
-    std::uint64_t offset = 0;      // of its MS size in the object stream
+    std::uint64_t owner = 0;       // resolved
+    std::uint64_t layer = 0;       // entities: resolved layer handle
+    std::uint32_t offset = 0;      // of its MS size in the object stream
     std::uint32_t size = 0;        // bytes of its bit stream (after MS and, R2010+, the MC)
-    std::uint8_t headerBytes = 0;  // bytes of the MS (+ MC) before the bit stream
-    std::uint16_t type = 0;        // fixed type or class number
-    std::uint8_t entmode = 0;      // entities: 0 owner given, 1 paper space, 2 model space
-    std::uint8_t flags = 0;
     std::uint32_t handleBits = 0;  // start of the handle stream, in bits from the bit stream start
     std::uint32_t dataBits = 0;    // where the type's own data starts (after the common data)
     std::uint32_t handlesAfterCommon = 0;  // where the type's own handles start
     std::uint32_t layerRefBit = 0;  // entities: bit position of the layer reference
-    std::uint32_t stringBits = 0;   // R2007+: start of the string stream (0 = none)
-    std::uint32_t stringEnd = 0;
-    std::uint64_t owner = 0;        // resolved
-    std::uint64_t layer = 0;        // entities: resolved layer handle
-    std::uint64_t prev = 0, next = 0;  // AC1012-AC1015 entity links (0 when absent)
-    std::uint64_t ltype = 0;        // entities with an explicit linetype
-    std::uint64_t xdict = 0;
-    // Entities: the common display properties.
-    std::uint32_t rgb = 0;        // R2004+ colour word (method in the top byte) when given
-    std::uint16_t color = 256;    // index (0 by block, 256 by layer)
-    std::uint8_t lineweight = 29;  // index (29 by layer)
-    bool invisible = false;
+    std::uint32_t rgb = 0;          // entities: R2004+ colour word (method in the top byte) when given
+    std::uint16_t type = 0;         // fixed type or class number
+    std::uint16_t color = 256;      // entities: colour index (0 by block, 256 by layer)
+    std::uint8_t headerBytes = 0;   // bytes of the MS (+ MC) before the bit stream
+    std::uint8_t entmode = 0;       // entities: 0 owner given, 1 paper space, 2 model space
+    std::uint8_t flags = 0;
+    std::uint8_t lineweight = 29;   // entities: lineweight index (29 by layer)
 };
 
 enum ObjectFlag : std::uint8_t {
@@ -80,6 +76,7 @@ enum ObjectFlag : std::uint8_t {
     kUnread = 4,    // the common data could not be read; the object is kept raw
     kLtypeByBlock = 8,
     kLtypeContinuous = 16,
+    kInvisible = 32,
 };
 
 struct HeaderVars {
@@ -114,6 +111,14 @@ public:
 
     const std::vector<ObjectInfo>& objects() const { return objs_; }
     std::size_t mapCount() const { return objs_.size(); }
+    // AC1015 and earlier: the entity that follows object `index` in its
+    // block (0 when none is known).
+    std::uint64_t nextOf(std::size_t index) const { return index < next_.size() ? next_[index] : 0; }
+    // An entity's explicit linetype (0: by layer, by block or continuous).
+    std::uint64_t ltypeOf(const ObjectInfo& o) const {
+        auto it = ltypes_.find(o.handle);
+        return it == ltypes_.end() ? 0 : it->second;
+    }
     // Index into objects() of a handle, or -1.
     long find(std::uint64_t handle) const;
     // The DXF name of an object's type ("LINE", "LAYOUT", ...; "" when unknown).
@@ -148,7 +153,7 @@ private:
     void readHeader();
     void readClasses();
     void readObjectMap();
-    void scanObject(ObjectInfo& o);
+    void scanObject(std::uint32_t index);
 
     std::string_view file_;
     Container c_;
@@ -159,6 +164,8 @@ private:
     // Objects by handle, only when the map does not list them in ascending
     // handle order (then objects() is searched).
     std::unordered_map<std::uint64_t, std::uint32_t> byHandle_;
+    std::vector<std::uint64_t> next_;  // by index, AC1015 and earlier only
+    std::unordered_map<std::uint64_t, std::uint64_t> ltypes_;  // by entity handle
 };
 
 }  // namespace dxf::dwg

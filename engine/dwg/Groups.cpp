@@ -122,8 +122,8 @@ std::vector<Tag> objectGroups(const GroupContext& ctx, const ObjectInfo& o) {
         w.str(8, ctx.layer);
         if (o.flags & kLtypeByBlock) w.str(6, "ByBlock");
         else if (o.flags & kLtypeContinuous) w.str(6, "Continuous");
-        else if (o.ltype && d.release() >= Release::R2000) {
-            std::string lt = ctx.name(o.ltype);
+        else if (d.ltypeOf(o) && d.release() >= Release::R2000) {
+            std::string lt = ctx.name(d.ltypeOf(o));
             if (!lt.empty() && lt != "ByLayer" && lt != "BYLAYER") w.str(6, lt);
         }
         if ((o.rgb >> 24) == 0xC2) {
@@ -133,7 +133,7 @@ std::vector<Tag> objectGroups(const GroupContext& ctx, const ObjectInfo& o) {
             w.integer(62, o.color);
         }
         if (o.lineweight != 29 && d.release() >= Release::R2000) w.integer(370, lineweightOf(o.lineweight));
-        if (o.invisible) w.integer(60, 1);
+        if (o.flags & kInvisible) w.integer(60, 1);
     }
     std::string sub = subclassOf(d, o);
     if (o.flags & kUnread) {

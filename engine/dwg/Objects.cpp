@@ -68,8 +68,11 @@ std::uint64_t Document::fileOffsetOf(const ObjectInfo& o) const { return c_.file
 
 BitReader Document::dataReader(const ObjectInfo& o) const {
     const std::uint8_t* p = objectStart(o) + o.headerBytes;
-    std::uint32_t end = o.stringBits ? o.stringBits : o.handleBits;
-    if (o.stringBits == 0 && unicode() && o.handleBits) end = o.handleBits;
+    std::uint64_t end = o.handleBits;
+    if (unicode() && !(o.flags & kUnread)) {
+        BitReader st = stringStream(p, o.handleBits, o.dataBits);
+        if (st.end() > st.pos()) end = st.pos();
+    }
     return BitReader(p, o.dataBits, end);
 }
 
@@ -80,14 +83,17 @@ BitReader Document::handleReader(const ObjectInfo& o) const {
 
 BitReader Document::stringReader(const ObjectInfo& o) const {
     const std::uint8_t* p = objectStart(o) + o.headerBytes;
-    return BitReader(p, o.stringBits, o.stringEnd);
+    if (!unicode() || (o.flags & kUnread)) return BitReader(p, 0, 0);
+    return stringStream(p, o.handleBits, o.dataBits);
 }
 
-void Document::scanObject(ObjectInfo& o) {
+void Document::scanObject(std::uint32_t index) {
+    ObjectInfo& o = objs_[index];
     const ObjectStream& s = *stream_;
     const Release r = c_.release;
-    const std::uint64_t at = fileOffsetOf(o);
+    // The file offset is found only for a message: it searches the pages.
     auto fail = [&](const std::string& why) {
+        const std::uint64_t at = fileOffsetOf(o);
         char hex[32];
         std::snprintf(hex, sizeof hex, "%llX", static_cast<unsigned long long>(o.handle));
         throw FormatError(at, "object " + std::string(hex) + ": " + why);
@@ -169,19 +175,14 @@ void Document::scanObject(ObjectInfo& o) {
                 b.RC();  // shadow flags
             }
             if (r >= Release::R2010) vs[0] = b.B(), vs[1] = b.B(), vs[2] = b.B();
-            o.invisible = b.BS() & 1;
+            if (b.BS() & 1) o.flags |= kInvisible;
             if (r >= Release::R2000) o.lineweight = b.RC();
         }
         o.dataBits = static_cast<std::uint32_t>(b.pos());
 
-        // R2007+: the string stream ends where the handle stream begins.
-        if (r >= Release::R2007) {
-            BitReader st = stringStream(p, o.handleBits, o.dataBits);
-            if (st.end() > st.pos()) {
-                o.stringBits = static_cast<std::uint32_t>(st.pos());
-                o.stringEnd = static_cast<std::uint32_t>(st.end());
-            }
-        }
+        // R2007+: the string stream ends where the handle stream begins
+        // (read here so that a damaged one marks the object unread).
+        if (r >= Release::R2007) stringStream(p, o.handleBits, o.dataBits);
 
         BitReader h(p, o.handleBits, bits);
         if (entity) {
@@ -193,22 +194,24 @@ void Document::scanObject(ObjectInfo& o) {
             }
             if (o.entmode == 0) o.owner = h.H().resolve(o.handle);
             for (std::uint32_t i = 0; i < reactors; ++i) h.H();
-            if (!noXdic) o.xdict = h.H().resolve(o.handle);
+            if (!noXdic) h.H();
             auto links = [&] {
                 if (r <= Release::R2000 && !nolinks) {
-                    HandleRef pr = h.H(), nx = h.H();
-                    o.prev = pr.size || pr.code >= 6 ? pr.resolve(o.handle) : 0;
-                    o.next = nx.size || nx.code >= 6 ? nx.resolve(o.handle) : 0;
+                    h.H();  // the previous entity
+                    HandleRef nx = h.H();
+                    next_[index] = nx.size || nx.code >= 6 ? nx.resolve(o.handle) : 0;
                 } else if (nolinks) {
-                    o.prev = o.handle - 1;
-                    o.next = o.handle + 1;
+                    next_[index] = o.handle + 1;
                 }
             };
             // R2000 puts the links before the layer, R13/R14 after the linetype.
             if (r == Release::R2000) links();
             o.layerRefBit = static_cast<std::uint32_t>(h.pos());
             o.layer = h.H().resolve(o.handle);
-            if ((r <= Release::R14 && !byLayerLtype) || ltFlags == 3) o.ltype = h.H().resolve(o.handle);
+            if ((r <= Release::R14 && !byLayerLtype) || ltFlags == 3) {
+                const std::uint64_t lt = h.H().resolve(o.handle);
+                if (lt) ltypes_[o.handle] = lt;
+            }
             if (r <= Release::R14) links();
             if (ltFlags == 1) o.flags |= kLtypeByBlock;
             if (ltFlags == 2) o.flags |= kLtypeContinuous;
@@ -220,7 +223,7 @@ void Document::scanObject(ObjectInfo& o) {
         } else {
             o.owner = h.H().resolve(o.handle);
             for (std::uint32_t i = 0; i < reactors; ++i) h.H();
-            if (!noXdic) o.xdict = h.H().resolve(o.handle);
+            if (!noXdic) h.H();
         }
         o.handlesAfterCommon = static_cast<std::uint32_t>(h.pos());
     } catch (const BitOverrun&) {

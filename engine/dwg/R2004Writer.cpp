@@ -136,7 +136,6 @@ public:
     ObjectSectionWriter(PageWriter& w, std::string_view file, const Container& c, const SectionDesc& s,
                         const ObjectStream& old)
         : w_(w), file_(file), c_(c), s_(s), old_stream_(old), max_(s.maxPageSize) {
-        page_.reserve(max_);
         for (const SectionPage& p : s.pages) old_[p.startOffset] = &p;
     }
     // n bytes of the old section from `from`. While a page holds only old
@@ -183,6 +182,9 @@ public:
 private:
     // The old bytes not yet read into the page.
     void materialize() {
+        // Only a page that is rebuilt needs the buffer: one that is copied
+        // from the file never does.
+        if (page_.capacity() < max_) page_.reserve(max_);
         for (std::size_t done = 0; done < lazy_;) {
             const std::uint64_t at = start_ + done;
             const std::size_t run = std::min(lazy_ - done, old_stream_.runAt(at));

@@ -8,7 +8,9 @@
 //   2  the R2004 page decompressor alone;
 //   3  the bit-code reader, driven as a small opcode interpreter;
 //   4  layer edits on a whole file: a count, that many edit bytes, then the
-//      file (seed with corpus DWGs behind "\x04\x00").
+//      file (seed with corpus DWGs behind "\x04\x00");
+//   5  the R2007 page decompressor alone (two bytes of output size, then
+//      the stream).
 // Whatever the input: no crash, no hang, no unbounded allocation; what the
 // writer writes reads back with the same layers, or the save is refused.
 #include <algorithm>
@@ -156,6 +158,17 @@ void decompress(const std::string& in) {
     }
 }
 
+void decompress2007(const std::string& in) {
+    if (in.size() < 2) return;
+    std::size_t cap = static_cast<std::uint8_t>(in[0]) << 8 | static_cast<std::uint8_t>(in[1]);
+    std::vector<std::uint8_t> out(cap ? cap : 1);
+    try {
+        std::size_t got = dxf::dwg::decompressR2007(u8(in) + 2, in.size() - 2, out.data(), cap, 0);
+        if (got > cap) std::abort();
+    } catch (const dxf::dwg::FormatError&) {
+    }
+}
+
 void bitCodes(const std::string& in) {
     if (in.size() < 2) return;
     std::size_t split = std::min<std::size_t>(static_cast<std::uint8_t>(in[0]), in.size() - 1);
@@ -232,7 +245,7 @@ void editAndWrite(const std::string& in) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 1) return 0;
     std::string rest(reinterpret_cast<const char*>(data) + 1, size - 1);
-    switch (data[0] % 5) {
+    switch (data[0] % 6) {
     case 0: open(rest); break;
     case 1:
         fixR2000Crcs(rest);
@@ -240,6 +253,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         break;
     case 2: decompress(rest); break;
     case 3: bitCodes(rest); break;
+    case 5: decompress2007(rest); break;
     default: editAndWrite(rest); break;
     }
     return 0;
