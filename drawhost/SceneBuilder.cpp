@@ -288,11 +288,13 @@ void SceneBuilder::Impl::add(Geometry& g, const dxf::Entity& e, int depth) {
         if (depth < kMaxNesting) insert(g, e, gr, c, depth);
     } else if (is(type, "ACAD_TABLE")) {
         // A table draws the anonymous block made for it at its insertion
-        // point along its direction; its 41 is a cell margin, not a scale.
+        // point along its direction (or, where only its block reference part
+        // was read, its rotation); its 41 is a cell margin, not a scale.
         if (depth >= kMaxNesting) return;
         QTransform placed;
         placed.translate(gr.num(10), gr.num(20));
         if (gr.has(11)) placed.rotateRadians(std::atan2(gr.num(21), gr.num(11)));
+        else if (gr.has(50)) placed.rotate(gr.num(50));
         blockAt(g, gr.str(2), placed * c.ocs, c, depth);
     } else if (is(type, "DIMENSION") || is(type, "ARC_DIMENSION") || is(type, "LARGE_RADIAL_DIMENSION")) {
         // A dimension draws the anonymous block made for it, moved by its
