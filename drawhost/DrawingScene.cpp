@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <thread>
 
 #include "SceneGroups.h"
 
@@ -21,6 +23,9 @@ bool overlaps(const QRectF& a, const QRectF& b) {
 QPointF ArcGeom::at(double t) const { return center + major * std::cos(t) + minor * std::sin(t); }
 
 void Geometry::index() {
+    // A transform works out its type when first asked and keeps it: asked
+    // here, painters on two threads only read it.
+    for (const Instance& i : instances) (void)i.transform.type();
     grid = Grid();
     if (items.size() < kGridThreshold || bounds.isNull()) return;
     // Cells of about four items each, at most 256 × 256.
@@ -136,10 +141,16 @@ void Scene::refreshLayers(const dxf::Drawing& drawing) {
 
 Scene buildScene(const dxf::Drawing& drawing) { return buildScene(drawing, drawing.modelSpace()); }
 
-Scene buildScene(const dxf::Drawing& drawing, const std::vector<dxf::Entity>& objects) {
-    SceneBuilder builder(drawing, objects);
+Scene buildScene(const dxf::Drawing& drawing, const std::vector<dxf::Entity>& objects, int threads) {
+    SceneBuilder builder(drawing, objects, threads);
     builder.run(-1);
     return builder.take();
+}
+
+bool spareCore() {
+    const unsigned cores = std::thread::hardware_concurrency();
+    double load = 0;
+    return cores > 1 && getloadavg(&load, 1) == 1 && load + 1 <= cores;
 }
 
 QColor aciColor(int index) {

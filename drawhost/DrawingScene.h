@@ -55,6 +55,8 @@ struct TextRun {
     bool bold = false, italic = false;  // from a multi-line text's font switches
     // The four corners of the text's box (baseline left first), world units.
     QPolygonF box() const;
+    void corners(QPointF out[4]) const;
+    QRectF bounds() const;
 };
 
 // A reference to a block's geometry, placed by a transform.
@@ -166,13 +168,16 @@ struct Scene {
 
 Scene buildScene(const dxf::Drawing& drawing);
 // The scene of the given top-level objects of the drawing (a layout's, say).
-Scene buildScene(const dxf::Drawing& drawing, const std::vector<dxf::Entity>& objects);
+Scene buildScene(const dxf::Drawing& drawing, const std::vector<dxf::Entity>& objects, int threads = 0);
 
 // Builds a scene a slice at a time, so that a large drawing never holds up
 // the event loop for long. The drawing must not change while it builds.
+// A large drawing read from DXF is built on two threads (within each slice:
+// no thread runs between calls of run()); `threads` 1 builds on one, 2 on
+// two whatever the size, 0 chooses.
 class SceneBuilder {
 public:
-    SceneBuilder(const dxf::Drawing& drawing, std::vector<dxf::Entity> objects);
+    SceneBuilder(const dxf::Drawing& drawing, std::vector<dxf::Entity> objects, int threads = 0);
     ~SceneBuilder();
     SceneBuilder(const SceneBuilder&) = delete;
     SceneBuilder& operator=(const SceneBuilder&) = delete;
@@ -186,6 +191,12 @@ private:
     class Impl;
     std::unique_ptr<Impl> impl_;
 };
+
+// Whether a second thread would have a core to itself: the machine has more
+// than one, and fewer processes ran over the last minute than it has cores
+// less one. On a busy machine a second thread only waits for its turn and
+// makes the first wait for it.
+bool spareCore();
 
 // The colour of an AutoCAD colour index (1-255) on a dark background.
 QColor aciColor(int index);

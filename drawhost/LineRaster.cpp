@@ -5,12 +5,19 @@
 
 namespace drawhost {
 
-LineRaster::LineRaster(QImage& image, const QRect& clip) {
+namespace {
+// Rounds half away from zero, as std::lround does, without a library call
+// (the coordinates here are far inside the range of long).
+long roundToLong(double v) { return long(v + (v < 0 ? -0.5 : 0.5)); }
+}  // namespace
+
+LineRaster::LineRaster(QImage& image, const QRect& clip, int rowFrom, int rowTo) {
     // The image is the caller's alone: its memory is written in place.
     bits_ = const_cast<uchar*>(image.constBits());
     stride_ = image.bytesPerLine();
     const QRect r = clip & image.rect();
-    x0_ = r.left(), y0_ = r.top(), x1_ = r.right(), y1_ = r.bottom();
+    cx0_ = r.left(), cy0_ = r.top(), cx1_ = r.right(), cy1_ = r.bottom();
+    x0_ = cx0_, x1_ = cx1_, y0_ = std::max(cy0_, rowFrom), y1_ = std::min(cy1_, rowTo);
 }
 
 bool LineRaster::supports(const QImage& image) {
@@ -31,25 +38,32 @@ void LineRaster::blend(int x, int y, QRgb color, int alpha) {
 }
 
 void LineRaster::line(const QLineF& l, QRgb color, bool antialias) {
-    // Clip to the rectangle (Liang-Barsky), a pixel wide margin for antialiasing.
     double ax = l.x1(), ay = l.y1(), bx = l.x2(), by = l.y2();
-    const double dx = bx - ax, dy = by - ay;
-    double t0 = 0, t1 = 1;
-    const double lo[2] = {x0_ - 1.0, y0_ - 1.0}, hi[2] = {x1_ + 1.0, y1_ + 1.0};
-    const double p[4] = {-dx, dx, -dy, dy};
-    const double q[4] = {ax - lo[0], hi[0] - ax, ay - lo[1], hi[1] - ay};
-    for (int i = 0; i < 4; ++i) {
-        if (p[i] == 0) {
-            if (q[i] < 0) return;
-            continue;
+    // Nothing of a line wholly above or below the rows drawn.
+    if (std::max(ay, by) < y0_ - 1.0 || std::min(ay, by) > y1_ + 2.0) return;
+    // Clip to the rectangle (Liang-Barsky), a pixel wide margin for
+    // antialiasing; most lines lie inside it and need none.
+    const double lo[2] = {cx0_ - 1.0, cy0_ - 1.0}, hi[2] = {cx1_ + 1.0, cy1_ + 1.0};
+    const bool inside = std::min(ax, bx) >= lo[0] && std::max(ax, bx) <= hi[0] && std::min(ay, by) >= lo[1] &&
+                        std::max(ay, by) <= hi[1];
+    if (!inside) {
+        const double dx = bx - ax, dy = by - ay;
+        double t0 = 0, t1 = 1;
+        const double p[4] = {-dx, dx, -dy, dy};
+        const double q[4] = {ax - lo[0], hi[0] - ax, ay - lo[1], hi[1] - ay};
+        for (int i = 0; i < 4; ++i) {
+            if (p[i] == 0) {
+                if (q[i] < 0) return;
+                continue;
+            }
+            const double r = q[i] / p[i];
+            if (p[i] < 0) t0 = std::max(t0, r);
+            else t1 = std::min(t1, r);
+            if (t0 > t1) return;
         }
-        const double r = q[i] / p[i];
-        if (p[i] < 0) t0 = std::max(t0, r);
-        else t1 = std::min(t1, r);
-        if (t0 > t1) return;
+        bx = ax + t1 * dx, by = ay + t1 * dy;
+        ax = ax + t0 * dx, ay = ay + t0 * dy;
     }
-    bx = ax + t1 * dx, by = ay + t1 * dy;
-    ax = ax + t0 * dx, ay = ay + t0 * dy;
     color |= 0xFF000000u;
     // Pixel centres lie at half coordinates.
     ax -= 0.5, ay -= 0.5, bx -= 0.5, by -= 0.5;
@@ -57,11 +71,11 @@ void LineRaster::line(const QLineF& l, QRgb color, bool antialias) {
     if (steep) std::swap(ax, ay), std::swap(bx, by);
     if (ax > bx) std::swap(ax, bx), std::swap(ay, by);
     const double slope = bx - ax > 0 ? (by - ay) / (bx - ax) : 0;
-    const int xs = int(std::lround(ax)), xe = int(std::lround(bx));
+    const int xs = int(roundToLong(ax)), xe = int(roundToLong(bx));
     if (!antialias) {
         // Fixed point along the minor axis.
-        const long step = std::lround(slope * 65536.0);
-        long y = std::lround((ay + (xs - ax) * slope) * 65536.0) + 32768;
+        const long step = roundToLong(slope * 65536.0);
+        long y = roundToLong((ay + (xs - ax) * slope) * 65536.0) + 32768;
         for (int x = xs; x <= xe; ++x, y += step) {
             const int yi = int(y >> 16);
             if (steep) plot(yi, x, color);

@@ -6,14 +6,16 @@
 #include <QImage>
 #include <QLineF>
 #include <QRect>
+#include <climits>
 
 namespace drawhost {
 
 class LineRaster {
 public:
     // image: Format_RGB32 or Format_ARGB32_Premultiplied; nothing is drawn
-    // outside `clip`.
-    LineRaster(QImage& image, const QRect& clip);
+    // outside `clip`, nor outside the rows from `rowFrom` to `rowTo`: two
+    // rasters over two bands of rows light the pixels one over both would.
+    LineRaster(QImage& image, const QRect& clip, int rowFrom = INT_MIN, int rowTo = INT_MAX);
     static bool supports(const QImage& image);
 
     // A line one pixel wide in an opaque colour; antialiased lines blend
@@ -31,7 +33,8 @@ private:
 
     uchar* bits_;
     qsizetype stride_;
-    int x0_, y0_, x1_, y1_;  // clip, inclusive
+    int cx0_, cy0_, cx1_, cy1_;  // clip, inclusive: lines are cut to it
+    int x0_, y0_, x1_, y1_;      // the pixels drawn: the clip's in the rows asked for
 };
 
 }  // namespace drawhost

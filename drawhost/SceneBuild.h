@@ -1,9 +1,15 @@
 #pragma once
 // The scene builder's inside, shared by its source files: SceneBuilder.cpp
-// (objects, blocks, layers), SceneCurves.cpp (polylines, splines, arcs) and
-// SceneHatch.cpp (hatches).
+// (objects, blocks, layers), SceneCurves.cpp (polylines, splines, arcs),
+// SceneHatch.cpp (hatches) and SceneThreads.cpp (the run over the objects,
+// on one thread or two).
 #include <QElapsedTimer>
+#include <condition_variable>
+#include <exception>
 #include <memory>
+#include <mutex>
+#include <thread>
+#include <optional>
 #include <string>
 #include <unordered_map>
 
@@ -37,7 +43,8 @@ QPolygonF fitPointCurve(const std::vector<QPointF>& fit, bool closed);
 
 class SceneBuilder::Impl {
 public:
-    Impl(const dxf::Drawing& drawing, std::vector<dxf::Entity> objects);
+    Impl(const dxf::Drawing& drawing, std::vector<dxf::Entity> objects, int threads);
+    ~Impl();
     bool run(double budgetMs);
     Scene take();
     double progress() const { return objects_.empty() ? 1.0 : double(next_) / double(objects_.size()); }
@@ -54,7 +61,10 @@ public:
     void add(Geometry& g, const dxf::Entity& e, int depth);
 
     // Output, in the coordinates of g; each sets the item's geometry and bounds.
-    void pushPolyline(Geometry& g, Item item, const QPolygonF& points, bool closed);
+    void pushPolyline(Geometry& g, Item item, const QPointF* points, std::size_t count, bool closed);
+    void pushPolyline(Geometry& g, Item item, const QPolygonF& points, bool closed) {
+        pushPolyline(g, item, points.constData(), std::size_t(points.size()), closed);
+    }
     void pushArc(Geometry& g, Item item, const ArcGeom& arc);
     void pushText(Geometry& g, Item item, TextRun run);
     void pushFill(Geometry& g, Item item, const QPainterPath& path);
@@ -74,6 +84,18 @@ public:
     void pushMultiText(Geometry& g, const MultiText& t, const Common& c, double styleWidth);
 
 private:
+    class Helper;
+    // A helper's builder: it adds objects to a geometry of its own and shares
+    // the owner's layers, linetypes, blocks and text styles.
+    explicit Impl(Impl& owner);
+    void startHelper();
+    // Builds objects_[from, to) into g; an object the engine cannot describe is left out.
+    void addRange(Geometry& g, std::size_t from, std::size_t to);
+    // Appends the geometry a helper built, which follows g's in drawing order.
+    void append(Geometry& g, Geometry&& part, bool partExtents);
+    // Held while a shared table is used when a helper runs beside this builder.
+    std::unique_lock<std::recursive_mutex> shared();
+    std::string decode(std::string_view raw);
     Common common(const Groups& gr, int depth);
     std::int32_t layerOf(std::string_view raw, int depth);
     std::int32_t linetypeOf(std::string_view raw);
@@ -83,19 +105,57 @@ private:
     void insert(Geometry& g, const dxf::Entity& e, const Groups& gr, const Common& c, int depth);
     void blockAt(Geometry& g, std::string_view rawName, const QTransform& t, const Common& c, int depth);
     void image(Geometry& g, const Groups& gr, const Common& c);
+    // A block's index (-1: none to draw) with its bounds, built when first referenced.
+    struct BlockRef {
+        std::int32_t index = -1;
+        QRectF bounds;
+    };
+    BlockRef blockRef(std::string_view rawName, int depth);
     std::int32_t blockIndex(std::string_view rawName, int depth);
     void finish();
 
     const dxf::Drawing& d_;
+    Impl& owner_;  // *this, or the builder this one helps
     std::vector<dxf::Entity> objects_;
     std::size_t next_ = 0;
     bool finished_ = false;
+    // Shared with helpers (the owner's, used under shared()).
     Scene scene_;
     RawMap<std::int32_t> layerByRaw_, linetypeByRaw_, blockByRaw_;
-    RawMap<double> styleWidth_;  // text styles' width factors, by raw name
+    RawMap<dxf::Block> blockByName_;  // by folded name
+    RawMap<double> styleWidth_;       // text styles' width factors, by raw name
+    double leaderArrow_ = 2.5;        // $DIMASZ × $DIMSCALE
+    std::vector<bool> building_;      // blocks being built (a block holding itself)
+    std::recursive_mutex mutex_;
+    bool parallel_ = false;  // a helper is running
+    std::unique_ptr<Helper> helper_;
+    // Each builder's own.
+    std::string lastLayerRaw_;  // objects come in runs on one layer
+    std::int32_t lastLayer_ = -1;
     std::vector<std::unique_ptr<Groups>> groups_;
-    std::vector<bool> building_;  // blocks being built (a block holding itself)
     bool anyExtents_ = false;
+};
+
+// The second thread: builds the later half of each chunk into a geometry of its own.
+class SceneBuilder::Impl::Helper {
+public:
+    explicit Helper(Impl& owner);
+    ~Helper();
+    void start(std::size_t from, std::size_t to);
+    // Waits until the range is built: its geometry, and whether any of it counts for extents.
+    Geometry finish(bool& extents);
+
+private:
+    void loop();
+
+    Impl builder_;
+    std::mutex m_;
+    std::condition_variable wake_, done_;
+    std::size_t from_ = 0, to_ = 0;
+    bool busy_ = false, quit_ = false;
+    Geometry geometry_;
+    std::exception_ptr error_;
+    std::thread thread_;  // last: it starts once the rest is there
 };
 
 }  // namespace drawhost

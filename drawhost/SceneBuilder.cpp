@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "Linetypes.h"
+#include "engine/Encoding.h"
 #include "SceneBuild.h"
 #include "SceneText.h"
 
@@ -12,6 +13,7 @@ namespace drawhost {
 namespace {
 
 constexpr double kDegree = M_PI / 180;
+constexpr std::size_t kParallelFrom = 8192;  // fewer objects are built on one thread
 
 bool is(std::string_view type, const char* name) { return type == name; }
 
@@ -51,15 +53,21 @@ void extend(QRectF& r, bool& any, const QRectF& other) {
     extend(r, any, other.bottomRight());
 }
 
-SceneBuilder::SceneBuilder(const dxf::Drawing& drawing, std::vector<dxf::Entity> objects)
-    : impl_(std::make_unique<Impl>(drawing, std::move(objects))) {}
+SceneBuilder::SceneBuilder(const dxf::Drawing& drawing, std::vector<dxf::Entity> objects, int threads)
+    : impl_(std::make_unique<Impl>(drawing, std::move(objects), threads)) {}
 SceneBuilder::~SceneBuilder() = default;
 bool SceneBuilder::run(double budgetMs) { return impl_->run(budgetMs); }
 Scene SceneBuilder::take() { return impl_->take(); }
 double SceneBuilder::progress() const { return impl_->progress(); }
 
-SceneBuilder::Impl::Impl(const dxf::Drawing& drawing, std::vector<dxf::Entity> objects)
-    : d_(drawing), objects_(std::move(objects)) {
+SceneBuilder::Impl::Impl(Impl& owner) : d_(owner.d_), owner_(owner) {}
+
+SceneBuilder::Impl::Impl(const dxf::Drawing& drawing, std::vector<dxf::Entity> objects, int threads)
+    : d_(drawing), owner_(*this), objects_(std::move(objects)) {
+    // About an item and two points per object: growing the arrays an object
+    // at a time would copy them over and over.
+    scene_.space.items.reserve(objects_.size());
+    scene_.space.points.reserve(2 * objects_.size());
     scene_.linetypes = readLinetypes(drawing);
     scene_.ltscale = Groups::toNumber(drawing.headerVariable("$LTSCALE").value_or("1"), 1);
     if (!(scene_.ltscale > 0)) scene_.ltscale = 1;
@@ -89,27 +97,18 @@ SceneBuilder::Impl::Impl(const dxf::Drawing& drawing, std::vector<dxf::Entity> o
         const double w = g.num(41, 1);
         styleWidth_.emplace(std::string(g.str(2)), w > 0 ? w : 1);
     }
+    leaderArrow_ = Groups::toNumber(drawing.headerVariable("$DIMASZ").value_or("2.5"), 2.5) *
+                   Groups::toNumber(drawing.headerVariable("$DIMSCALE").value_or("1"), 1);
+
+    // A DWG drawing reads its objects on demand, which one thread at a time may do.
+    const bool twoThreads =
+        threads == 2 || (threads == 0 && objects_.size() >= kParallelFrom && spareCore());
+    if (twoThreads && !drawing.isDwg()) startHelper();
 }
 
 Groups& SceneBuilder::Impl::groupsAt(int depth) {
     while (int(groups_.size()) <= depth) groups_.push_back(std::make_unique<Groups>());
     return *groups_[depth];
-}
-
-bool SceneBuilder::Impl::run(double budgetMs) {
-    QElapsedTimer clock;
-    clock.start();
-    while (next_ < objects_.size()) {
-        try {
-            add(scene_.space, objects_[next_], 0);
-        } catch (const dxf::EngineError&) {
-            // An object the engine cannot describe is not drawn; the rest is.
-        }
-        ++next_;
-        if (budgetMs >= 0 && (next_ & 255) == 0 && clock.nsecsElapsed() > budgetMs * 1e6) return false;
-    }
-    finish();
-    return true;
 }
 
 void SceneBuilder::Impl::finish() {
@@ -124,27 +123,37 @@ Scene SceneBuilder::Impl::take() { return std::move(scene_); }
 std::int32_t SceneBuilder::Impl::layerOf(std::string_view raw, int depth) {
     // Objects of a block on layer 0 take the layer of the reference.
     if (depth > 0 && raw == "0") return kInheritLayer;
-    auto it = layerByRaw_.find(raw);
-    if (it != layerByRaw_.end()) return it->second;
-    const QString name = QString::fromStdString(d_.decodeText(raw)).trimmed();
-    std::int32_t index = scene_.layerIndex(name.isEmpty() ? QStringLiteral("0") : name);
-    if (index < 0) {
-        // A name the layer table lacks: drawn as on layer 0 would be, but on its own.
-        SceneLayer sl;
-        sl.name = name;
-        sl.rgb = aciColor(7).rgb();
-        scene_.layers.push_back(sl);
-        index = std::int32_t(scene_.layers.size() - 1);
+    if (lastLayer_ >= 0 && raw == lastLayerRaw_) return lastLayer_;
+    const auto lock = shared();
+    Scene& scene = owner_.scene_;
+    auto it = owner_.layerByRaw_.find(raw);
+    std::int32_t index;
+    if (it != owner_.layerByRaw_.end()) {
+        index = it->second;
+    } else {
+        const QString name = QString::fromStdString(d_.decodeText(raw)).trimmed();
+        index = scene.layerIndex(name.isEmpty() ? QStringLiteral("0") : name);
+        if (index < 0) {
+            // A name the layer table lacks: drawn as on layer 0 would be, but on its own.
+            SceneLayer sl;
+            sl.name = name;
+            sl.rgb = aciColor(7).rgb();
+            scene.layers.push_back(sl);
+            index = std::int32_t(scene.layers.size() - 1);
+        }
+        owner_.layerByRaw_.emplace(std::string(raw), index);
     }
-    layerByRaw_.emplace(std::string(raw), index);
+    lastLayerRaw_.assign(raw);
+    lastLayer_ = index;
     return index;
 }
 
 std::int32_t SceneBuilder::Impl::linetypeOf(std::string_view raw) {
-    auto it = linetypeByRaw_.find(raw);
-    if (it != linetypeByRaw_.end()) return it->second;
-    const std::int32_t index = scene_.linetypeIndex(QString::fromStdString(d_.decodeText(raw)).trimmed());
-    linetypeByRaw_.emplace(std::string(raw), index);
+    const auto lock = shared();
+    auto it = owner_.linetypeByRaw_.find(raw);
+    if (it != owner_.linetypeByRaw_.end()) return it->second;
+    const std::int32_t index = owner_.scene_.linetypeIndex(QString::fromStdString(d_.decodeText(raw)).trimmed());
+    owner_.linetypeByRaw_.emplace(std::string(raw), index);
     return index;
 }
 
@@ -216,7 +225,8 @@ void SceneBuilder::Impl::add(Geometry& g, const dxf::Entity& e, int depth) {
     const QTransform& t = c.ocs;
     if (is(type, "LINE")) {
         // Points in world coordinates.
-        pushPolyline(g, c.item, QPolygonF({QPointF(gr.num(10), gr.num(20)), QPointF(gr.num(11), gr.num(21))}), false);
+        const QPointF line[2] = {QPointF(gr.num(10), gr.num(20)), QPointF(gr.num(11), gr.num(21))};
+        pushPolyline(g, c.item, line, 2, false);
     } else if (is(type, "CIRCLE") || is(type, "ARC")) {
         const double r = gr.num(40);
         if (!(r > 0)) return;
@@ -259,7 +269,10 @@ void SceneBuilder::Impl::add(Geometry& g, const dxf::Entity& e, int depth) {
                               {gr.has(13) ? gr.num(13) : gr.num(12), gr.has(23) ? gr.num(23) : gr.num(22)}};
         const int hidden = gr.integer(70);
         for (int k = 0; k < 4; ++k)
-            if (!(hidden & (1 << k))) pushPolyline(g, c.item, QPolygonF({p[k], p[(k + 1) % 4]}), false);
+            if (!(hidden & (1 << k))) {
+                const QPointF edge[2] = {p[k], p[(k + 1) % 4]};
+                pushPolyline(g, c.item, edge, 2, false);
+            }
     } else if (is(type, "TEXT")) {
         text(g, gr, c, false);
     } else if (is(type, "ATTRIB")) {
@@ -275,11 +288,13 @@ void SceneBuilder::Impl::add(Geometry& g, const dxf::Entity& e, int depth) {
         if (depth < kMaxNesting) insert(g, e, gr, c, depth);
     } else if (is(type, "ACAD_TABLE")) {
         // A table draws the anonymous block made for it at its insertion
-        // point along its direction; its 41 is a cell margin, not a scale.
+        // point along its direction (or, where only its block reference part
+        // was read, its rotation); its 41 is a cell margin, not a scale.
         if (depth >= kMaxNesting) return;
         QTransform placed;
         placed.translate(gr.num(10), gr.num(20));
         if (gr.has(11)) placed.rotateRadians(std::atan2(gr.num(21), gr.num(11)));
+        else if (gr.has(50)) placed.rotate(gr.num(50));
         blockAt(g, gr.str(2), placed * c.ocs, c, depth);
     } else if (is(type, "DIMENSION") || is(type, "ARC_DIMENSION") || is(type, "LARGE_RADIAL_DIMENSION")) {
         // A dimension draws the anonymous block made for it, moved by its
@@ -310,7 +325,7 @@ void SceneBuilder::Impl::add(Geometry& g, const dxf::Entity& e, int depth) {
 
 void SceneBuilder::Impl::text(Geometry& g, const Groups& gr, const Common& c, bool attribute) {
     LineText t;
-    t.text = QString::fromStdString(d_.decodeText(gr.str(1)));
+    t.text = QString::fromStdString(decode(gr.str(1)));
     t.first = QPointF(gr.num(10), gr.num(20));
     t.hasSecond = gr.has(11);
     t.second = QPointF(gr.num(11), gr.num(21));
@@ -341,7 +356,7 @@ void SceneBuilder::Impl::mtext(Geometry& g, const Groups& gr, const Common& c) {
     for (std::size_t i = 0; i < gr.size(); ++i)
         if (gr.code(i) == 3) raw += gr.value(i);
     raw += gr.str(1);
-    t.text = QString::fromStdString(d_.decodeText(raw));
+    t.text = QString::fromStdString(decode(raw));
     t.insert = QPointF(gr.num(10), gr.num(20));  // world coordinates
     t.height = gr.num(40, 1);
     t.width = gr.num(41);
@@ -351,8 +366,8 @@ void SceneBuilder::Impl::mtext(Geometry& g, const Groups& gr, const Common& c) {
     // that may follow group 101 (whose 11/21 hold the insertion point again).
     const bool hasDirection = gr.find(11) < gr.find(101);
     t.angle = hasDirection ? std::atan2(gr.num(21), gr.num(11)) : gr.num(50) * kDegree;
-    const auto style = styleWidth_.find(gr.str(7));
-    pushMultiText(g, t, c, style == styleWidth_.end() ? 1 : style->second);
+    const auto style = owner_.styleWidth_.find(gr.str(7));
+    pushMultiText(g, t, c, style == owner_.styleWidth_.end() ? 1 : style->second);
 }
 
 void SceneBuilder::Impl::pushMultiText(Geometry& g, const MultiText& t, const Common& c, double styleWidth) {
@@ -367,18 +382,39 @@ void SceneBuilder::Impl::pushMultiText(Geometry& g, const MultiText& t, const Co
     }
 }
 
+SceneBuilder::Impl::BlockRef SceneBuilder::Impl::blockRef(std::string_view rawName, int depth) {
+    // Held while the block is built: the other thread waits for it rather than build it twice.
+    const auto lock = shared();
+    BlockRef ref;
+    const std::int32_t index = blockIndex(rawName, depth);
+    if (index >= 0 && !owner_.scene_.blocks[index].items.empty()) {
+        ref.index = index;
+        ref.bounds = owner_.scene_.blocks[index].bounds;
+    }
+    return ref;
+}
+
+// The blocks, their table and the flags are the owner's; shared() is held.
 std::int32_t SceneBuilder::Impl::blockIndex(std::string_view rawName, int depth) {
-    auto it = blockByRaw_.find(rawName);
-    if (it != blockByRaw_.end()) return it->second < 0 || building_[it->second] ? -1 : it->second;
-    const auto block = d_.findBlock(d_.decodeText(rawName));
+    Impl& o = owner_;
+    auto it = o.blockByRaw_.find(rawName);
+    if (it != o.blockByRaw_.end()) return it->second < 0 || o.building_[it->second] ? -1 : it->second;
+    if (o.blockByName_.empty()) {
+        // The drawing's blocks by their folded names (the first of a name wins,
+        // as with Drawing::findBlock), looked up once per name referenced.
+        for (const dxf::Block& b : d_.blocks()) o.blockByName_.emplace(dxf::foldCase(b.name()), b);
+    }
+    const auto found = o.blockByName_.find(dxf::foldCase(d_.decodeText(rawName)));
+    const std::optional<dxf::Block> block =
+        found == o.blockByName_.end() ? std::nullopt : std::optional<dxf::Block>(found->second);
     if (!block) {
-        blockByRaw_.emplace(std::string(rawName), -1);
+        o.blockByRaw_.emplace(std::string(rawName), -1);
         return -1;
     }
-    const std::int32_t index = std::int32_t(scene_.blocks.size());
-    scene_.blocks.emplace_back();
-    building_.push_back(true);
-    blockByRaw_.emplace(std::string(rawName), index);
+    const std::int32_t index = std::int32_t(o.scene_.blocks.size());
+    o.scene_.blocks.emplace_back();
+    o.building_.push_back(true);
+    o.blockByRaw_.emplace(std::string(rawName), index);
     Geometry geometry;
     const dxf::Point base = block->basePoint();
     const bool wasAny = anyExtents_;
@@ -407,28 +443,28 @@ std::int32_t SceneBuilder::Impl::blockIndex(std::string_view rawName, int depth)
         for (Instance& i : geometry.instances) i.transform = i.transform * shift;
     }
     geometry.index();
-    scene_.blocks[index] = std::move(geometry);
-    building_[index] = false;
+    o.scene_.blocks[index] = std::move(geometry);
+    o.building_[index] = false;
     return index;
 }
 
 void SceneBuilder::Impl::blockAt(Geometry& g, std::string_view rawName, const QTransform& t, const Common& c, int depth) {
-    const std::int32_t block = blockIndex(rawName, depth);
-    if (block < 0 || scene_.blocks[block].items.empty()) return;
+    const BlockRef block = blockRef(rawName, depth);
+    if (block.index < 0) return;
     Item item = c.item;
     item.kind = Item::Instance;
     item.first = std::uint32_t(g.instances.size());
     item.count = 1;
-    g.instances.push_back(Instance{std::uint32_t(block), t});
-    item.bounds = t.mapRect(scene_.blocks[block].bounds);
+    g.instances.push_back(Instance{std::uint32_t(block.index), t});
+    item.bounds = t.mapRect(block.bounds);
     extend(g.bounds, anyExtents_, item.bounds);
     g.items.push_back(item);
 }
 
 void SceneBuilder::Impl::insert(Geometry& g, const dxf::Entity& e, const Groups& gr, const Common& c, int depth) {
-    const std::int32_t block = blockIndex(gr.str(2), depth);
+    const BlockRef block = blockRef(gr.str(2), depth);
     const bool hasAttributes = e.type() == "INSERT" && e.hasAttributes();
-    if (block >= 0 && !scene_.blocks[block].items.empty()) {
+    if (block.index >= 0) {
         const int columns = std::max(1, gr.integer(70, 1)), rows = std::max(1, gr.integer(71, 1));
         const double columnSpacing = gr.num(44), rowSpacing = gr.num(45);
         Item item = c.item;
@@ -444,8 +480,8 @@ void SceneBuilder::Impl::insert(Geometry& g, const dxf::Entity& e, const Groups&
                 local.translate(column * columnSpacing, row * rowSpacing);
                 local.scale(gr.num(41, 1), gr.num(42, 1));
                 const QTransform placed = local * c.ocs;
-                g.instances.push_back(Instance{std::uint32_t(block), placed});
-                extend(item.bounds, any, placed.mapRect(scene_.blocks[block].bounds));
+                g.instances.push_back(Instance{std::uint32_t(block.index), placed});
+                extend(item.bounds, any, placed.mapRect(block.bounds));
             }
         item.count = std::uint32_t(g.instances.size()) - item.first;
         extend(g.bounds, anyExtents_, item.bounds);
@@ -475,17 +511,15 @@ void SceneBuilder::Impl::image(Geometry& g, const Groups& gr, const Common& c) {
     pushPolyline(g, c.item, outline, true);
 }
 
-void SceneBuilder::Impl::pushPolyline(Geometry& g, Item item, const QPolygonF& points, bool closed) {
-    if (points.size() < 2) return;
+void SceneBuilder::Impl::pushPolyline(Geometry& g, Item item, const QPointF* points, std::size_t count, bool closed) {
+    if (count < 2) return;
     item.kind = Item::Polyline;
     if (closed) item.flags |= Item::Closed;
     item.first = std::uint32_t(g.points.size());
-    item.count = std::uint32_t(points.size());
+    item.count = std::uint32_t(count);
     bool any = false;
-    for (const QPointF& p : points) {
-        g.points.push_back(p);
-        extend(item.bounds, any, p);
-    }
+    g.points.insert(g.points.end(), points, points + count);
+    for (std::size_t i = 0; i < count; ++i) extend(item.bounds, any, points[i]);
     if (!(item.flags & Item::NoExtents)) extend(g.bounds, anyExtents_, item.bounds);
     g.items.push_back(item);
 }
@@ -504,7 +538,7 @@ void SceneBuilder::Impl::pushText(Geometry& g, Item item, TextRun run) {
     item.kind = Item::Text;
     item.first = std::uint32_t(g.texts.size());
     item.count = 1;
-    item.bounds = run.box().boundingRect();
+    item.bounds = run.bounds();
     g.texts.push_back(std::move(run));
     extend(g.bounds, anyExtents_, item.bounds);
     g.items.push_back(item);

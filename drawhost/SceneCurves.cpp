@@ -229,8 +229,10 @@ void SceneBuilder::Impl::polyline(Geometry& g, const dxf::Entity& e, const Group
                 const int from = v.face[k], to = v.face[(k + 1) % corners];
                 if (from < 0) continue;
                 const int a = std::abs(from) - 1, b = std::abs(to) - 1;
-                if (a < int(positions.size()) && b < int(positions.size()))
-                    pushPolyline(g, c.item, QPolygonF({positions[a], positions[b]}), false);
+                if (a < int(positions.size()) && b < int(positions.size())) {
+                    const QPointF edge[2] = {positions[a], positions[b]};
+                    pushPolyline(g, c.item, edge, 2, false);
+                }
             }
         }
         return;
@@ -328,8 +330,7 @@ void SceneBuilder::Impl::leader(Geometry& g, const Groups& gr, const Common& c) 
     pushPolyline(g, c.item, points, false);
     if (gr.integer(71, 1) == 0) return;
     // The arrowhead at the first point, as long as the dimension style's arrows.
-    const double size = Groups::toNumber(d_.headerVariable("$DIMASZ").value_or("2.5"), 2.5) *
-                        Groups::toNumber(d_.headerVariable("$DIMSCALE").value_or("1"), 1);
+    const double size = owner_.leaderArrow_;
     const QPointF tip = points[0], d = points[1] - points[0];
     const double len = std::hypot(d.x(), d.y());
     if (!(len > 0) || !(size > 0)) return;

@@ -48,12 +48,42 @@ public:
     static double toNumber(std::string_view v, double fallback = 0) {
         while (!v.empty() && (v.front() == ' ' || v.front() == '\t')) v.remove_prefix(1);
         if (!v.empty() && v.front() == '+') v.remove_prefix(1);
+        double fast;
+        if (plainDecimal(v, fast)) return fast;
         double out = fallback;
         const auto r = std::from_chars(v.data(), v.data() + v.size(), out);
         return r.ec == std::errc() ? out : fallback;
     }
 
 private:
+    // Most numbers in a drawing are plain decimals ("-12.5", "3"): with at
+    // most 15 digits their digits and the power of ten are exact doubles, so
+    // one division gives the correctly rounded value, as from_chars would.
+    static bool plainDecimal(std::string_view v, double& out) {
+        std::size_t i = 0;
+        const bool negative = !v.empty() && v[0] == '-';
+        if (negative) ++i;
+        std::uint64_t digits = 0;
+        int count = 0, fraction = -1;
+        for (; i < v.size(); ++i) {
+            const char c = v[i];
+            if (c >= '0' && c <= '9') {
+                if (++count > 15) return false;
+                digits = digits * 10 + std::uint64_t(c - '0');
+                if (fraction >= 0) ++fraction;
+            } else if (c == '.' && fraction < 0) {
+                fraction = 0;
+            } else {
+                return false;
+            }
+        }
+        if (count == 0) return false;
+        static constexpr double kPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+        const double value = double(digits) / kPowers[fraction < 0 ? 0 : fraction];
+        out = negative ? -value : value;
+        return true;
+    }
+
     struct Entry {
         int code;
         std::uint32_t offset, length;

@@ -66,7 +66,7 @@ void SceneBuilder::Impl::multileader(Geometry& g, const Groups& gr, const Common
             case 290:  // the first says whether there is a text (a later one: a block)
                 if (!textFlagSeen) hasText = gr.number(i) != 0, textFlagSeen = true;
                 break;
-            case 304: text.text = QString::fromStdString(d_.decodeText(std::string(v))); break;
+            case 304: text.text = QString::fromStdString(decode(v)); break;
             case 12: setX(text.insert, gr.number(i)); break;
             case 22: setY(text.insert, gr.number(i)); break;
             case 13: setX(textDirection, gr.number(i)); break;

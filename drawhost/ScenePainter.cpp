@@ -1,6 +1,11 @@
 #include "ScenePainter.h"
 
+#include <bit>
+#include <climits>
 #include <cmath>
+#include <mutex>
+#include <thread>
+#include <unordered_map>
 
 #include "LineRaster.h"
 #include "Linetypes.h"
@@ -12,6 +17,22 @@ namespace {
 
 constexpr int kMaxDepth = 18;
 constexpr double kMinDashPeriod = 3;  // device units: a pattern shorter than this is drawn solid
+// With fewer items in view, or fewer lines drawn, one thread does it all.
+constexpr std::size_t kItemsForTwoThreads = 20000;
+constexpr std::size_t kLinesForTwoThreads = 100000;
+// A hatch's lines are made when it is first drawn, by whichever thread gets there first.
+std::mutex hatchCache;
+
+// The bounds of a rectangle mapped by t: what QTransform::mapRect gives,
+// without its general case for affine transforms.
+QRectF mapBounds(const QTransform& t, const QRectF& r) {
+    if (t.type() == QTransform::TxProject) return t.mapRect(r);
+    const double cx = r.x() + r.width() / 2, cy = r.y() + r.height() / 2;
+    const double hw = r.width() / 2, hh = r.height() / 2;
+    const double x = t.m11() * cx + t.m21() * cy + t.dx(), y = t.m12() * cx + t.m22() * cy + t.dy();
+    const double w = std::abs(t.m11()) * hw + std::abs(t.m21()) * hh, h = std::abs(t.m12()) * hw + std::abs(t.m22()) * hh;
+    return QRectF(x - w, y - h, 2 * w, 2 * h);
+}
 
 bool overlaps(const QRectF& a, const QRectF& b) {
     return a.left() <= b.right() && b.left() <= a.right() && a.top() <= b.bottom() && b.top() <= a.bottom();
@@ -32,6 +53,8 @@ public:
         : p_(p), base_(p.transform()), scene_(scene), area_(area), o_(o), buffers_(kMaxDepth + 2) {}
 
     void geometry(const Geometry& g, const QTransform& t, const Inherit& inherit, int depth);
+    // Model space: with many items in view, the later half is looked at on a second thread.
+    void top(const Geometry& g, const QTransform& t);
     void flush();
 
 private:
@@ -47,11 +70,15 @@ private:
         QRgb rgb;
     };
 
+    // The batch of a colour and width; a drawing has hundreds of them, and
+    // every item asks, so they are found through a hash.
     Batch& batch(QRgb rgb, double width) {
-        for (Batch& b : batches_)
-            if (b.rgb == rgb && b.width == width) return b;
-        batches_.push_back(Batch{rgb, width, {}, {}});
-        return batches_.back();
+        if (lastBatch_ < batches_.size() && batches_[lastBatch_].rgb == rgb && batches_[lastBatch_].width == width)
+            return batches_[lastBatch_];
+        const auto [it, added] = batchIndex_.try_emplace(BatchKey{rgb, width}, batches_.size());
+        if (added) batches_.push_back(Batch{rgb, width, {}, {}});
+        lastBatch_ = it->second;
+        return batches_[lastBatch_];
     }
     QRgb shown(QRgb rgb) const {
         if (o_.monochrome) return qRgb(0, 0, 0);
@@ -72,7 +99,19 @@ private:
     const Scene& scene_;
     QRectF area_;
     PaintOptions o_;
-    std::vector<Batch> batches_;
+    std::vector<Batch> batches_;  // in the order first asked for: later ones draw over earlier ones
+    struct BatchKey {
+        QRgb rgb;
+        double width;
+        bool operator==(const BatchKey&) const = default;
+    };
+    struct BatchKeyHash {
+        std::size_t operator()(const BatchKey& k) const {
+            return (std::bit_cast<std::uint64_t>(k.width) ^ k.rgb) * 0x9E3779B97F4A7C15ull >> 20;
+        }
+    };
+    std::unordered_map<BatchKey, std::size_t, BatchKeyHash> batchIndex_;
+    std::size_t lastBatch_ = 0;
     struct FillDraw {
         const QPainterPath* path;  // the scene's own, which keeps its conversion for the rasterizer
         QTransform t;
@@ -83,6 +122,37 @@ private:
     std::vector<std::vector<std::uint32_t>> buffers_;
     std::vector<QPointF> device_;
 };
+
+void Painter::top(const Geometry& g, const QTransform& t) {
+    (void)t.type();  // works out and keeps its type here, before two threads read it
+    bool invertible = false;
+    const QTransform back = t.inverted(&invertible);
+    if (!invertible) return;
+    const double scale = std::sqrt(std::abs(t.determinant()));
+    std::vector<std::uint32_t>& visible = buffers_[0];
+    g.itemsIn(back.mapRect(area_), visible);
+    const auto items = [&](Painter& painter, std::size_t from, std::size_t to) {
+        for (std::size_t i = from; i < to; ++i) painter.item(g, g.items[visible[i]], t, scale, Inherit{}, 0);
+    };
+    if (visible.size() < kItemsForTwoThreads || !spareCore()) {
+        items(*this, 0, visible.size());
+        return;
+    }
+    // Each half into batches of its own; the second's are then added after
+    // the first's, as one painter going through both halves would have them.
+    const std::size_t mid = visible.size() / 2;
+    Painter later(p_, scene_, area_, o_);
+    std::thread helper([&] { items(later, mid, visible.size()); });
+    items(*this, 0, mid);
+    helper.join();
+    for (Batch& b : later.batches_) {
+        Batch& into = batch(b.rgb, b.width);
+        into.lines.insert(into.lines.end(), b.lines.begin(), b.lines.end());
+        into.dots.insert(into.dots.end(), b.dots.begin(), b.dots.end());
+    }
+    fills_.insert(fills_.end(), later.fills_.begin(), later.fills_.end());
+    texts_.insert(texts_.end(), later.texts_.begin(), later.texts_.end());
+}
 
 void Painter::geometry(const Geometry& g, const QTransform& t, const Inherit& inherit, int depth) {
     if (depth > kMaxDepth) return;
@@ -116,7 +186,7 @@ void Painter::item(const Geometry& g, const Item& it, const QTransform& t, doubl
         // A block reference on a layer that is off still shows its objects on other layers.
         if (!look->on && it.kind != Item::Instance) return;
     }
-    const QRectF box = t.mapRect(it.bounds);
+    const QRectF box = mapBounds(t, it.bounds);
     if (!overlaps(box, area_)) return;
     const QRgb rgb = shown(it.colorBy == By::Value ? it.rgb
                            : it.colorBy == By::Block ? inherit.rgb
@@ -159,7 +229,9 @@ void Painter::item(const Geometry& g, const Item& it, const QTransform& t, doubl
         const QPointF c = map(a.center), major = mapVector(a.major), minor = mapVector(a.minor);
         const double radius = std::max(std::hypot(major.x(), major.y()), std::hypot(minor.x(), minor.y()));
         // Segments short enough that the chord strays less than a third of a pixel.
-        const double step = radius > 1 ? 2 * std::acos(std::max(-1.0, 1 - 0.33 / radius)) : M_PI / 2;
+        // (2 acos(1 - e), e = 0.33 / radius, taken as 2 sqrt(2e) (1 + e / 12): within 0.1 %.)
+        const double e = 0.33 / radius;
+        const double step = radius > 1 ? 2 * std::sqrt(2 * e) * (1 + e / 12) : M_PI / 2;
         const int n = std::clamp(int(std::ceil((a.t1 - a.t0) / step)), 2, 2048);
         device_.resize(std::size_t(n) + 1);
         const double dt = (a.t1 - a.t0) / n, cd = std::cos(dt), sd = std::sin(dt);
@@ -178,8 +250,9 @@ void Painter::item(const Geometry& g, const Item& it, const QTransform& t, doubl
         const double px = run.height * scale;
         if (px < 1) break;
         if (px < o_.greekBelow) {
-            const QPolygonF b = t.map(run.box());
-            batch(rgb, o_.lineWidth).lines.emplace_back((b[0] + b[3]) / 2, (b[1] + b[2]) / 2);
+            QPointF b[4];
+            run.corners(b);
+            batch(rgb, o_.lineWidth).lines.emplace_back(map((b[0] + b[3]) / 2), map((b[1] + b[2]) / 2));
             break;
         }
         texts_.push_back(TextDraw{&run, t, rgb});
@@ -191,9 +264,12 @@ void Painter::item(const Geometry& g, const Item& it, const QTransform& t, doubl
         break;
     case Item::Hatch: {
         const HatchGeom& h = g.hatches[it.first];
-        if (h.cache == HatchGeom::Cache::None) {
-            h.cache = hatchLines(h, h.cachedLines, h.cachedDots) ? HatchGeom::Cache::Lines : HatchGeom::Cache::Dense;
-            if (h.cache == HatchGeom::Cache::Dense) h.cachedLines.clear(), h.cachedDots.clear();
+        {
+            const std::lock_guard<std::mutex> lock(hatchCache);
+            if (h.cache == HatchGeom::Cache::None) {
+                h.cache = hatchLines(h, h.cachedLines, h.cachedDots) ? HatchGeom::Cache::Lines : HatchGeom::Cache::Dense;
+                if (h.cache == HatchGeom::Cache::Dense) h.cachedLines.clear(), h.cachedDots.clear();
+            }
         }
         const double spacing = h.spacing * scale;
         if (h.cache == HatchGeom::Cache::Dense || spacing < 2.5) {
@@ -221,7 +297,7 @@ void Painter::item(const Geometry& g, const Item& it, const QTransform& t, doubl
             const Instance& inst = g.instances[it.first + k];
             const Geometry& block = scene_.blocks[inst.block];
             const QTransform placed = inst.transform * t;
-            const QRectF b = placed.mapRect(block.bounds);
+            const QRectF b = mapBounds(placed, block.bounds);
             if (!overlaps(b, area_)) continue;
             if (std::max(b.width(), b.height()) < 1.5) {
                 batch(rgb, o_.lineWidth).dots.push_back(b.center());
@@ -252,11 +328,25 @@ void Painter::flush() {
         const QPointF shift(base_.dx(), base_.dy());
         QRectF clip = area_.translated(shift);
         if (p_.hasClipping()) clip &= p_.clipBoundingRect().translated(shift);
-        LineRaster raster(*image, clip.toAlignedRect());
-        for (const Batch& b : batches_) {
-            if (b.width > 1) continue;
-            for (const QLineF& l : b.lines) raster.line(l.translated(shift), b.rgb, o_.antialias);
-            for (const QPointF& d : b.dots) raster.dot(d + shift, b.rgb, 1);
+        const QRect rect = clip.toAlignedRect();
+        const auto draw = [&](int rowFrom, int rowTo) {
+            LineRaster raster(*image, rect, rowFrom, rowTo);
+            for (const Batch& b : batches_) {
+                if (b.width > 1) continue;
+                for (const QLineF& l : b.lines) raster.line(l.translated(shift), b.rgb, o_.antialias);
+                for (const QPointF& d : b.dots) raster.dot(d + shift, b.rgb, 1);
+            }
+        };
+        std::size_t lines = 0;
+        for (const Batch& b : batches_) lines += b.width > 1 ? 0 : b.lines.size();
+        if (lines < kLinesForTwoThreads || !spareCore()) {
+            draw(INT_MIN, INT_MAX);
+        } else {
+            // The upper rows here, the lower on a second thread: the same pixels.
+            const int mid = rect.top() + rect.height() / 2;
+            std::thread lower([&] { draw(mid, INT_MAX); });
+            draw(INT_MIN, mid - 1);
+            lower.join();
         }
     }
     for (const Batch& b : batches_) {
@@ -301,7 +391,7 @@ void Painter::flush() {
 void paintScene(QPainter& painter, const Scene& scene, const QTransform& toDevice, const QRectF& deviceArea,
                 const PaintOptions& options) {
     Painter p(painter, scene, deviceArea, options);
-    p.geometry(scene.space, toDevice, Inherit{}, 0);
+    p.top(scene.space, toDevice);
     p.flush();
 }
 

@@ -2,6 +2,7 @@
 
 #include <QFontMetricsF>
 #include <QGuiApplication>
+#include <algorithm>
 #include <cmath>
 
 namespace drawhost {
@@ -24,7 +25,11 @@ TextMetrics& TextMetrics::instance() {
     return metrics;
 }
 
-TextMetrics::TextMetrics() : advances_(0x10000, -1.f) {
+TextMetrics::TextMetrics() : advances_(new std::atomic<float>[0x10000]), boldAdvances_(new std::atomic<float>[0x10000]) {
+    for (int c = 0; c < 0x10000; ++c) {
+        advances_[c].store(-1.f, std::memory_order_relaxed);
+        boldAdvances_[c].store(-1.f, std::memory_order_relaxed);
+    }
     // Latin text in DejaVu Sans, Japanese in Noto Sans CJK.
     font_.setFamilies({QStringLiteral("DejaVu Sans"), QStringLiteral("Noto Sans CJK JP")});
     font_.setPixelSize(100);
@@ -39,9 +44,10 @@ TextMetrics::TextMetrics() : advances_(0x10000, -1.f) {
 }
 
 double TextMetrics::advance(char16_t c, bool bold) {
-    if (bold && boldAdvances_.empty()) boldAdvances_.assign(0x10000, -1.f);
-    float& a = (bold ? boldAdvances_ : advances_)[c];
+    std::atomic<float>& slot = (bold ? boldAdvances_ : advances_)[c];
+    float a = slot.load(std::memory_order_relaxed);
     if (a < 0) {
+        const std::lock_guard<std::mutex> lock(measuring_);
         if (measured_) {
             QFont f = font_;
             f.setBold(bold);
@@ -49,6 +55,7 @@ double TextMetrics::advance(char16_t c, bool bold) {
         } else {
             a = isWide(c) ? 1.4f : 0.85f;
         }
+        slot.store(a, std::memory_order_relaxed);
     }
     return a;
 }
@@ -96,16 +103,30 @@ QString expandSpecialCodes(const QString& text) {
     return out;
 }
 
-QPolygonF TextRun::box() const {
+void TextRun::corners(QPointF out[4]) const {
     const double w = advance * height * widthFactor, h = height;
-    const double sx = mirrorX ? -1 : 1, sy = mirrorY ? -1 : 1;
-    const double shear = std::tan(oblique);
-    QTransform t;
-    t.translate(origin.x(), origin.y());
-    t.rotateRadians(angle);
-    t.scale(sx, sy);
-    QPolygonF local({QPointF(0, 0), QPointF(w, 0), QPointF(w + h * shear, h), QPointF(h * shear, h)});
-    return t.map(local);
+    const double shear = oblique == 0 ? 0 : std::tan(oblique);
+    const double c = angle == 0 ? 1 : std::cos(angle), s = angle == 0 ? 0 : std::sin(angle);
+    // Along the baseline and up from it, mirrored as the text is.
+    const QPointF u = QPointF(c, s) * (mirrorX ? -1 : 1), v = QPointF(-s, c) * (mirrorY ? -1 : 1);
+    out[0] = origin;
+    out[1] = origin + u * w;
+    out[2] = origin + u * (w + h * shear) + v * h;
+    out[3] = origin + u * (h * shear) + v * h;
+}
+
+QPolygonF TextRun::box() const {
+    QPointF c[4];
+    corners(c);
+    return QPolygonF({c[0], c[1], c[2], c[3]});
+}
+
+QRectF TextRun::bounds() const {
+    QPointF c[4];
+    corners(c);
+    const auto [x0, x1] = std::minmax({c[0].x(), c[1].x(), c[2].x(), c[3].x()});
+    const auto [y0, y1] = std::minmax({c[0].y(), c[1].y(), c[2].y(), c[3].y()});
+    return QRectF(QPointF(x0, y0), QPointF(x1, y1));
 }
 
 TextRun placeLineText(const LineText& t) {

@@ -5,13 +5,17 @@
 #include <QFont>
 #include <QRgb>
 #include <QString>
+#include <atomic>
+#include <memory>
+#include <mutex>
 #include <vector>
 
 #include "DrawingScene.h"
 
 namespace drawhost {
 
-// Widths of characters in the text font, per unit of cap height.
+// Widths of characters in the text font, per unit of cap height; safe to use
+// from two threads at once.
 class TextMetrics {
 public:
     static TextMetrics& instance();
@@ -28,8 +32,10 @@ private:
     bool measured_ = false;  // a font to measure with (else widths are estimated)
     double capRatio_ = 0.7;  // cap height / pixel size
     double descent_ = 0.3;
-    std::vector<float> advances_;  // by UTF-16 unit; negative: not measured yet
-    std::vector<float> boldAdvances_;  // the same for the bold face, made when first asked
+    // By UTF-16 unit, regular and bold; negative: not measured yet.
+    // Builders on two threads share them; measuring takes the lock.
+    std::unique_ptr<std::atomic<float>[]> advances_, boldAdvances_;
+    std::mutex measuring_;
 };
 
 // %%c %%d %%p %%% %%nnn, %%u/%%o/%%k (dropped) and ^-escaped control characters.

@@ -3,10 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <QGuiApplication>
+#include <bit>
+#include <charconv>
+#include <climits>
 #include <cmath>
 
 #include "SceneDrawings.h"
 #include "drawhost/DrawingScene.h"
+#include "drawhost/LineRaster.h"
 #include "drawhost/Linetypes.h"
 #include "drawhost/SceneText.h"
 
@@ -501,6 +505,103 @@ TEST(SceneTest, TheGridFindsTheItemsInARectangle) {
     b.scene.space.itemsIn(QRectF(99, 99, 22, 22), found);
     EXPECT_EQ(found.size(), 3u * 3 + 1);
     for (std::size_t i = 1; i < found.size(); ++i) EXPECT_LT(found[i - 1], found[i]);
+}
+
+TEST(SceneTest, TwoThreadsBuildTheSceneOneThreadBuilds) {
+    // Every kind of object, on layers of the table and names it lacks, with
+    // blocks first referenced from either half: each thread builds half.
+    Spec s;
+    s.layers = {{"A", 1}, {"B", 3}};
+    s.blocks = block("INNER", 0, 0, object("CIRCLE", {{10, "0"}, {20, "0"}, {40, "1"}})) +
+               block("OUTER", 2, 0, object("LINE", {{10, "0"}, {20, "0"}, {11, "4"}, {21, "0"}}) +
+                                        object("INSERT", {{2, "INNER"}, {10, "2"}, {20, "0"}}));
+    for (int i = 0; i < 400; ++i) {
+        const std::string layer = i % 3 == 0 ? "A" : i % 3 == 1 ? "B" : "X" + std::to_string(i % 7);
+        const std::string x = n(i * 10), y = n(i % 20);
+        s.entities += object("LINE", {{10, x}, {20, y}, {11, n(i * 10 + 5)}, {21, y}}, layer) +
+                      object("ARC", {{10, x}, {20, y}, {40, "2"}, {50, "0"}, {51, "90"}}, layer) +
+                      object("TEXT", {{10, x}, {20, y}, {40, "1"}, {1, "\x93\xfa\x96\x7b " + std::to_string(i)}}, layer) +
+                      object("MTEXT", {{10, x}, {20, y}, {40, "1"}, {1, "a\\Pb"}}, layer) +
+                      object("LWPOLYLINE", {{90, "3"}, {70, "1"}, {10, x}, {20, "0"}, {10, x}, {20, "5"}, {10, "1"}, {20, "5"}}, layer) +
+                      object("SOLID", {{10, x}, {20, "0"}, {11, x}, {21, "1"}, {12, "0"}, {22, "1"}}, layer) +
+                      object("POINT", {{10, x}, {20, y}}, layer) +
+                      object("INSERT", {{2, i < 200 ? "INNER" : "OUTER"}, {10, x}, {20, y}}, layer) +
+                      object("INSERT", {{2, i < 200 ? "OUTER" : "INNER"}, {10, x}, {20, y}}, layer);
+    }
+    const auto drawing = scenetest::drawing(s);
+    const Scene one = buildScene(*drawing, drawing->modelSpace(), 1);
+    const Scene two = buildScene(*drawing, drawing->modelSpace(), 2);
+    ASSERT_EQ(two.space.items.size(), one.space.items.size());
+    EXPECT_EQ(two.extents, one.extents);
+    EXPECT_EQ(two.layers.size(), one.layers.size());
+    EXPECT_EQ(two.blocks.size(), one.blocks.size());
+    for (std::size_t i = 0; i < one.space.items.size(); ++i) {
+        const Item &a = one.space.items[i], &b = two.space.items[i];
+        ASSERT_EQ(b.kind, a.kind) << i;
+        EXPECT_EQ(b.bounds, a.bounds) << i;
+        EXPECT_EQ(b.rgb, a.rgb) << i;
+        EXPECT_EQ(two.layers.at(b.layer).name, one.layers.at(a.layer).name) << i;
+        ASSERT_EQ(b.count, a.count) << i;
+        switch (a.kind) {
+        case Item::Polyline:
+        case Item::Dot:
+            for (std::uint32_t k = 0; k < a.count; ++k) EXPECT_EQ(two.space.points[b.first + k], one.space.points[a.first + k]);
+            break;
+        case Item::Arc: EXPECT_EQ(two.space.arcs[b.first].center, one.space.arcs[a.first].center) << i; break;
+        case Item::Text: EXPECT_EQ(two.space.texts[b.first].text, one.space.texts[a.first].text) << i; break;
+        case Item::Fill: EXPECT_EQ(two.space.fills[b.first], one.space.fills[a.first]) << i; break;
+        case Item::Instance: {
+            const Instance &p = one.space.instances[a.first], &q = two.space.instances[b.first];
+            EXPECT_EQ(q.transform, p.transform) << i;
+            EXPECT_EQ(two.blocks[q.block].items.size(), one.blocks[p.block].items.size()) << i;
+            break;
+        }
+        default: break;
+        }
+    }
+}
+
+TEST(SceneTest, LinesRasterisedInTwoBandsOfRowsLightThePixelsOfOne) {
+    // Lines of every slope, some crossing the bands' seam or the clip, antialiased or not.
+    std::vector<QLineF> lines;
+    std::uint32_t seed = 7;
+    const auto next = [&seed] { return (seed = seed * 1103515245 + 12345) >> 8 & 0xFFFF; };
+    for (int i = 0; i < 3000; ++i)
+        lines.emplace_back(next() % 260 - 30, next() % 220 - 30, next() % 260 - 30, next() % 220 - 30);
+    for (bool antialias : {false, true}) {
+        QImage whole(200, 160, QImage::Format_RGB32), banded = whole;
+        whole.fill(Qt::black);
+        banded.fill(Qt::black);
+        const QRect clip(5, 5, 190, 150);
+        LineRaster one(whole, clip);
+        LineRaster upper(banded, clip, INT_MIN, 79), lower(banded, clip, 80, INT_MAX);
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            const QRgb color = qRgb(int(i * 37 % 256), int(i * 91 % 256), 200);
+            one.line(lines[i], color, antialias);
+            upper.line(lines[i], color, antialias);
+            lower.line(lines[i], color, antialias);
+        }
+        EXPECT_EQ(banded, whole) << antialias;
+    }
+}
+
+TEST(SceneTest, CoordinatesReadAsTheStandardLibraryReadsThem) {
+    // Plain decimals take a short way; the others the library's.
+    const std::vector<std::string> texts = {"0", "-0", "12.5", "-12.5", "+3", "1.", ".25", "-.25", "0.1",
+                                            "123456789.123456", "1234567890123456789", "0.30000000000000004",
+                                            "1e3", "-2.5E-3", "99999999999999.9", "0.000000000000001234"};
+    Spec s;
+    for (const std::string& t : texts) s.entities += object("LINE", {{10, t}, {20, "0"}, {11, "1"}, {21, "1"}});
+    Built b(s);
+    ASSERT_EQ(b.scene.space.items.size(), texts.size());
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        std::string_view v(texts[i]);
+        if (v.front() == '+') v.remove_prefix(1);
+        double expected = 0;
+        std::from_chars(v.data(), v.data() + v.size(), expected);
+        const double got = b.scene.space.pointsOf(b.item(i))[0].x();
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(got), std::bit_cast<std::uint64_t>(expected)) << texts[i];
+    }
 }
 
 }  // namespace
