@@ -35,6 +35,9 @@ std::vector<Tag> objectGroups(const GroupContext& ctx, const ObjectInfo& o);
 std::string subclassOf(const Document& d, const ObjectInfo& o);
 
 // ---- shared by the decoders ----
+// A string as DXF writes it (no trailing NULs, control characters in caret form).
+std::string dxfText(std::string s);
+
 class GroupWriter {
 public:
     void str(int code, std::string v) { tags.push_back(Tag{code, std::move(v), {}, {}}); }
@@ -59,5 +62,9 @@ struct EntityStreams {
 bool decodeTextual(const GroupContext& ctx, const ObjectInfo& o, EntityStreams& s, GroupWriter& w);
 bool decodeCurves(const GroupContext& ctx, const ObjectInfo& o, EntityStreams& s, GroupWriter& w);
 bool decodeBlockRefs(const GroupContext& ctx, const ObjectInfo& o, EntityStreams& s, GroupWriter& w);
+bool decodeLeaders(const GroupContext& ctx, const ObjectInfo& o, EntityStreams& s, GroupWriter& w);
+bool decodeMultileaders(const GroupContext& ctx, const ObjectInfo& o, EntityStreams& s, GroupWriter& w);
+bool decodeMeshes(const GroupContext& ctx, const ObjectInfo& o, EntityStreams& s, GroupWriter& w);
+bool decodeImages(const GroupContext& ctx, const ObjectInfo& o, EntityStreams& s, GroupWriter& w);
 
 }  // namespace dxf::dwg

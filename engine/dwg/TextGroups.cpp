@@ -3,10 +3,6 @@
 
 namespace dxf::dwg {
 
-namespace {
-
-constexpr double kDeg = 180.0 / 3.14159265358979323846;
-
 // A string as DXF writes it: without the trailing NUL some writers store,
 // control characters in caret form (LF as ^J) and a caret as "^ ".
 std::string dxfText(std::string s) {
@@ -23,6 +19,10 @@ std::string dxfText(std::string s) {
     }
     return out;
 }
+
+namespace {
+
+constexpr double kDeg = 180.0 / 3.14159265358979323846;
 
 struct TextFields {
     double elevation = 0;

@@ -162,12 +162,51 @@ TEST(DwgTwins, EveryDwgReadsAsItsDxfTwin) {
             auto we = w->findHandle(e.handle());
             ASSERT_TRUE(we.has_value()) << e.handle();
             EXPECT_EQ(we->objectName(), e.objectName()) << e.handle();
-            if (e.type() != "ACAD_TABLE") continue;
             auto group = [](const dxf::Entity& t, int code) {
                 for (const dxf::GroupValue& g : t.groups())
                     if (g.code == code) return g.value;
                 return std::string("none");
             };
+            // The values of these codes in the type's own groups (after its last class marker).
+            auto numbers = [](const dxf::Entity& t, std::initializer_list<int> codes) {
+                std::vector<double> out;
+                for (const dxf::GroupValue& g : t.groups()) {
+                    if (g.code == 100) out.clear();
+                    if (g.code >= 1000) break;
+                    if (std::find(codes.begin(), codes.end(), g.code) != codes.end()) out.push_back(std::stod(g.value));
+                }
+                return out;
+            };
+            auto near = [](const std::vector<double>& a, const std::vector<double>& b, const std::string& what) {
+                ASSERT_EQ(a.size(), b.size()) << what;
+                for (std::size_t i = 0; i < a.size(); ++i) EXPECT_NEAR(a[i], b[i], 1e-9) << what << " #" << i;
+            };
+            if (e.type() == "WIPEOUT" || e.type() == "IMAGE") {
+                // Frame, pixel size, display flags and clip boundary.
+                auto fields = {10, 20, 11, 21, 12, 22, 13, 23, 14, 24, 70, 71, 91, 280};
+                near(numbers(*we, fields), numbers(e, fields), e.handle());
+            }
+            if (e.type() == "MESH") {
+                // Vertices, face list, edges and creases.
+                auto fields = {71, 72, 91, 92, 10, 20, 30, 93, 90, 94, 95, 140};
+                near(numbers(*we, fields), numbers(e, fields), e.handle());
+            }
+            if (e.type() == "MULTILEADER") {
+                // Text, landing, dogleg, leader lines and sizes.
+                auto fields = {10, 20, 30, 11, 21, 12, 22, 13, 23, 41, 43, 140, 145};
+                near(numbers(*we, fields), numbers(e, fields), e.handle());
+                EXPECT_EQ(group(*we, 304), group(e, 304));
+            }
+            if (e.type() == "LEADER") {
+                // The DXF adds the hook line's vertex before the last one; the others are the DWG's.
+                std::vector<double> wv = numbers(*we, {10, 20}), xv = numbers(e, {10, 20});
+                ASSERT_GE(wv.size(), 4u);
+                if (xv.size() == wv.size() + 2) xv.erase(xv.end() - 4, xv.end() - 2);
+                near(wv, xv, e.handle());
+                EXPECT_EQ(group(*we, 340), group(e, 340)) << "the leader's annotation";
+                EXPECT_EQ(group(*we, 3), group(e, 3)) << "the leader's dimension style";
+            }
+            if (e.type() != "ACAD_TABLE") continue;
             EXPECT_EQ(blockKey(group(*we, 2)), blockKey(group(e, 2)));
             EXPECT_EQ(group(*we, 343), group(e, 343)) << "the table's block record";
             std::vector<int> codes{10, 20};
