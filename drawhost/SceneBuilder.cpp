@@ -377,6 +377,11 @@ void SceneBuilder::Impl::pushMultiText(Geometry& g, const MultiText& t, const Co
         else if (r.aci == 0) item.colorBy = By::Block;
         else if (r.aci >= 1 && r.aci <= 255) item.colorBy = By::Value, item.rgb = aciColor(r.aci).rgb();
         else if (r.aci == 256) item.colorBy = By::Layer;
+        if (r.isBar) {
+            const QPointF bar[2] = {r.bar.p1(), r.bar.p2()};
+            pushPolyline(g, item, bar, 2, false);
+            continue;
+        }
         r.run.widthFactor *= styleWidth;
         pushText(g, item, std::move(r.run));
     }
