@@ -77,6 +77,12 @@ public:
     void ellipse(Geometry& g, const Groups& gr, const Common& c);
     void hatch(Geometry& g, const Groups& gr, const Common& c);
     void leader(Geometry& g, const Groups& gr, const Common& c);
+    // The arrow size times the dimension scale of an object of a dimension
+    // style (group 3), with the overrides its extended data holds.
+    double dimensionArrow(const Groups& gr) const;
+    // Puts in the vertex where a leader's hook line starts when the leader
+    // has one and its vertices do not end in it.
+    void addLeaderHook(QPolygonF& points, const Groups& gr, double length) const;
     // SceneMLeader.cpp
     void multileader(Geometry& g, const Groups& gr, const Common& c);
     void mesh(Geometry& g, const Groups& gr, const Common& c);
@@ -124,7 +130,11 @@ private:
     RawMap<std::int32_t> layerByRaw_, linetypeByRaw_, blockByRaw_;
     RawMap<dxf::Block> blockByName_;  // by folded name
     RawMap<double> styleWidth_;       // text styles' width factors, by raw name
-    double leaderArrow_ = 2.5;        // $DIMASZ × $DIMSCALE
+    struct DimArrow {
+        double size = 2.5, scale = 1;  // DIMASZ, DIMSCALE
+    };
+    DimArrow headerArrow_;       // $DIMASZ, $DIMSCALE
+    RawMap<DimArrow> dimArrow_;  // each dimension style's, by raw name
     std::vector<bool> building_;      // blocks being built (a block holding itself)
     std::recursive_mutex mutex_;
     bool parallel_ = false;  // a helper is running

@@ -97,8 +97,13 @@ SceneBuilder::Impl::Impl(const dxf::Drawing& drawing, std::vector<dxf::Entity> o
         const double w = g.num(41, 1);
         styleWidth_.emplace(std::string(g.str(2)), w > 0 ? w : 1);
     }
-    leaderArrow_ = Groups::toNumber(drawing.headerVariable("$DIMASZ").value_or("2.5"), 2.5) *
-                   Groups::toNumber(drawing.headerVariable("$DIMSCALE").value_or("1"), 1);
+    const double arrow = Groups::toNumber(drawing.headerVariable("$DIMASZ").value_or("2.5"), 2.5);
+    const double scale = Groups::toNumber(drawing.headerVariable("$DIMSCALE").value_or("1"), 1);
+    headerArrow_ = DimArrow{arrow, scale};
+    for (const dxf::Entity& r : drawing.tableRecords("DIMSTYLE")) {
+        g.read(r);
+        dimArrow_.emplace(std::string(g.str(2)), DimArrow{g.num(41, arrow), g.num(40, scale)});
+    }
 
     // A DWG drawing reads its objects on demand, which one thread at a time may do.
     const bool twoThreads =

@@ -8,7 +8,7 @@
 #include <climits>
 #include <cmath>
 
-#include "SceneDrawings.h"
+#include "SceneChecks.h"
 #include "drawhost/DrawingScene.h"
 #include "drawhost/LineRaster.h"
 #include "drawhost/Linetypes.h"
@@ -19,21 +19,7 @@ using namespace scenetest;
 
 namespace {
 
-// A drawing and the scene of its model space.
-struct Built {
-    std::unique_ptr<dxf::Drawing> drawing;
-    Scene scene;
-    explicit Built(const Spec& spec) : drawing(scenetest::drawing(spec)), scene(buildScene(*drawing)) {}
-    const Item& item(std::size_t i) const { return scene.space.items.at(i); }
-    const TextRun& text(std::size_t i) const { return scene.space.texts.at(item(i).first); }
-};
-
 std::string n(double v) { return std::to_string(v); }
-
-void expectPoint(const QPointF& got, double x, double y, double tolerance = 1e-6) {
-    EXPECT_NEAR(got.x(), x, tolerance);
-    EXPECT_NEAR(got.y(), y, tolerance);
-}
 
 TEST(SceneTest, LinetypesScaleWithLtscaleAndTheObject) {
     Spec s;
@@ -194,61 +180,6 @@ TEST(SceneTest, MultiLineTextsFollowTheirInlineCodesAndAttachment) {
     EXPECT_EQ(colored[0]->rgb, aciColor(1).rgb());
     EXPECT_EQ(colored[1]->colorBy, By::Layer);
     EXPECT_EQ(run(colored[1]).text, QStringLiteral(" \u00B0"));
-}
-
-TEST(SceneTest, StackedFractionsStandOneAboveTheOther) {
-    Spec s;
-    s.entities = object("MTEXT", {{10, "0"}, {20, "0"}, {40, "10"}, {71, "1"}, {1, "4\\S1/16;x"}}) +
-                 object("MTEXT", {{10, "0"}, {20, "-100"}, {40, "10"}, {71, "1"}, {1, "\\S3#4;%%d"}}) +
-                 object("MTEXT", {{10, "0"}, {20, "-200"}, {40, "10"}, {71, "1"}, {1, "\\S+0.1^ -0.2;"}}) +
-                 object("MTEXT", {{10, "0"}, {20, "-300"}, {40, "10"}, {71, "1"}, {1, "\\Sa\\/b/c;"}});
-    Built b(s);
-    std::vector<const TextRun*> texts[4];
-    std::vector<const Item*> bars[4];
-    for (const Item& it : b.scene.space.items) {
-        const int k = int(std::floor(-it.bounds.center().y() / 100 + 0.5));
-        ASSERT_TRUE(k >= 0 && k < 4);
-        if (it.kind == Item::Text) texts[k].push_back(&b.scene.space.texts.at(it.first));
-        else if (it.kind == Item::Polyline) bars[k].push_back(&it);
-    }
-    // a/b: "4", the parts at 70 % centred over a bar across the wider part, then "x" after it.
-    ASSERT_EQ(texts[0].size(), 4u);
-    ASSERT_EQ(bars[0].size(), 1u);
-    const TextRun &four = *texts[0][0], &upper = *texts[0][1], &lower = *texts[0][2], &x = *texts[0][3];
-    EXPECT_EQ(upper.text, "1");
-    EXPECT_EQ(lower.text, "16");
-    EXPECT_NEAR(upper.height, 7, 1e-9);
-    EXPECT_NEAR(lower.height, 7, 1e-9);
-    const QPointF* bar = b.scene.space.pointsOf(*bars[0][0]);
-    const double start = four.origin.x() + four.advance * 10, width = lower.advance * 7;
-    EXPECT_NEAR(bar[0].x(), start, 1e-9);
-    EXPECT_NEAR(bar[1].x(), start + width, 1e-9);
-    EXPECT_NEAR(bar[0].y(), bar[1].y(), 1e-9);
-    EXPECT_GT(upper.origin.y(), bar[0].y());  // above the bar
-    EXPECT_LT(lower.origin.y() + lower.height, bar[0].y());  // below it
-    EXPECT_NEAR(upper.origin.x() + upper.advance * 3.5, start + width / 2, 1e-9);  // centred
-    EXPECT_NEAR(x.origin.x(), start + width, 1e-9);
-    EXPECT_NEAR(x.origin.y(), four.origin.y(), 1e-9);
-    // a#b: a slash rising from below the upper part's end to above the lower part's
-    // start; the codes after it still expand.
-    ASSERT_EQ(texts[1].size(), 3u);
-    EXPECT_EQ(texts[1][2]->text, QStringLiteral("\u00B0"));
-    ASSERT_EQ(bars[1].size(), 1u);
-    const QPointF* slash = b.scene.space.pointsOf(*bars[1][0]);
-    EXPECT_GT(slash[1].y() - slash[0].y(), 10);
-    EXPECT_GT(slash[1].x(), slash[0].x());
-    EXPECT_LE(texts[1][0]->bounds().right(), slash[1].x() + 1e-9);
-    EXPECT_GE(texts[1][1]->bounds().left(), slash[0].x() - 1e-9);
-    // a^b: a tolerance, upper over lower, no bar ("^ " is the file's caret).
-    ASSERT_EQ(texts[2].size(), 2u);
-    EXPECT_TRUE(bars[2].empty());
-    EXPECT_EQ(texts[2][0]->text, "+0.1");
-    EXPECT_EQ(texts[2][1]->text, "-0.2");
-    EXPECT_GT(texts[2][0]->origin.y(), texts[2][1]->origin.y() + 7);
-    // An escaped separator is text.
-    ASSERT_EQ(texts[3].size(), 2u);
-    EXPECT_EQ(texts[3][0]->text, "a/b");
-    EXPECT_EQ(texts[3][1]->text, "c");
 }
 
 TEST(SceneTest, MultiLineTextColumnDataLeavesTheTextLevel) {
