@@ -86,6 +86,19 @@ public:
     // SceneMLeader.cpp
     void multileader(Geometry& g, const Groups& gr, const Common& c);
     void mesh(Geometry& g, const Groups& gr, const Common& c);
+    // SceneMLine.cpp
+    void mline(Geometry& g, const Groups& gr, const Common& c);
+    struct MLineStyle {
+        int flags = 0;  // 70: miters shown, caps
+        struct Element {
+            double offset = 0;
+            int aci = 0;            // 0: the multiline's colour
+            std::string linetype;  // empty: by layer
+        };
+        std::vector<Element> elements;
+    };
+    // A multiline style by its handle (two elements 1 apart when it cannot be read).
+    const MLineStyle& mlineStyle(std::string_view handle);
     // The runs of a multi-line text with their inline colours; styleWidth scales their widths.
     void pushMultiText(Geometry& g, const MultiText& t, const Common& c, double styleWidth);
 
@@ -135,6 +148,7 @@ private:
     };
     DimArrow headerArrow_;       // $DIMASZ, $DIMSCALE
     RawMap<DimArrow> dimArrow_;  // each dimension style's, by raw name
+    RawMap<MLineStyle> mlineStyles_;  // by handle, read when first used
     std::vector<bool> building_;      // blocks being built (a block holding itself)
     std::recursive_mutex mutex_;
     bool parallel_ = false;  // a helper is running

@@ -314,6 +314,8 @@ void SceneBuilder::Impl::add(Geometry& g, const dxf::Entity& e, int depth) {
         leader(g, gr, c);
     } else if (is(type, "MULTILEADER") || is(type, "MLEADER")) {
         multileader(g, gr, c);
+    } else if (is(type, "MLINE")) {
+        mline(g, gr, c);
     } else if (is(type, "MESH")) {
         mesh(g, gr, c);
     } else if (is(type, "IMAGE") || is(type, "WIPEOUT")) {

@@ -12,6 +12,8 @@ using namespace scenetest;
 
 namespace {
 
+std::string n(double v) { return std::to_string(v); }
+
 TEST(SceneAnnotationTest, StackedFractionsStandOneAboveTheOther) {
     Spec s;
     s.entities = object("MTEXT", {{10, "0"}, {20, "0"}, {40, "10"}, {71, "1"}, {1, "4\\S1/16;x"}}) +
@@ -147,6 +149,78 @@ TEST(SceneAnnotationTest, LeadersReadFromDwgDrawLikeTheirDxfTwins) {
         ASSERT_EQ(lines[k].size(), lines[0].size());
         for (int i = 0; i < lines[0].size(); ++i) expectPoint(lines[k][i], lines[0][i].x(), lines[0][i].y(), 1e-9);
     }
+}
+
+// The groups of a multiline vertex: its point, directions and per element its parameters.
+Groups mlineVertex(double x, double y, QPointF direction, QPointF miter, const std::vector<std::vector<double>>& elements) {
+    Groups g = {{11, n(x)}, {21, n(y)}, {31, "0"}, {12, n(direction.x())}, {22, n(direction.y())}, {32, "0"},
+                {13, n(miter.x())}, {23, n(miter.y())}, {33, "0"}};
+    for (const auto& p : elements) {
+        g.emplace_back(74, std::to_string(p.size()));
+        for (double v : p) g.emplace_back(41, n(v));
+        g.emplace_back(75, "0");
+    }
+    return g;
+}
+
+TEST(SceneAnnotationTest, MultilinesDrawTheirElementsCapsAndMiters) {
+    Spec s;
+    // Three elements 1 apart, red, by layer and blue; miters shown, a line
+    // across the start, a half circle round the end.
+    s.objects = object("MLINESTYLE", {{5, "77"}, {2, "CAPS"}, {70, std::to_string(2 | 16 | 1024)}, {3, ""}, {62, "256"},
+                                      {51, "90"}, {52, "90"}, {71, "3"}, {49, "1"}, {62, "1"}, {6, "BYLAYER"},
+                                      {49, "0"}, {62, "256"}, {6, "BYLAYER"}, {49, "-1"}, {62, "5"}, {6, "BYLAYER"}});
+    const double r = std::sqrt(2.0);
+    Groups open = {{2, "CAPS"}, {340, "77"}, {40, "1"}, {70, "1"}, {71, "1"}, {72, "3"}, {73, "3"}, {10, "0"}, {20, "0"}};
+    // Along x, then up; the middle element has a gap from 2 to 4 along its first segment.
+    for (const Groups& v : {mlineVertex(0, 0, {1, 0}, {0, 1}, {{1, 0}, {0, 0, 2, 4}, {-1, 0}}),
+                            mlineVertex(10, 0, {0, 1}, {-1 / r, 1 / r}, {{r, 0}, {0, 0}, {-r, 0}}),
+                            mlineVertex(10, 10, {0, 1}, {-1, 0}, {{1, 0}, {0, 0}, {-1, 0}})})
+        open.insert(open.end(), v.begin(), v.end());
+    // Closed, without parameters: the style's offsets, scaled by 2, justified to the bottom.
+    Groups closed = {{2, "CAPS"}, {340, "77"}, {40, "2"}, {70, "2"}, {71, "3"}, {72, "3"}, {73, "3"}, {10, "0"}, {20, "100"}};
+    for (const Groups& v : {mlineVertex(0, 100, {1, 0}, {0, 1}, {}), mlineVertex(10, 100, {-1, 1}, {0, 1}, {}),
+                            mlineVertex(0, 110, {0, -1}, {1, 0}, {})})
+        closed.insert(closed.end(), v.begin(), v.end());
+    s.entities = object("MLINE", open) + object("MLINE", closed);
+    Built b(s);
+    std::vector<std::vector<QPointF>> lines;
+    std::vector<const Item*> items;
+    for (const Item& it : b.scene.space.items) {
+        ASSERT_EQ(it.kind, Item::Polyline);
+        lines.emplace_back(b.scene.space.pointsOf(it), b.scene.space.pointsOf(it) + it.count);
+        items.push_back(&it);
+    }
+    // Open: the left element, the middle one in two pieces, the right one,
+    // the miter at the corner, the start line and the end's half circle.
+    ASSERT_GE(lines.size(), 7u);
+    ASSERT_EQ(lines[0].size(), 3u);
+    expectPoint(lines[0][0], 0, 1);
+    expectPoint(lines[0][1], 9, 1);
+    expectPoint(lines[0][2], 9, 10);
+    EXPECT_EQ(items[0]->rgb, aciColor(1).rgb());
+    ASSERT_EQ(lines[1].size(), 2u);
+    expectPoint(lines[1][1], 2, 0);
+    ASSERT_EQ(lines[2].size(), 3u);
+    expectPoint(lines[2][0], 4, 0);
+    EXPECT_EQ(items[2]->colorBy, By::Layer);
+    expectPoint(lines[3][1], 11, -1);
+    EXPECT_EQ(items[3]->rgb, aciColor(5).rgb());
+    expectPoint(lines[4][0], 9, 1);  // the miter line
+    expectPoint(lines[4][1], 11, -1);
+    expectPoint(lines[5][0], 0, 1);  // the start line
+    expectPoint(lines[5][1], 0, -1);
+    const std::vector<QPointF>& round = lines[6];  // from the right end round to the left, above the end
+    expectPoint(round.front(), 11, 10);
+    expectPoint(round.back(), 9, 10);
+    EXPECT_NEAR(round[round.size() / 2].y(), 11, 0.05);
+    // Closed: each element once round, no caps; the bottom element on the
+    // vertices, the others 2 and 4 to its left.
+    ASSERT_EQ(lines.size(), 7u + 3u + 3u);
+    expectPoint(lines[7][0], 0, 104);   // offset 1, top: 2 × (1 - (-1)) from the bottom
+    expectPoint(lines[9][0], 0, 100);   // offset -1, the bottom: on the vertex
+    EXPECT_EQ(lines[9].size(), 4u);     // round the three sides
+    expectPoint(lines[9].back(), 0, 100);
 }
 
 }  // namespace
