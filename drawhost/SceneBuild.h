@@ -84,7 +84,9 @@ public:
     // has one and its vertices do not end in it.
     void addLeaderHook(QPolygonF& points, const Groups& gr, double length) const;
     // SceneMLeader.cpp
-    void multileader(Geometry& g, const Groups& gr, const Common& c);
+    void multileader(Geometry& g, const Groups& gr, const Common& c, int depth);
+    // The raw name of the block whose record has this handle; empty when none has.
+    std::string blockRecordName(const std::string& handle);
     void mesh(Geometry& g, const Groups& gr, const Common& c);
     // SceneMLine.cpp
     void mline(Geometry& g, const Groups& gr, const Common& c);

@@ -313,7 +313,7 @@ void SceneBuilder::Impl::add(Geometry& g, const dxf::Entity& e, int depth) {
     } else if (is(type, "LEADER")) {
         leader(g, gr, c);
     } else if (is(type, "MULTILEADER") || is(type, "MLEADER")) {
-        multileader(g, gr, c);
+        multileader(g, gr, c, depth);
     } else if (is(type, "MLINE")) {
         mline(g, gr, c);
     } else if (is(type, "MESH")) {

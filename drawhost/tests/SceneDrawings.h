@@ -40,6 +40,7 @@ struct Spec {
     std::string blocks;    // made with block()
     std::string entities;  // made with object()
     std::string objects;   // the OBJECTS section's, made with object()
+    std::vector<std::pair<std::string, std::string>> blockRecords;  // name, handle
 };
 
 inline std::string block(const std::string& name, double x, double y, const std::string& objects) {
@@ -72,6 +73,10 @@ inline std::unique_ptr<dxf::Drawing> drawing(const Spec& s) {
                     {370, std::to_string(l.lineweight)}};
         if (l.trueColor >= 0) g.emplace_back(420, std::to_string(l.trueColor));
         out += tags(g);
+    }
+    if (!s.blockRecords.empty()) {
+        out += tags({{0, "ENDTAB"}, {0, "TABLE"}, {2, "BLOCK_RECORD"}, {70, std::to_string(s.blockRecords.size())}});
+        for (const auto& [name, handle] : s.blockRecords) out += tags({{0, "BLOCK_RECORD"}, {5, handle}, {2, name}});
     }
     out += tags({{0, "ENDTAB"}, {0, "TABLE"}, {2, "STYLE"}, {70, "1"}, {0, "STYLE"}, {2, "Standard"}, {70, "0"},
                  {40, "0"}, {41, "1"}, {3, "txt"}, {0, "ENDTAB"}, {0, "ENDSEC"}});

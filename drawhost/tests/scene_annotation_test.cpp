@@ -223,4 +223,34 @@ TEST(SceneAnnotationTest, MultilinesDrawTheirElementsCapsAndMiters) {
     expectPoint(lines[9].back(), 0, 100);
 }
 
+TEST(SceneAnnotationTest, MultileadersWithABlockDrawItWhereItStands) {
+    Spec s;
+    s.blockRecords = {{"TAG", "2F"}};
+    s.blocks = block("TAG", 0, 0, object("LINE", {{10, "0"}, {20, "0"}, {11, "1"}, {21, "0"}}));
+    auto multileader = [](const std::string& handle) {
+        return object("MULTILEADER", {{300, "CONTEXT_DATA{"}, {40, "1"}, {10, "5"}, {20, "3"}, {41, "4"}, {140, "1"},
+                                      {290, "0"}, {296, "1"}, {341, handle}, {14, "0"}, {24, "0"}, {34, "1"},
+                                      {15, "5"}, {25, "3"}, {35, "0"}, {16, "2"}, {26, "2"}, {36, "2"},
+                                      {46, n(M_PI / 2)}, {93, "-1056964608"}, {302, "LEADER{"}, {290, "1"},
+                                      {10, "4"}, {20, "3"}, {11, "1"}, {21, "0"}, {40, "0"}, {304, "LEADER_LINE{"},
+                                      {10, "-10"}, {20, "-6"}, {305, "}"}, {303, "}"}, {301, "}"}, {170, "1"},
+                                      {172, "1"}});
+    };
+    // The second names no block record: its leader still draws.
+    s.entities = multileader("2F") + multileader("99");
+    Built b(s);
+    std::vector<const Item*> refs, lines;
+    for (const Item& it : b.scene.space.items) {
+        if (it.kind == Item::Instance) refs.push_back(&it);
+        if (it.kind == Item::Polyline) lines.push_back(&it);
+    }
+    ASSERT_EQ(refs.size(), 1u);
+    EXPECT_EQ(lines.size(), 2u);
+    // At its position, twice its size, turned a quarter.
+    const Instance& tag = b.scene.space.instances.at(refs[0]->first);
+    expectPoint(tag.transform.map(QPointF(0, 0)), 5, 3);
+    expectPoint(tag.transform.map(QPointF(1, 0)), 5, 5);
+    EXPECT_EQ(b.scene.blocks.at(tag.block).items.size(), 1u);
+}
+
 }  // namespace
