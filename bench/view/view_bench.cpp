@@ -25,6 +25,7 @@
 #include "drawhost/DrawingScene.h"
 #include "drawhost/DrawingView.h"
 #include "drawhost/LayoutRender.h"
+#include "drawhost/SceneText.h"
 #include "engine/Drawing.h"
 
 namespace {
@@ -88,6 +89,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: view_bench [--size WxH] [--png DIR] [--window X0,Y0,X1,Y1] [--layout NAME] [--frames N] FILE...\n");
         return 2;
     }
+    // drawhost readies its text font when its window opens, before any drawing.
+    drawhost::TextMetrics::instance();
     std::printf("| drawing | MB | read ms | scene ms | paint ms | first view ms | pan ms (median/worst) | "
                 "wheel step ms (median/worst) | redraw after zoom ms (median/worst) |\n");
     std::printf("|---|---|---|---|---|---|---|---|---|\n");
