@@ -24,17 +24,23 @@ public:
         e.readGroups(*this);
     }
     void group(int code, std::string_view value) override {
-        if (code >= 0 && code < kIndexed && seen_[code] != generation_) {
-            seen_[code] = generation_;
-            firstAt_[code] = std::uint32_t(entries_.size());
-        }
-        entries_.push_back(Entry{code, std::uint32_t(text_.size()), std::uint32_t(value.size())});
+        note(code);
+        entries_.push_back(Entry{code, std::uint32_t(value.size()), text_.size(), nullptr});
         text_.append(value);
+    }
+    // The drawing does not change while its scene is built: its own bytes
+    // need no copy.
+    void lastingGroup(int code, std::string_view value) override {
+        note(code);
+        entries_.push_back(Entry{code, std::uint32_t(value.size()), 0, value.data()});
     }
 
     std::size_t size() const { return entries_.size(); }
     int code(std::size_t i) const { return entries_[i].code; }
-    std::string_view value(std::size_t i) const { return std::string_view(text_).substr(entries_[i].offset, entries_[i].length); }
+    std::string_view value(std::size_t i) const {
+        const Entry& e = entries_[i];
+        return e.lasting ? std::string_view(e.lasting, e.length) : std::string_view(text_).substr(e.offset, e.length);
+    }
     double number(std::size_t i, double fallback = 0) const { return toNumber(value(i), fallback); }
 
     // The first group of a code, from index `from`; size() when there is none.
@@ -94,9 +100,18 @@ private:
         return true;
     }
 
+    void note(int code) {
+        if (code >= 0 && code < kIndexed && seen_[code] != generation_) {
+            seen_[code] = generation_;
+            firstAt_[code] = std::uint32_t(entries_.size());
+        }
+    }
+
     struct Entry {
         int code;
-        std::uint32_t offset, length;
+        std::uint32_t length;
+        std::size_t offset;   // in text_, when copied there
+        const char* lasting;  // else the drawing's own bytes
     };
     std::vector<Entry> entries_;
     std::string text_;

@@ -51,6 +51,9 @@ class GroupVisitor {
 public:
     virtual ~GroupVisitor() = default;
     virtual void group(int code, std::string_view value) = 0;
+    // A group whose value is a view into the drawing's own bytes: it stays
+    // valid for as long as the drawing is neither changed nor closed.
+    virtual void lastingGroup(int code, std::string_view value) { group(code, value); }
 };
 
 struct SaveOptions {

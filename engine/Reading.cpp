@@ -15,7 +15,7 @@ void Entity::readGroups(GroupVisitor& visitor) const {
     // format) go through their tags.
     if (!d.fmt.binary && !swapped && rec.patch == kNone && !bytes.empty()) {
         const bool ok = forEachTag(bytes, d.fmt, [&](int code, std::size_t vb, std::size_t ve) {
-            visitor.group(code, bytes.substr(vb, ve - vb));
+            visitor.lastingGroup(code, bytes.substr(vb, ve - vb));
         });
         if (ok) return;
     }
