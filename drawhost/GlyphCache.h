@@ -28,7 +28,9 @@ struct GlyphMask {
 
 class GlyphCache {
 public:
-    static constexpr int kMaxPixelSize = 32;    // larger texts are drawn by the font engine
+    // Larger texts are drawn by the font engine: masks drew 800 texts twice as
+    // fast at 28 px, but no faster at 56 px, and their memory grows with the square.
+    static constexpr int kMaxPixelSize = 32;
     static constexpr int kScaleSteps = 64;      // horizontal squeeze in 1/64
     static constexpr int kMinScale = kScaleSteps / 8, kMaxScale = kScaleSteps * 4;
 
