@@ -45,6 +45,7 @@ public:
     std::shared_ptr<const GlyphMask> mask(char16_t c, int pixelSize, bool bold, bool italic, int scale);
 
     // Dropped when the masks would take more than this many bytes.
+    static constexpr std::size_t kDefaultBudget = std::size_t(32) << 20;
     void setBudget(std::size_t bytes);
     std::size_t size() const;
 
@@ -52,7 +53,7 @@ private:
     GlyphCache() = default;
     mutable std::mutex lock_;
     std::unordered_map<std::uint64_t, std::shared_ptr<const GlyphMask>> masks_;
-    std::size_t bytes_ = 0, budget_ = std::size_t(32) << 20;
+    std::size_t bytes_ = 0, budget_ = kDefaultBudget;
 };
 
 }  // namespace drawhost

@@ -107,6 +107,15 @@ TEST(TextPaintTest, MasksStandOnlyForCharactersThatNeedNoShaping) {
     EXPECT_NEAR(ink(*half), ink(*full) / 2, ink(*full) * 0.15);
     EXPECT_EQ(cache.mask(u' ', 20, false, false, GlyphCache::kScaleSteps)->width, 0);
     EXPECT_EQ(cache.mask(u'A', GlyphCache::kMaxPixelSize + 1, false, false, GlyphCache::kScaleSteps), nullptr);
+
+    // Over its budget the cache starts afresh; a mask held meanwhile stays whole.
+    cache.setBudget(20000);
+    const auto held = cache.mask(u'\u9762', 30, false, false, GlyphCache::kScaleSteps);
+    for (char16_t c = u'\u4E00'; c < u'\u4E40'; ++c) cache.mask(c, 30, false, false, GlyphCache::kScaleSteps);
+    EXPECT_LT(cache.size(), 40u);
+    EXPECT_GT(ink(*held), 100);
+    EXPECT_EQ(held->alpha.size(), std::size_t(held->width) * held->height);
+    cache.setBudget(GlyphCache::kDefaultBudget);
 }
 
 }  // namespace
