@@ -116,6 +116,7 @@ std::int32_t Scene::linetypeIndex(const QString& name) const {
 
 void Scene::refreshLayers(const dxf::Drawing& drawing) {
     (void)drawing;
+    Groups g;
     for (SceneLayer& l : layers) {
         if (!l.layer.valid()) continue;
         if (l.layer.isDeleted()) {
@@ -126,7 +127,6 @@ void Scene::refreshLayers(const dxf::Drawing& drawing) {
         l.frozen = l.layer.freeze();
         l.rgb = aciColor(l.layer.color()).rgb();
         if (l.record.valid()) {
-            Groups g;
             g.read(l.record);
             if (g.has(420)) {
                 const unsigned v = unsigned(g.num(420));

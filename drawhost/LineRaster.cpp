@@ -25,16 +25,8 @@ bool LineRaster::supports(const QImage& image) {
 }
 
 void LineRaster::blend(int x, int y, QRgb color, int alpha) {
-    if (x < x0_ || x > x1_ || y < y0_ || y > y1_ || alpha <= 0) return;
-    quint32& d = row(y)[x];
-    if (alpha >= 256) {
-        d = color;
-        return;
-    }
-    // Both colours are opaque: blend red/blue and green in two steps.
-    const quint32 rb = (((color & 0xFF00FF) * alpha + (d & 0xFF00FF) * (256 - alpha)) >> 8) & 0xFF00FF;
-    const quint32 g = (((color & 0x00FF00) * alpha + (d & 0x00FF00) * (256 - alpha)) >> 8) & 0x00FF00;
-    d = 0xFF000000u | rb | g;
+    if (x < x0_ || x > x1_ || y < y0_ || y > y1_) return;
+    mix(row(y)[x], color, alpha);
 }
 
 void LineRaster::line(const QLineF& l, QRgb color, bool antialias) {
@@ -76,6 +68,17 @@ void LineRaster::line(const QLineF& l, QRgb color, bool antialias) {
         // Fixed point along the minor axis.
         const long step = roundToLong(slope * 65536.0);
         long y = roundToLong((ay + (xs - ax) * slope) * 65536.0) + 32768;
+        // Most lines lie wholly within the pixels drawn: no test per pixel.
+        const int ya = int(y >> 16), yb = int((y + step * long(xe - xs)) >> 16);
+        const int minorLo = std::min(ya, yb), minorHi = std::max(ya, yb);
+        if (steep ? xs >= y0_ && xe <= y1_ && minorLo >= x0_ && minorHi <= x1_
+                  : xs >= x0_ && xe <= x1_ && minorLo >= y0_ && minorHi <= y1_) {
+            if (steep)
+                for (int x = xs; x <= xe; ++x, y += step) row(x)[y >> 16] = color;
+            else
+                for (int x = xs; x <= xe; ++x, y += step) row(int(y >> 16))[x] = color;
+            return;
+        }
         for (int x = xs; x <= xe; ++x, y += step) {
             const int yi = int(y >> 16);
             if (steep) plot(yi, x, color);
@@ -84,6 +87,25 @@ void LineRaster::line(const QLineF& l, QRgb color, bool antialias) {
         return;
     }
     double y = ay + (xs - ax) * slope;
+    const double yEnd = y + slope * (xe - xs);
+    // (A pixel of margin: the sum of the steps may round differently from the product.)
+    const int minorLo = int(std::floor(std::min(y, yEnd))) - 1, minorHi = int(std::floor(std::max(y, yEnd))) + 2;
+    if (steep ? xs >= y0_ && xe <= y1_ && minorLo >= x0_ && minorHi <= x1_
+              : xs >= x0_ && xe <= x1_ && minorLo >= y0_ && minorHi <= y1_) {
+        for (int x = xs; x <= xe; ++x, y += slope) {
+            const double fy = std::floor(y);
+            const int yi = int(fy);
+            const int a = int((y - fy) * 256);
+            if (steep) {
+                mix(row(x)[yi], color, 256 - a);
+                mix(row(x)[yi + 1], color, a);
+            } else {
+                mix(row(yi)[x], color, 256 - a);
+                mix(row(yi + 1)[x], color, a);
+            }
+        }
+        return;
+    }
     for (int x = xs; x <= xe; ++x, y += slope) {
         const double fy = std::floor(y);
         const int yi = int(fy);

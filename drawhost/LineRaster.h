@@ -26,6 +26,18 @@ public:
 
 private:
     void blend(int x, int y, QRgb color, int alpha);  // alpha 0-256
+    // Lays an opaque colour over a pixel at alpha 0-256.
+    static void mix(quint32& d, QRgb color, int alpha) {
+        if (alpha <= 0) return;
+        if (alpha >= 256) {
+            d = color;
+            return;
+        }
+        // Both colours are opaque: blend red/blue and green in two steps.
+        const quint32 rb = (((color & 0xFF00FF) * alpha + (d & 0xFF00FF) * (256 - alpha)) >> 8) & 0xFF00FF;
+        const quint32 g = (((color & 0x00FF00) * alpha + (d & 0x00FF00) * (256 - alpha)) >> 8) & 0x00FF00;
+        d = 0xFF000000u | rb | g;
+    }
     void plot(int x, int y, QRgb color) {
         if (x >= x0_ && x <= x1_ && y >= y0_ && y <= y1_) row(y)[x] = color;
     }

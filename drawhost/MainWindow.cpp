@@ -24,6 +24,7 @@
 #include "DrawingView.h"
 #include "Icons.h"
 #include "LayerPanel.h"
+#include "SceneText.h"
 #include "drawhost/AutomationServer.h"
 #include "engine/Drawing.h"
 
@@ -128,6 +129,8 @@ MainWindow::MainWindow(std::shared_ptr<host::InProcessHost> host, QWidget* paren
     resize(1280, 820);
     documentsChanged();
     input_->setFocus();
+    // The text font and its measures, ready before the first drawing is shown.
+    QTimer::singleShot(0, this, [] { TextMetrics::instance(); });
 }
 
 MainWindow::~MainWindow() = default;

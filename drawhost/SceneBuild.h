@@ -77,9 +77,30 @@ public:
     void ellipse(Geometry& g, const Groups& gr, const Common& c);
     void hatch(Geometry& g, const Groups& gr, const Common& c);
     void leader(Geometry& g, const Groups& gr, const Common& c);
+    // The arrow size times the dimension scale of an object of a dimension
+    // style (group 3), with the overrides its extended data holds.
+    double dimensionArrow(const Groups& gr) const;
+    // Puts in the vertex where a leader's hook line starts when the leader
+    // has one and its vertices do not end in it.
+    void addLeaderHook(QPolygonF& points, const Groups& gr, double length) const;
     // SceneMLeader.cpp
-    void multileader(Geometry& g, const Groups& gr, const Common& c);
+    void multileader(Geometry& g, const Groups& gr, const Common& c, int depth);
+    // The raw name of the block whose record has this handle; empty when none has.
+    std::string blockRecordName(const std::string& handle);
     void mesh(Geometry& g, const Groups& gr, const Common& c);
+    // SceneMLine.cpp
+    void mline(Geometry& g, const Groups& gr, const Common& c);
+    struct MLineStyle {
+        int flags = 0;  // 70: miters shown, caps
+        struct Element {
+            double offset = 0;
+            int aci = 0;            // 0: the multiline's colour
+            std::string linetype;  // empty: by layer
+        };
+        std::vector<Element> elements;
+    };
+    // A multiline style by its handle (two elements 1 apart when it cannot be read).
+    const MLineStyle& mlineStyle(std::string_view handle);
     // The runs of a multi-line text with their inline colours; styleWidth scales their widths.
     void pushMultiText(Geometry& g, const MultiText& t, const Common& c, double styleWidth);
 
@@ -124,7 +145,12 @@ private:
     RawMap<std::int32_t> layerByRaw_, linetypeByRaw_, blockByRaw_;
     RawMap<dxf::Block> blockByName_;  // by folded name
     RawMap<double> styleWidth_;       // text styles' width factors, by raw name
-    double leaderArrow_ = 2.5;        // $DIMASZ × $DIMSCALE
+    struct DimArrow {
+        double size = 2.5, scale = 1;  // DIMASZ, DIMSCALE
+    };
+    DimArrow headerArrow_;       // $DIMASZ, $DIMSCALE
+    RawMap<DimArrow> dimArrow_;  // each dimension style's, by raw name
+    RawMap<MLineStyle> mlineStyles_;  // by handle, read when first used
     std::vector<bool> building_;      // blocks being built (a block holding itself)
     std::recursive_mutex mutex_;
     bool parallel_ = false;  // a helper is running

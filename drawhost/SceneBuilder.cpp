@@ -97,8 +97,13 @@ SceneBuilder::Impl::Impl(const dxf::Drawing& drawing, std::vector<dxf::Entity> o
         const double w = g.num(41, 1);
         styleWidth_.emplace(std::string(g.str(2)), w > 0 ? w : 1);
     }
-    leaderArrow_ = Groups::toNumber(drawing.headerVariable("$DIMASZ").value_or("2.5"), 2.5) *
-                   Groups::toNumber(drawing.headerVariable("$DIMSCALE").value_or("1"), 1);
+    const double arrow = Groups::toNumber(drawing.headerVariable("$DIMASZ").value_or("2.5"), 2.5);
+    const double scale = Groups::toNumber(drawing.headerVariable("$DIMSCALE").value_or("1"), 1);
+    headerArrow_ = DimArrow{arrow, scale};
+    for (const dxf::Entity& r : drawing.tableRecords("DIMSTYLE")) {
+        g.read(r);
+        dimArrow_.emplace(std::string(g.str(2)), DimArrow{g.num(41, arrow), g.num(40, scale)});
+    }
 
     // A DWG drawing reads its objects on demand, which one thread at a time may do.
     const bool twoThreads =
@@ -308,7 +313,9 @@ void SceneBuilder::Impl::add(Geometry& g, const dxf::Entity& e, int depth) {
     } else if (is(type, "LEADER")) {
         leader(g, gr, c);
     } else if (is(type, "MULTILEADER") || is(type, "MLEADER")) {
-        multileader(g, gr, c);
+        multileader(g, gr, c, depth);
+    } else if (is(type, "MLINE")) {
+        mline(g, gr, c);
     } else if (is(type, "MESH")) {
         mesh(g, gr, c);
     } else if (is(type, "IMAGE") || is(type, "WIPEOUT")) {
@@ -377,6 +384,11 @@ void SceneBuilder::Impl::pushMultiText(Geometry& g, const MultiText& t, const Co
         else if (r.aci == 0) item.colorBy = By::Block;
         else if (r.aci >= 1 && r.aci <= 255) item.colorBy = By::Value, item.rgb = aciColor(r.aci).rgb();
         else if (r.aci == 256) item.colorBy = By::Layer;
+        if (r.isBar) {
+            const QPointF bar[2] = {r.bar.p1(), r.bar.p2()};
+            pushPolyline(g, item, bar, 2, false);
+            continue;
+        }
         r.run.widthFactor *= styleWidth;
         pushText(g, item, std::move(r.run));
     }

@@ -319,6 +319,26 @@ void SceneBuilder::Impl::spline(Geometry& g, const Groups& gr, const Common& c) 
     pushPolyline(g, c.item, points, false);
 }
 
+double SceneBuilder::Impl::dimensionArrow(const Groups& gr) const {
+    const auto style = owner_.dimArrow_.find(gr.str(3));
+    DimArrow a = style == owner_.dimArrow_.end() ? owner_.headerArrow_ : style->second;
+    // Overrides: 1001 ACAD, 1000 DSTYLE, 1002 {, then pairs of a 1070 group
+    // code and its value, 1002 }. DIMASZ is 41, DIMSCALE 40.
+    bool inStyle = false;
+    for (std::size_t i = gr.find(1001); i + 1 < gr.size(); ++i) {
+        if (gr.code(i) == 1001) inStyle = false;
+        else if (gr.code(i) == 1000 && gr.value(i) == "DSTYLE") inStyle = true;
+        else if (inStyle && gr.code(i) == 1070 && (gr.code(i + 1) == 1040 || gr.code(i + 1) == 1070)) {
+            const int code = int(gr.number(i));
+            if (code == 41) a.size = gr.number(i + 1, a.size);
+            else if (code == 40) a.scale = gr.number(i + 1, a.scale);
+            ++i;
+        }
+    }
+    // A scale of 0 fits the viewport, which the model view draws as 1.
+    return a.size * (a.scale > 0 ? a.scale : 1);
+}
+
 void SceneBuilder::Impl::leader(Geometry& g, const Groups& gr, const Common& c) {
     QPolygonF points;
     for (std::size_t i = 0; i < gr.size(); ++i) {
@@ -327,10 +347,11 @@ void SceneBuilder::Impl::leader(Geometry& g, const Groups& gr, const Common& c) 
         else if (gr.code(i) == 20 && !points.isEmpty()) points.back().setY(gr.number(i));
     }
     if (points.size() < 2) return;
+    const double size = dimensionArrow(gr);
+    addLeaderHook(points, gr, size);
     pushPolyline(g, c.item, points, false);
     if (gr.integer(71, 1) == 0) return;
     // The arrowhead at the first point, as long as the dimension style's arrows.
-    const double size = owner_.leaderArrow_;
     const QPointF tip = points[0], d = points[1] - points[0];
     const double len = std::hypot(d.x(), d.y());
     if (!(len > 0) || !(size > 0)) return;
@@ -339,6 +360,29 @@ void SceneBuilder::Impl::leader(Geometry& g, const Groups& gr, const Common& c) 
     head.addPolygon(QPolygonF({tip, tip + along + across, tip + along - across}));
     head.closeSubpath();
     pushFill(g, c.item, head);
+}
+
+void SceneBuilder::Impl::addLeaderHook(QPolygonF& points, const Groups& gr, double length) const {
+    // The hook runs from the last vertex along the horizontal direction (211),
+    // against it unless 74 is 1, for an arrow's length. A DXF writer stores
+    // its far end as a vertex of its own; a DWG stores no hook flag (75) nor
+    // that vertex, and a hook is there when the leader has an annotation and
+    // its last segment leans more than 15 degrees from the horizontal.
+    QPointF horizontal(gr.num(211, 1), gr.num(221));
+    const double hl = std::hypot(horizontal.x(), horizontal.y());
+    if (!(hl > 0) || !(length > 0)) return;
+    horizontal /= hl;
+    const QPointF end = points.back(), last = end - points[points.size() - 2];
+    const double lastLength = std::hypot(last.x(), last.y());
+    if (!(lastLength > 0)) return;
+    const double sine = std::abs(last.x() * horizontal.y() - last.y() * horizontal.x()) / lastLength;
+    const bool leans = sine > std::sin(15 * M_PI / 180);
+    bool hook;
+    if (gr.has(75)) hook = gr.integer(75) == 1 && sine > 1e-9;  // a horizontal last segment is the hook
+    else hook = d_.isDwg() && gr.integer(73, 3) != 3 && gr.has(340) && leans;
+    if (!hook) return;
+    const QPointF start = end + horizontal * (gr.integer(74) == 1 ? length : -length);
+    points.insert(points.size() - 1, start);
 }
 
 }  // namespace drawhost

@@ -1,6 +1,7 @@
 #pragma once
 // The groups of one object, read once into a reusable buffer and looked up
 // by code; shared by the parts of the scene builder.
+#include <array>
 #include <charconv>
 #include <cstdint>
 #include <string>
@@ -16,9 +17,17 @@ public:
     void read(const dxf::Entity& e) {
         entries_.clear();
         text_.clear();
+        if (++generation_ == 0) {
+            seen_.fill(0);
+            generation_ = 1;
+        }
         e.readGroups(*this);
     }
     void group(int code, std::string_view value) override {
+        if (code >= 0 && code < kIndexed && seen_[code] != generation_) {
+            seen_[code] = generation_;
+            firstAt_[code] = std::uint32_t(entries_.size());
+        }
         entries_.push_back(Entry{code, std::uint32_t(text_.size()), std::uint32_t(value.size())});
         text_.append(value);
     }
@@ -30,6 +39,7 @@ public:
 
     // The first group of a code, from index `from`; size() when there is none.
     std::size_t find(int code, std::size_t from = 0) const {
+        if (from == 0 && code >= 0 && code < kIndexed) return seen_[code] == generation_ ? firstAt_[code] : entries_.size();
         for (std::size_t i = from; i < entries_.size(); ++i)
             if (entries_[i].code == code) return i;
         return entries_.size();
@@ -90,6 +100,11 @@ private:
     };
     std::vector<Entry> entries_;
     std::string text_;
+    // Where each code first occurs in the object read last: seen_[code] is
+    // the read's generation when it occurs at all.
+    static constexpr int kIndexed = 1072;
+    std::array<std::uint32_t, kIndexed> seen_{}, firstAt_{};
+    std::uint32_t generation_ = 0;
 };
 
 }  // namespace drawhost

@@ -1,5 +1,5 @@
 // Multileaders and meshes: a multileader draws its leader lines with their
-// arrowheads and landings and its text; a mesh draws the edges of its faces
+// arrowheads and landings and its text or block; a mesh draws the edges of its faces
 // as seen from above.
 #include <cmath>
 
@@ -25,7 +25,7 @@ void setY(QPointF& p, double v) { p.setY(v); }
 
 }  // namespace
 
-void SceneBuilder::Impl::multileader(Geometry& g, const Groups& gr, const Common& c) {
+void SceneBuilder::Impl::multileader(Geometry& g, const Groups& gr, const Common& c, int depth) {
     // The groups nest: the context data ("300 CONTEXT_DATA{" .. "301 }")
     // holds the text and each leader ("302 LEADER{" .. "303 }"), a leader
     // holds its lines ("304 LEADER_LINE{" .. "305 }"). Groups after the
@@ -38,6 +38,11 @@ void SceneBuilder::Impl::multileader(Geometry& g, const Groups& gr, const Common
     double arrowSize = -1, ownArrowSize = -1;
     int lineType = 1;
     bool dogleg = true;
+    // Block content: the block record's handle, where it stands, its scale and rotation.
+    bool hasBlock = false;
+    std::string blockHandle;
+    QPointF blockPosition, blockScale(1, 1);
+    double blockRotation = 0;  // radians
     for (std::size_t i = 0; i < gr.size(); ++i) {
         const int code = gr.code(i);
         const std::string_view v = gr.value(i);
@@ -74,6 +79,13 @@ void SceneBuilder::Impl::multileader(Geometry& g, const Groups& gr, const Common
             case 43: text.width = gr.number(i); break;
             case 45: text.lineSpacing = gr.number(i, 1); break;
             case 171: text.attachment = int(gr.number(i, 1)); break;
+            case 296: hasBlock = gr.number(i) != 0; break;
+            case 341: blockHandle = std::string(v); break;
+            case 15: setX(blockPosition, gr.number(i)); break;
+            case 25: setY(blockPosition, gr.number(i)); break;
+            case 16: setX(blockScale, gr.number(i, 1)); break;
+            case 26: setY(blockScale, gr.number(i, 1)); break;
+            case 46: blockRotation = gr.number(i); break;
             default: break;
             }
         } else if (level == After) {
@@ -109,6 +121,25 @@ void SceneBuilder::Impl::multileader(Geometry& g, const Groups& gr, const Common
         }
     }
     if (hasText && !text.text.isEmpty()) pushMultiText(g, text, c, 1);
+    if (hasBlock && !blockHandle.empty() && depth < kMaxNesting) {
+        // The block is placed as a reference to it would be.
+        const std::string name = blockRecordName(blockHandle);
+        if (name.empty()) return;
+        QTransform placed;
+        placed.translate(blockPosition.x(), blockPosition.y());
+        placed.rotateRadians(blockRotation);
+        placed.scale(blockScale.x(), blockScale.y());
+        blockAt(g, name, placed * c.ocs, c, depth);
+    }
+}
+
+std::string SceneBuilder::Impl::blockRecordName(const std::string& handle) {
+    const auto lock = shared();
+    const std::optional<dxf::Entity> record = d_.findHandle(handle);
+    if (!record) return {};
+    Groups gr;
+    gr.read(*record);
+    return gr.size() > 0 && gr.value(0) == "BLOCK_RECORD" ? std::string(gr.str(2)) : std::string();
 }
 
 void SceneBuilder::Impl::mesh(Geometry& g, const Groups& gr, const Common& c) {

@@ -231,9 +231,10 @@ void Painter::item(const Geometry& g, const Item& it, const QTransform& t, doubl
         const ArcGeom& a = g.arcs[it.first];
         const QPointF c = map(a.center), major = mapVector(a.major), minor = mapVector(a.minor);
         const double radius = std::max(std::hypot(major.x(), major.y()), std::hypot(minor.x(), minor.y()));
-        // Segments short enough that the chord strays less than a third of a pixel.
+        // Segments short enough that the chord strays less than a third of a
+        // pixel (half a pixel in a plain frame, whose pixels are whole anyway).
         // (2 acos(1 - e), e = 0.33 / radius, taken as 2 sqrt(2e) (1 + e / 12): within 0.1 %.)
-        const double e = 0.33 / radius;
+        const double e = (o_.antialias ? 0.33 : 0.5) / radius;
         const double step = radius > 1 ? 2 * std::sqrt(2 * e) * (1 + e / 12) : M_PI / 2;
         const int n = std::clamp(int(std::ceil((a.t1 - a.t0) / step)), 2, 2048);
         device_.resize(std::size_t(n) + 1);

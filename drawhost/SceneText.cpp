@@ -197,10 +197,52 @@ struct MStyle {
     bool bold = false, italic = false;
 };
 
+// A stacked fraction (\\S): upper over lower, split by '/' (a bar), '#'
+// (a slash) or '^' (none, as tolerances are written).
+struct Stack {
+    QString upper, lower;
+    char16_t kind = 0;  // 0: no stack
+};
+
 struct Piece {
     QString text;
     MStyle style;
+    Stack stack;
 };
+
+constexpr double kStackSize = 0.7;  // the parts' height, relative to the line's
+constexpr double kStackGap = 0.14;  // between the parts, relative to the line's height
+constexpr double kSlashRun = 0.3;   // how far a diagonal fraction's slash leans
+
+// Splits the value of \\S at its first unescaped '/', '#' or '^'; "\\/",
+// "\\#" and "\\^" stand for the characters themselves.
+Stack parseStack(const QString& v) {
+    Stack st;
+    QString* part = &st.upper;
+    for (qsizetype k = 0; k < v.size(); ++k) {
+        const QChar ch = v[k];
+        if (ch == u'\\' && k + 1 < v.size() && (v[k + 1] == u'/' || v[k + 1] == u'#' || v[k + 1] == u'^')) {
+            *part += v[++k];
+        } else if (!st.kind && (ch == u'/' || ch == u'#' || ch == u'^')) {
+            st.kind = ch.unicode();
+            part = &st.lower;
+            // "^ " is how a file writes a caret: the space goes with it.
+            if (ch == u'^' && k + 1 < v.size() && v[k + 1] == u' ') ++k;
+        } else {
+            *part += ch;
+        }
+    }
+    if (!st.kind) st.kind = u'^';  // no separator: the whole value stands on top
+    return st;
+}
+
+// The width of a stack at line height 1.
+double stackWidth(TextMetrics& m, const Stack& st, const MStyle& style) {
+    const double upper = m.advance(st.upper, style.bold) * kStackSize * style.widthFactor;
+    const double lower = m.advance(st.lower, style.bold) * kStackSize * style.widthFactor;
+    if (st.kind == u'#') return upper + kSlashRun + lower;
+    return std::max(upper, lower);
+}
 
 // Reads the value of an inline code up to its ';'.
 QString codeValue(const QString& s, qsizetype& i) {
@@ -222,7 +264,7 @@ std::vector<std::vector<Piece>> parseMultiText(const QString& s) {
     MStyle style;
     QString current;
     auto flush = [&] {
-        if (!current.isEmpty()) paragraphs.back().push_back(Piece{current, style});
+        if (!current.isEmpty()) paragraphs.back().push_back(Piece{expandSpecialCodes(current), style});
         current.clear();
     };
     for (qsizetype i = 0; i < s.size();) {
@@ -311,11 +353,11 @@ std::vector<std::vector<Piece>> parseMultiText(const QString& s) {
             break;
         }
         case u'S': {
-            // A stacked fraction "a^b", "a/b" or "a#b": drawn on one line as a/b.
-            QString v = codeValue(s, i);
-            for (QChar& ch : v)
-                if (ch == u'^' || ch == u'#') ch = u'/';
-            current += v;
+            flush();
+            Piece piece{QString(), style, parseStack(codeValue(s, i))};
+            piece.stack.upper = expandSpecialCodes(piece.stack.upper);
+            piece.stack.lower = expandSpecialCodes(piece.stack.lower);
+            if (!piece.stack.upper.isEmpty() || !piece.stack.lower.isEmpty()) paragraphs.back().push_back(std::move(piece));
             break;
         }
         case u'f':
@@ -354,6 +396,7 @@ struct LineRun {
     QString text;
     MStyle style;
     double x = 0;
+    Stack stack;
 };
 
 struct Line {
@@ -368,9 +411,9 @@ std::vector<MTextRun> layoutMultiText(const MultiText& t) {
     std::vector<MTextRun> out;
     if (!(t.height > 0)) return out;
     TextMetrics& m = TextMetrics::instance();
-    const QString text = expandSpecialCodes(t.text);
     std::vector<Line> lines;
-    for (const auto& paragraph : parseMultiText(text)) {
+    // Special codes are expanded piece by piece: a stack's '^' is no control character.
+    for (const auto& paragraph : parseMultiText(t.text)) {
         Line line;
         auto newLine = [&] {
             lines.push_back(std::move(line));
@@ -388,7 +431,7 @@ std::vector<MTextRun> layoutMultiText(const MultiText& t) {
                 newLine();
             }
             if (line.width == 0 && word.trimmed().isEmpty() && t.width > 0 && !lines.empty()) return;  // no spaces opening a wrapped line
-            if (!line.runs.empty() && line.runs.back().style.height == st.height && line.runs.back().style.widthFactor == st.widthFactor &&
+            if (!line.runs.empty() && !line.runs.back().stack.kind && line.runs.back().style.height == st.height && line.runs.back().style.widthFactor == st.widthFactor &&
                 line.runs.back().style.oblique == st.oblique && line.runs.back().style.aci == st.aci &&
                 line.runs.back().style.hasRgb == st.hasRgb && line.runs.back().style.rgb == st.rgb &&
                 line.runs.back().style.bold == st.bold && line.runs.back().style.italic == st.italic)
@@ -398,7 +441,18 @@ std::vector<MTextRun> layoutMultiText(const MultiText& t) {
             line.width += w;
             line.height = std::max(line.height, st.height);
         };
+        auto placeStack = [&](const Piece& piece) {
+            const double w = stackWidth(m, piece.stack, piece.style) * piece.style.height * t.height;
+            if (t.width > 0 && line.width > 0 && line.width + w > t.width * 1.0001) newLine();
+            line.runs.push_back(LineRun{QString(), piece.style, line.width, piece.stack});
+            line.width += w;
+            line.height = std::max(line.height, piece.style.height);
+        };
         for (const Piece& piece : paragraph) {
+            if (piece.stack.kind) {
+                placeStack(piece);
+                continue;
+            }
             // Words: a run of characters up to and with the spaces after it;
             // CJK characters are words of their own.
             QString word;
@@ -438,6 +492,52 @@ std::vector<MTextRun> layoutMultiText(const MultiText& t) {
         const Line& line = lines[i];
         const double x0 = column == 0 ? 0 : column == 1 ? -line.width / 2 : -line.width;
         for (const LineRun& r : line.runs) {
+            const double lx = x0 + r.x, ly = top + baselines[i];
+            auto toWorld = [&](double x, double y) { return t.insert + QPointF(x * c - y * s, x * s + y * c); };
+            auto styled = [&](MTextRun& mr) {
+                mr.aci = r.style.aci;
+                mr.rgb = r.style.rgb;
+                mr.hasRgb = r.style.hasRgb;
+            };
+            if (r.stack.kind) {
+                // The parts at 70 % of the line's height, one above the
+                // other about the middle of its capitals.
+                const double h = t.height * r.style.height, part = h * kStackSize, gap = h * kStackGap;
+                const double wf = r.style.widthFactor;
+                const double upperWidth = m.advance(r.stack.upper, r.style.bold) * part * wf;
+                const double lowerWidth = m.advance(r.stack.lower, r.style.bold) * part * wf;
+                const double width = stackWidth(m, r.stack, r.style) * h;
+                const double middle = h / 2, upperY = middle + gap / 2, lowerY = middle - gap / 2 - part;
+                const bool diagonal = r.stack.kind == u'#';
+                auto partRun = [&](const QString& text, double x, double y) {
+                    if (text.trimmed().isEmpty()) return;
+                    MTextRun mr;
+                    mr.run.text = text;
+                    mr.run.height = part;
+                    mr.run.widthFactor = wf;
+                    mr.run.oblique = r.style.oblique;
+                    mr.run.bold = r.style.bold;
+                    mr.run.italic = r.style.italic;
+                    mr.run.angle = t.angle;
+                    mr.run.advance = m.advance(text, r.style.bold);
+                    mr.run.origin = toWorld(lx + x, ly + y);
+                    styled(mr);
+                    out.push_back(std::move(mr));
+                };
+                partRun(r.stack.upper, diagonal ? 0 : (width - upperWidth) / 2, upperY);
+                partRun(r.stack.lower, diagonal ? width - lowerWidth : (width - lowerWidth) / 2, lowerY);
+                if (r.stack.kind != u'^') {
+                    MTextRun bar;
+                    bar.isBar = true;
+                    if (diagonal)
+                        bar.bar = QLineF(toWorld(lx + upperWidth, ly + lowerY), toWorld(lx + upperWidth + kSlashRun * h, ly + upperY + part));
+                    else
+                        bar.bar = QLineF(toWorld(lx, ly + middle), toWorld(lx + width, ly + middle));
+                    styled(bar);
+                    out.push_back(std::move(bar));
+                }
+                continue;
+            }
             if (r.text.trimmed().isEmpty()) continue;
             MTextRun mr;
             mr.run.text = r.text;
@@ -448,11 +548,8 @@ std::vector<MTextRun> layoutMultiText(const MultiText& t) {
             mr.run.italic = r.style.italic;
             mr.run.angle = t.angle;
             mr.run.advance = m.advance(r.text, r.style.bold);
-            const double lx = x0 + r.x, ly = top + baselines[i];
-            mr.run.origin = t.insert + QPointF(lx * c - ly * s, lx * s + ly * c);
-            mr.aci = r.style.aci;
-            mr.rgb = r.style.rgb;
-            mr.hasRgb = r.style.hasRgb;
+            mr.run.origin = toWorld(lx, ly);
+            styled(mr);
             out.push_back(std::move(mr));
         }
     }

@@ -53,9 +53,12 @@ struct LineText {
 // The placed text; nothing (an empty text) when there is nothing to draw.
 TextRun placeLineText(const LineText& t);
 
-// A run of a multi-line text with the colour its inline codes gave it.
+// A run of a multi-line text with the colour its inline codes gave it; or,
+// when `isBar`, the bar or slash of a stacked fraction (`bar`, no text).
 struct MTextRun {
     TextRun run;
+    QLineF bar;
+    bool isBar = false;
     int aci = -1;       // \C: an index, -1 when none
     QRgb rgb = 0;       // \c: a true colour, used when hasRgb
     bool hasRgb = false;

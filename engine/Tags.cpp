@@ -69,11 +69,23 @@ bool nextTag(std::string_view bytes, std::size_t& pos, const TagFormat& fmt, int
     const std::size_t n = bytes.size();
     if (!fmt.binary) {
         const char* base = bytes.data();
-        const void* nl = std::memchr(base + pos, '\n', n - pos);
-        if (!nl) return false;
-        std::size_t codeEnd = static_cast<const char*>(nl) - base;
-        if (!parseCodeLine(bytes.substr(pos, codeEnd - pos), code)) return false;
-        vb = codeEnd + 1;
+        // Most code lines are a few digits, perhaps padded with spaces, then
+        // the line end: read in one pass. Anything else takes the general way.
+        std::size_t i = pos;
+        while (i < n && base[i] == ' ') ++i;
+        int value = 0, digits = 0;
+        while (i < n && digits < 6 && base[i] >= '0' && base[i] <= '9') value = value * 10 + (base[i++] - '0'), ++digits;
+        if (i < n && base[i] == '\r') ++i;
+        if (digits > 0 && i < n && base[i] == '\n') {
+            code = value;
+            vb = i + 1;
+        } else {
+            const void* nl = std::memchr(base + pos, '\n', n - pos);
+            if (!nl) return false;
+            const std::size_t codeEnd = static_cast<const char*>(nl) - base;
+            if (!parseCodeLine(bytes.substr(pos, codeEnd - pos), code)) return false;
+            vb = codeEnd + 1;
+        }
         const void* nl2 = vb < n ? std::memchr(base + vb, '\n', n - vb) : nullptr;
         std::size_t lineEnd = nl2 ? static_cast<const char*>(nl2) - base : n;
         ve = lineEnd;

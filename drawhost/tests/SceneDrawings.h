@@ -39,6 +39,8 @@ struct Spec {
     std::vector<TestLayer> layers;
     std::string blocks;    // made with block()
     std::string entities;  // made with object()
+    std::string objects;   // the OBJECTS section's, made with object()
+    std::vector<std::pair<std::string, std::string>> blockRecords;  // name, handle
 };
 
 inline std::string block(const std::string& name, double x, double y, const std::string& objects) {
@@ -72,10 +74,16 @@ inline std::unique_ptr<dxf::Drawing> drawing(const Spec& s) {
         if (l.trueColor >= 0) g.emplace_back(420, std::to_string(l.trueColor));
         out += tags(g);
     }
+    if (!s.blockRecords.empty()) {
+        out += tags({{0, "ENDTAB"}, {0, "TABLE"}, {2, "BLOCK_RECORD"}, {70, std::to_string(s.blockRecords.size())}});
+        for (const auto& [name, handle] : s.blockRecords) out += tags({{0, "BLOCK_RECORD"}, {5, handle}, {2, name}});
+    }
     out += tags({{0, "ENDTAB"}, {0, "TABLE"}, {2, "STYLE"}, {70, "1"}, {0, "STYLE"}, {2, "Standard"}, {70, "0"},
                  {40, "0"}, {41, "1"}, {3, "txt"}, {0, "ENDTAB"}, {0, "ENDSEC"}});
     out += tags({{0, "SECTION"}, {2, "BLOCKS"}}) + s.blocks + tags({{0, "ENDSEC"}});
-    out += tags({{0, "SECTION"}, {2, "ENTITIES"}}) + s.entities + tags({{0, "ENDSEC"}, {0, "EOF"}});
+    out += tags({{0, "SECTION"}, {2, "ENTITIES"}}) + s.entities + tags({{0, "ENDSEC"}});
+    if (!s.objects.empty()) out += tags({{0, "SECTION"}, {2, "OBJECTS"}}) + s.objects + tags({{0, "ENDSEC"}});
+    out += tags({{0, "EOF"}});
     return dxf::Drawing::fromBytes(out, "test.dxf");
 }
 

@@ -8,7 +8,7 @@
 #include <climits>
 #include <cmath>
 
-#include "SceneDrawings.h"
+#include "SceneChecks.h"
 #include "drawhost/DrawingScene.h"
 #include "drawhost/LineRaster.h"
 #include "drawhost/Linetypes.h"
@@ -19,21 +19,7 @@ using namespace scenetest;
 
 namespace {
 
-// A drawing and the scene of its model space.
-struct Built {
-    std::unique_ptr<dxf::Drawing> drawing;
-    Scene scene;
-    explicit Built(const Spec& spec) : drawing(scenetest::drawing(spec)), scene(buildScene(*drawing)) {}
-    const Item& item(std::size_t i) const { return scene.space.items.at(i); }
-    const TextRun& text(std::size_t i) const { return scene.space.texts.at(item(i).first); }
-};
-
 std::string n(double v) { return std::to_string(v); }
-
-void expectPoint(const QPointF& got, double x, double y, double tolerance = 1e-6) {
-    EXPECT_NEAR(got.x(), x, tolerance);
-    EXPECT_NEAR(got.y(), y, tolerance);
-}
 
 TEST(SceneTest, LinetypesScaleWithLtscaleAndTheObject) {
     Spec s;

@@ -5,6 +5,7 @@
 
 #include "TestDrawings.h"
 #include "engine/Drawing.h"
+#include "engine/Tags.h"
 
 using namespace dxftest;
 
@@ -190,4 +191,17 @@ TEST(Reader, DamagedDrawingsEitherReadLosslesslyOrFailCleanly) {
     }
     ASSERT_GT(parsed + refused, 0);
     EXPECT_GT(refused, 0);
+}
+
+TEST(Reader, CodeLinesInEveryLayoutReadAlike) {
+    // Padded, tab-led, zero-led, space-trailed, long and CRLF code lines.
+    const std::string text = "0\nA\n  8\r\nL\r\n\t62\n1\n010\n5\n 10 \n1.5\n1071\n7\n  999\n\n";
+    std::vector<std::pair<int, std::string>> read;
+    ASSERT_TRUE(dxf::forEachTag(text, dxf::TagFormat{}, [&](int code, std::size_t vb, std::size_t ve) {
+        read.emplace_back(code, text.substr(vb, ve - vb));
+    }));
+    const std::vector<std::pair<int, std::string>> expected = {{0, "A"},  {8, "L"},    {62, "1"}, {10, "5"},
+                                                               {10, "1.5"}, {1071, "7"}, {999, ""}};
+    EXPECT_EQ(read, expected);
+    EXPECT_FALSE(dxf::forEachTag(std::string("1x\nA\n"), dxf::TagFormat{}, [](int, std::size_t, std::size_t) {}));
 }
