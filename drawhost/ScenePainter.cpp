@@ -4,9 +4,11 @@
 #include <climits>
 #include <cmath>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <unordered_map>
 
+#include "GlyphRaster.h"
 #include "LineRaster.h"
 #include "Linetypes.h"
 #include "SceneText.h"
@@ -93,6 +95,7 @@ private:
     }
     void path(const QPointF* pts, std::size_t n, bool closed, Batch& b, const std::vector<double>* pattern, double patternScale);
     void item(const Geometry& g, const Item& it, const QTransform& t, double scale, const Inherit& inherit, int depth);
+    void texts(QImage* image, const QRect& clip, const QPointF& shift);
 
     QPainter& p_;
     QTransform base_;  // the painter's own, under the device coordinates
@@ -322,14 +325,15 @@ void Painter::flush() {
     }
     p_.setTransform(base_);
     p_.setBrush(Qt::NoBrush);
-    // Thin lines on an image go straight into its pixels.
+    // Thin lines and small texts on an image go straight into its pixels.
     auto* image = p_.device() && p_.device()->devType() == QInternal::Image ? static_cast<QImage*>(p_.device()) : nullptr;
     const bool raw = image && LineRaster::supports(*image) && base_.type() <= QTransform::TxTranslate;
+    const QPointF shift(base_.dx(), base_.dy());
+    QRect rect;
     if (raw) {
-        const QPointF shift(base_.dx(), base_.dy());
         QRectF clip = area_.translated(shift);
         if (p_.hasClipping()) clip &= p_.clipBoundingRect().translated(shift);
-        const QRect rect = clip.toAlignedRect();
+        rect = clip.toAlignedRect();
         const auto draw = [&](int rowFrom, int rowTo) {
             LineRaster raster(*image, rect, rowFrom, rowTo);
             for (const Batch& b : batches_) {
@@ -363,8 +367,21 @@ void Painter::flush() {
             p_.drawPoints(b.dots.data(), int(b.dots.size()));
         }
     }
+    texts(raw ? image : nullptr, rect, shift);
+    p_.restore();
+}
+
+// Small texts on the view's image are drawn from the glyph masks; the rest,
+// texts on paper (the masks hold light-on-dark coverage) and every text on
+// other devices, by the font engine through the painter.
+void Painter::texts(QImage* image, const QRect& clip, const QPointF& shift) {
     TextMetrics& metrics = TextMetrics::instance();
-    QFont font = metrics.font();
+    std::optional<GlyphRaster> glyphs;
+    if (image && !o_.paper) glyphs.emplace(*image, clip);
+    // Setting a font the painter has not seen looks it up in the font
+    // database; a font kept per size and face is looked up once.
+    std::unordered_map<int, QFont> fonts;
+    int fontSet = -1;
     for (const TextDraw& d : texts_) {
         const TextRun& run = *d.run;
         const QTransform& t = d.t;
@@ -375,16 +392,25 @@ void Painter::flush() {
         const QPointF du = (t.map(run.origin + u) - o) / s, dv = (t.map(run.origin + v) - o) / s;
         // The font at the size it shows; the transform only turns, slants or mirrors it.
         // Whole pixel sizes: the glyphs of a size are rendered once and kept.
-        font.setPixelSize(std::max(1, int(std::lround(metrics.pixelSizeFor(run.height) * s))));
-        font.setBold(run.bold);
-        font.setItalic(run.italic);
-        p_.setFont(font);
-        p_.setPen(QColor(d.rgb));
+        const int pixelSize = std::max(1, int(std::lround(metrics.pixelSizeFor(run.height) * s)));
         const double w = run.widthFactor;
+        if (glyphs && glyphs->draw(run, TextPlacement{o + shift, du * w, -dv, pixelSize, run.height * s}, d.rgb)) continue;
+        const int key = pixelSize << 2 | int(run.bold) << 1 | int(run.italic);
+        if (key != fontSet) {
+            auto [it, added] = fonts.try_emplace(key);
+            if (added) {
+                it->second = metrics.font();
+                it->second.setPixelSize(pixelSize);
+                it->second.setBold(run.bold);
+                it->second.setItalic(run.italic);
+            }
+            p_.setFont(it->second);
+            fontSet = key;
+        }
+        p_.setPen(QColor(d.rgb));
         p_.setTransform(QTransform(du.x() * w, du.y() * w, -dv.x(), -dv.y(), o.x(), o.y()) * base_);
         p_.drawText(QPointF(0, 0), run.text);
     }
-    p_.restore();
 }
 
 }  // namespace
