@@ -3,6 +3,7 @@
 #include <bit>
 #include <climits>
 #include <cmath>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -49,6 +50,73 @@ struct Inherit {
     std::int32_t linetype = kLinetypeContinuous;
 };
 
+// Thin lines in device coordinates, kept as floats in blocks: a frame at the
+// extents of a large drawing holds millions of them, which one growing array
+// would copy and fault in over and over.
+class LineStore {
+public:
+    struct Line {
+        float x1, y1, x2, y2;
+    };
+    void add(QPointF a, QPointF b) {
+        if (!nearEnough(a, b)) return;
+        if (blocks_.empty() || blocks_.back().count == kBlock) blocks_.push_back(Block{std::unique_ptr<Line[]>(new Line[kBlock]), 0});
+        Block& last = blocks_.back();
+        last.lines[last.count++] = Line{float(a.x()), float(a.y()), float(b.x()), float(b.y())};
+    }
+    void add(const QLineF& l) { add(l.p1(), l.p2()); }
+    std::size_t size() const {
+        std::size_t n = 0;
+        for (const Block& b : blocks_) n += b.count;
+        return n;
+    }
+    bool empty() const { return blocks_.empty(); }
+    // Takes the other's lines after these.
+    void append(LineStore&& other) {
+        for (Block& b : other.blocks_) blocks_.push_back(std::move(b));
+        other.blocks_.clear();
+    }
+    template <class Fn>
+    void forEach(Fn&& fn) const {
+        for (const Block& b : blocks_)
+            for (std::uint32_t i = 0; i < b.count; ++i) fn(b.lines[i]);
+    }
+
+private:
+    // A line reaching beyond a million pixels (a construction line, or a deep
+    // zoom) is cut there first, where floats still place it to a small part
+    // of a pixel; false when nothing of it is left.
+    static bool nearEnough(QPointF& a, QPointF& b) {
+        constexpr double kFar = 1e6;
+        if (std::abs(a.x()) <= kFar && std::abs(a.y()) <= kFar && std::abs(b.x()) <= kFar && std::abs(b.y()) <= kFar)
+            return true;
+        const QPointF d = b - a;
+        double t0 = 0, t1 = 1;
+        const double p[4] = {-d.x(), d.x(), -d.y(), d.y()};
+        const double q[4] = {a.x() + kFar, kFar - a.x(), a.y() + kFar, kFar - a.y()};
+        for (int i = 0; i < 4; ++i) {
+            if (p[i] == 0) {
+                if (!(q[i] >= 0)) return false;
+                continue;
+            }
+            const double r = q[i] / p[i];
+            if (p[i] < 0) t0 = std::max(t0, r);
+            else t1 = std::min(t1, r);
+        }
+        if (!(t0 <= t1)) return false;
+        b = a + d * t1;
+        a = a + d * t0;
+        return true;
+    }
+
+    static constexpr std::uint32_t kBlock = 4096;  // 64 KB
+    struct Block {
+        std::unique_ptr<Line[]> lines;
+        std::uint32_t count;
+    };
+    std::vector<Block> blocks_;
+};
+
 class Painter {
 public:
     Painter(QPainter& p, const Scene& scene, const QRectF& area, const PaintOptions& o)
@@ -63,7 +131,7 @@ private:
     struct Batch {
         QRgb rgb;
         double width;
-        std::vector<QLineF> lines;
+        LineStore lines;
         std::vector<QPointF> dots;
     };
     struct TextDraw {
@@ -117,13 +185,20 @@ private:
     std::size_t lastBatch_ = 0;
     struct FillDraw {
         const QPainterPath* path;  // the scene's own, which keeps its conversion for the rasterizer
-        QTransform t;
-        QColor color;
+        std::uint32_t transform;   // into transforms_
+        QRgb color;                // with its alpha
     };
+    void addFill(const QPainterPath* path, const QTransform& t, QRgb color) {
+        // The fills of one block reference share its transform.
+        if (transforms_.empty() || !(transforms_.back() == t)) transforms_.push_back(t);
+        fills_.push_back(FillDraw{path, std::uint32_t(transforms_.size() - 1), color});
+    }
     std::vector<FillDraw> fills_;
+    std::vector<QTransform> transforms_;
     std::vector<TextDraw> texts_;
     std::vector<std::vector<std::uint32_t>> buffers_;
     std::vector<QPointF> device_;
+    std::vector<QLineF> dashes_;
 };
 
 void Painter::top(const Geometry& g, const QTransform& t) {
@@ -150,10 +225,10 @@ void Painter::top(const Geometry& g, const QTransform& t) {
     helper.join();
     for (Batch& b : later.batches_) {
         Batch& into = batch(b.rgb, b.width);
-        into.lines.insert(into.lines.end(), b.lines.begin(), b.lines.end());
+        into.lines.append(std::move(b.lines));
         into.dots.insert(into.dots.end(), b.dots.begin(), b.dots.end());
     }
-    fills_.insert(fills_.end(), later.fills_.begin(), later.fills_.end());
+    for (const FillDraw& f : later.fills_) addFill(f.path, later.transforms_[f.transform], f.color);
     texts_.insert(texts_.end(), later.texts_.begin(), later.texts_.end());
 }
 
@@ -170,15 +245,21 @@ void Painter::geometry(const Geometry& g, const QTransform& t, const Inherit& in
 
 void Painter::path(const QPointF* pts, std::size_t n, bool closed, Batch& b, const std::vector<double>* pattern,
                    double patternScale) {
-    if (pattern && strokePattern(pts, n, closed, *pattern, patternScale, b.lines, b.dots)) return;
+    if (pattern) {
+        dashes_.clear();
+        if (strokePattern(pts, n, closed, *pattern, patternScale, dashes_, b.dots)) {
+            for (const QLineF& l : dashes_) b.lines.add(l);
+            return;
+        }
+    }
     QPointF last = pts[0];
     for (std::size_t i = 1; i < n; ++i) {
         // Points closer than a pixel to the last one drawn are passed over.
         if (i + 1 < n && std::abs(pts[i].x() - last.x()) < 0.7 && std::abs(pts[i].y() - last.y()) < 0.7) continue;
-        b.lines.emplace_back(last, pts[i]);
+        b.lines.add(last, pts[i]);
         last = pts[i];
     }
-    if (closed && n > 2) b.lines.emplace_back(last, pts[0]);
+    if (closed && n > 2) b.lines.add(last, pts[0]);
 }
 
 void Painter::item(const Geometry& g, const Item& it, const QTransform& t, double scale, const Inherit& inherit, int depth) {
@@ -256,7 +337,7 @@ void Painter::item(const Geometry& g, const Item& it, const QTransform& t, doubl
         if (px < o_.greekBelow) {
             QPointF b[4];
             run.corners(b);
-            batch(rgb, o_.lineWidth).lines.emplace_back(map((b[0] + b[3]) / 2), map((b[1] + b[2]) / 2));
+            batch(rgb, o_.lineWidth).lines.add(map((b[0] + b[3]) / 2), map((b[1] + b[2]) / 2));
             break;
         }
         texts_.push_back(TextDraw{&run, t, rgb});
@@ -264,7 +345,7 @@ void Painter::item(const Geometry& g, const Item& it, const QTransform& t, doubl
     }
     case Item::Fill:
         if (size < 3) batch(rgb, o_.lineWidth).dots.push_back(box.center());
-        else fills_.push_back(FillDraw{&g.fills[it.first], t, QColor(rgb)});
+        else addFill(&g.fills[it.first], t, rgb | 0xFF000000u);
         break;
     case Item::Hatch: {
         const HatchGeom& h = g.hatches[it.first];
@@ -281,13 +362,13 @@ void Painter::item(const Geometry& g, const Item& it, const QTransform& t, doubl
             QColor tint(rgb);
             tint.setAlphaF(std::clamp(w / std::max(spacing, 1e-9), 0.15, 1.0));
             if (size < 3) batch(tint.rgb(), o_.lineWidth).dots.push_back(box.center());
-            else fills_.push_back(FillDraw{&h.boundary, t, tint});
+            else addFill(&h.boundary, t, tint.rgba());
             break;
         }
         Batch& b = batch(rgb, w);
         for (const QLineF& l : h.cachedLines) {
             const QLineF d(map(l.p1()), map(l.p2()));
-            if (overlaps(QRectF(d.p1(), d.p2()).normalized(), area_)) b.lines.push_back(d);
+            if (overlaps(QRectF(d.p1(), d.p2()).normalized(), area_)) b.lines.add(d);
         }
         for (const QPointF& p : h.cachedDots) b.dots.push_back(map(p));
         break;
@@ -318,9 +399,10 @@ void Painter::flush() {
     p_.save();
     p_.setRenderHint(QPainter::Antialiasing, o_.antialias);
     p_.setPen(Qt::NoPen);
+    std::uint32_t transformSet = UINT32_MAX;
     for (const FillDraw& f : fills_) {
-        p_.setTransform(f.t * base_);
-        p_.setBrush(f.color);
+        if (f.transform != transformSet) p_.setTransform(transforms_[f.transform] * base_), transformSet = f.transform;
+        p_.setBrush(QColor::fromRgba(f.color));
         p_.drawPath(*f.path);
     }
     p_.setTransform(base_);
@@ -338,7 +420,10 @@ void Painter::flush() {
             LineRaster raster(*image, rect, rowFrom, rowTo);
             for (const Batch& b : batches_) {
                 if (b.width > 1) continue;
-                for (const QLineF& l : b.lines) raster.line(l.translated(shift), b.rgb, o_.antialias);
+                const double sx = shift.x(), sy = shift.y();
+                b.lines.forEach([&](const LineStore::Line& l) {
+                    raster.line(QLineF(l.x1 + sx, l.y1 + sy, l.x2 + sx, l.y2 + sy), b.rgb, o_.antialias);
+                });
                 for (const QPointF& d : b.dots) raster.dot(d + shift, b.rgb, 1);
             }
         };
@@ -360,7 +445,12 @@ void Painter::flush() {
         QPen pen{QColor(b.rgb), b.width <= 1 ? 0.0 : b.width, Qt::SolidLine, b.width > 1.5 ? Qt::RoundCap : Qt::FlatCap,
                  Qt::RoundJoin};
         p_.setPen(pen);
-        if (!b.lines.empty()) p_.drawLines(b.lines.data(), int(b.lines.size()));
+        if (!b.lines.empty()) {
+            std::vector<QLineF> lines;
+            lines.reserve(b.lines.size());
+            b.lines.forEach([&](const LineStore::Line& l) { lines.emplace_back(l.x1, l.y1, l.x2, l.y2); });
+            p_.drawLines(lines.data(), int(lines.size()));
+        }
         if (!b.dots.empty()) {
             pen.setCapStyle(Qt::SquareCap);
             p_.setPen(pen);
