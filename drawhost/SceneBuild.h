@@ -98,6 +98,7 @@ public:
             std::string linetype;  // empty: by layer
         };
         std::vector<Element> elements;
+        bool read = false;  // else two elements 1 apart stand in for it
     };
     // A multiline style by its handle (two elements 1 apart when it cannot be read).
     const MLineStyle& mlineStyle(std::string_view handle);

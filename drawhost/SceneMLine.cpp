@@ -39,6 +39,7 @@ const SceneBuilder::Impl::MLineStyle& SceneBuilder::Impl::mlineStyle(std::string
         Groups gr;
         gr.read(*e);
         if (gr.size() > 0 && gr.value(0) == "MLINESTYLE") {
+            style.read = gr.has(71);
             style.flags = gr.integer(70);
             // The elements follow the element count (71): 49 offset, 62 colour, 6 linetype each.
             for (std::size_t i = gr.find(71); i < gr.size(); ++i) {
@@ -55,7 +56,25 @@ const SceneBuilder::Impl::MLineStyle& SceneBuilder::Impl::mlineStyle(std::string
 }
 
 void SceneBuilder::Impl::mline(Geometry& g, const Groups& gr, const Common& c) {
-    const MLineStyle& style = mlineStyle(gr.str(340));
+    const MLineStyle* found = &mlineStyle(gr.str(340));
+    // A style that cannot be read (a drawing read from DWG gives a multiline
+    // style only its handle and owner) is stood in for by as many elements
+    // as the multiline has, in the order of the first vertex's parameters.
+    MLineStyle standIn;
+    const std::size_t own = std::size_t(std::max(0, gr.integer(73)));
+    if (!found->read && own > 0 && own != found->elements.size()) {
+        standIn.elements.resize(own);
+        std::size_t e = 0;
+        for (std::size_t i = gr.find(74); i < gr.size() && e < own; ++i) {
+            if (gr.code(i) == 11) break;
+            if (gr.code(i) == 74) {
+                if (i + 1 < gr.size() && gr.code(i + 1) == 41) standIn.elements[e].offset = gr.number(i + 1);
+                ++e;
+            }
+        }
+        found = &standIn;
+    }
+    const MLineStyle& style = *found;
     const std::size_t elementCount = style.elements.size();
     const double scale = gr.num(40, 1);
     const int flags = gr.integer(71);

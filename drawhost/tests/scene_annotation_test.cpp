@@ -151,6 +151,31 @@ TEST(SceneAnnotationTest, LeadersReadFromDwgDrawLikeTheirDxfTwins) {
     }
 }
 
+TEST(SceneAnnotationTest, MultilinesReadFromDwgDrawLikeTheirDxfTwins) {
+    // The DWG gives the multiline's vertices and parameters but not its style.
+    const std::string corpus = LAMINOR_CORPUS_DIR;
+    std::vector<std::vector<QPolygonF>> drawn;
+    for (const char* name : {"acadsharp_sample_AC1015_ascii.dxf", "acadsharp_sample_AC1015.dwg", "acadsharp_sample_AC1032.dwg"}) {
+        const auto drawing = dxf::Drawing::open(corpus + "/" + name);
+        std::vector<dxf::Entity> mlines;
+        for (const dxf::Entity& e : drawing->modelSpace())
+            if (e.type() == "MLINE") mlines.push_back(e);
+        ASSERT_FALSE(mlines.empty()) << name;
+        const Scene scene = buildScene(*drawing, mlines);
+        drawn.emplace_back();
+        for (const Item& item : scene.space.items)
+            if (item.kind == Item::Polyline) drawn.back().emplace_back(scene.space.pointsOf(item), scene.space.pointsOf(item) + item.count);
+        ASSERT_FALSE(drawn.back().empty()) << name;
+    }
+    for (std::size_t k = 1; k < drawn.size(); ++k) {
+        ASSERT_EQ(drawn[k].size(), drawn[0].size());
+        for (std::size_t l = 0; l < drawn[0].size(); ++l) {
+            ASSERT_EQ(drawn[k][l].size(), drawn[0][l].size()) << l;
+            for (int i = 0; i < drawn[0][l].size(); ++i) expectPoint(drawn[k][l][i], drawn[0][l][i].x(), drawn[0][l][i].y(), 1e-9);
+        }
+    }
+}
+
 // The groups of a multiline vertex: its point, directions and per element its parameters.
 Groups mlineVertex(double x, double y, QPointF direction, QPointF miter, const std::vector<std::vector<double>>& elements) {
     Groups g = {{11, n(x)}, {21, n(y)}, {31, "0"}, {12, n(direction.x())}, {22, n(direction.y())}, {32, "0"},

@@ -146,7 +146,8 @@ std::vector<Tag> objectGroups(const GroupContext& ctx, const ObjectInfo& o) {
             EntityStreams s{d.dataReader(o), d.stringReader(o), d.handleReader(o)};
             if (decodeCurves(ctx, o, s, body) || decodeBlockRefs(ctx, o, s, body) || decodeTextual(ctx, o, s, body) ||
                 decodeLeaders(ctx, o, s, body) || decodeImages(ctx, o, s, body) ||
-                decodeMeshes(ctx, o, s, body) || decodeMultileaders(ctx, o, s, body)) {
+                decodeMeshes(ctx, o, s, body) || decodeMultileaders(ctx, o, s, body) ||
+                decodeMlines(ctx, o, s, body)) {
                 for (Tag& t : body.tags) w.tags.push_back(std::move(t));
                 return w.tags;
             }

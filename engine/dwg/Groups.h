@@ -65,6 +65,7 @@ bool decodeBlockRefs(const GroupContext& ctx, const ObjectInfo& o, EntityStreams
 bool decodeLeaders(const GroupContext& ctx, const ObjectInfo& o, EntityStreams& s, GroupWriter& w);
 bool decodeMultileaders(const GroupContext& ctx, const ObjectInfo& o, EntityStreams& s, GroupWriter& w);
 bool decodeMeshes(const GroupContext& ctx, const ObjectInfo& o, EntityStreams& s, GroupWriter& w);
+bool decodeMlines(const GroupContext& ctx, const ObjectInfo& o, EntityStreams& s, GroupWriter& w);
 bool decodeImages(const GroupContext& ctx, const ObjectInfo& o, EntityStreams& s, GroupWriter& w);
 
 }  // namespace dxf::dwg

@@ -197,6 +197,12 @@ TEST(DwgTwins, EveryDwgReadsAsItsDxfTwin) {
                 near(numbers(*we, fields), numbers(e, fields), e.handle());
                 EXPECT_EQ(group(*we, 304), group(e, 304));
             }
+            if (e.type() == "MLINE") {
+                // Scale, justification, flags, vertices with their directions and parameters.
+                auto fields = {40, 70, 71, 72, 73, 10, 20, 11, 21, 12, 22, 13, 23, 74, 41, 75, 42};
+                near(numbers(*we, fields), numbers(e, fields), e.handle());
+                EXPECT_EQ(group(*we, 340), group(e, 340)) << "the multiline's style";
+            }
             if (e.type() == "LEADER") {
                 // The DXF adds the hook line's vertex before the last one; the others are the DWG's.
                 std::vector<double> wv = numbers(*we, {10, 20}), xv = numbers(e, {10, 20});
