@@ -55,6 +55,13 @@ public:
     std::vector<Tag> tags;
 };
 
+// A count just read, of items of at least `bitsPerItem` bits each: refused
+// (BitOverrun) when the rest of the object cannot hold that many.
+inline std::uint32_t boundedCount(std::uint64_t n, const BitReader& b, std::uint64_t bitsPerItem) {
+    if (n > b.remaining() / bitsPerItem) throw BitOverrun("count beyond the object");
+    return static_cast<std::uint32_t>(n);
+}
+
 // Entity decoders (the data and handle readers are positioned after the common data).
 struct EntityStreams {
     BitReader data, strings, handles;

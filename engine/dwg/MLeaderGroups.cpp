@@ -7,12 +7,6 @@ namespace dxf::dwg {
 
 namespace {
 
-std::uint32_t count(BitReader& b, std::uint64_t bitsPerItem) {
-    const std::uint32_t n = b.BL();
-    if (n > b.remaining() / bitsPerItem) throw BitOverrun("multileader count beyond the object");
-    return n;
-}
-
 // A colour (CMC): the index, and from R2004 on the colour word and names.
 void skipColor(const Document& d, EntityStreams& s) {
     BitReader& b = s.data;
@@ -32,19 +26,19 @@ void leaderRoot(const Document& d, EntityStreams& s, GroupWriter& w) {
     w.integer(291, b.B());
     w.point(10, b.BD3());  // the landing
     w.point(11, b.BD3());  // the dogleg's direction
-    for (std::uint32_t n = count(b, 12), i = 0; i < n; ++i) {
+    for (std::uint32_t n = boundedCount(b.BL(), b, 12), i = 0; i < n; ++i) {
         w.point(12, b.BD3());
         w.point(13, b.BD3());
     }
     w.integer(90, b.BL());
     w.num(40, b.BD());  // the dogleg's length
-    for (std::uint32_t lines = count(b, 4), i = 0; i < lines; ++i) {
+    for (std::uint32_t lines = boundedCount(b.BL(), b, 4), i = 0; i < lines; ++i) {
         w.str(304, "LEADER_LINE{");
-        for (std::uint32_t n = count(b, 6), k = 0; k < n; ++k) w.point(10, b.BD3());
-        const std::uint32_t breaks = count(b, 4);
+        for (std::uint32_t n = boundedCount(b.BL(), b, 6), k = 0; k < n; ++k) w.point(10, b.BD3());
+        const std::uint32_t breaks = boundedCount(b.BL(), b, 4);
         for (std::uint32_t k = 0; k < breaks; ++k) {
             w.integer(90, b.BL());
-            for (std::uint32_t m = count(b, 12), j = 0; j < m; ++j) {
+            for (std::uint32_t m = boundedCount(b.BL(), b, 12), j = 0; j < m; ++j) {
                 w.point(11, b.BD3());
                 w.point(12, b.BD3());
             }
@@ -70,7 +64,7 @@ void multileader(const GroupContext& ctx, EntityStreams& s, GroupWriter& w) {
     if (d.release() >= Release::R2010) w.integer(270, b.BS());
     // The context data: its leaders come first in a DWG and last in a DXF.
     GroupWriter leaders;
-    for (std::uint32_t n = count(b, 8), i = 0; i < n; ++i) leaderRoot(d, s, leaders);
+    for (std::uint32_t n = boundedCount(b.BL(), b, 8), i = 0; i < n; ++i) leaderRoot(d, s, leaders);
     w.str(300, "CONTEXT_DATA{");
     w.num(40, b.BD());      // scale
     w.point(10, b.BD3());   // content base point
@@ -106,7 +100,7 @@ void multileader(const GroupContext& ctx, EntityStreams& s, GroupWriter& w) {
         w.num(142, b.BD());
         w.num(143, b.BD());
         w.integer(294, b.B());
-        for (std::uint32_t n = count(b, 2), i = 0; i < n; ++i) w.num(144, b.BD());
+        for (std::uint32_t n = boundedCount(b.BL(), b, 2), i = 0; i < n; ++i) w.num(144, b.BD());
         w.integer(295, b.B());
     }
     const bool hasBlock = b.B();
@@ -152,8 +146,8 @@ void multileader(const GroupContext& ctx, EntityStreams& s, GroupWriter& w) {
     w.integer(176, b.BS());
     w.integer(293, b.B());
     if (d.release() <= Release::R2007)
-        for (std::uint32_t n = count(b, 1), i = 0; i < n; ++i) w.integer(94, b.B());
-    for (std::uint32_t n = count(b, 4), i = 0; i < n; ++i) {
+        for (std::uint32_t n = boundedCount(b.BL(), b, 1), i = 0; i < n; ++i) w.integer(94, b.B());
+    for (std::uint32_t n = boundedCount(b.BL(), b, 4), i = 0; i < n; ++i) {
         w.str(302, dxfText(d.text(b, s.strings)));
         w.integer(177, b.BS());
         w.num(44, b.BD());

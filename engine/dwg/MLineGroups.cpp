@@ -6,13 +6,6 @@ namespace dxf::dwg {
 
 namespace {
 
-// A count read from the data, bounded by what the object can still hold.
-unsigned count(BitReader& b, std::uint64_t bitsPerItem) {
-    const unsigned n = b.BS();
-    if (n > b.remaining() / bitsPerItem) throw BitOverrun("multiline count beyond the object");
-    return n;
-}
-
 void mline(const GroupContext& ctx, const ObjectInfo& o, EntityStreams& s, GroupWriter& w) {
     BitReader& b = s.data;
     const double scale = b.BD();
@@ -26,7 +19,7 @@ void mline(const GroupContext& ctx, const ObjectInfo& o, EntityStreams& s, Group
         std::vector<std::vector<double>> parameters, fills;  // per element
     };
     // A vertex takes at least its three points and two counts per element.
-    std::vector<Vertex> vertices(count(b, 18 + 4 * std::uint64_t(elements)));
+    std::vector<Vertex> vertices(boundedCount(b.BS(), b, 18 + 4 * std::uint64_t(elements)));
     for (Vertex& v : vertices) {
         v.at = b.BD3();
         v.direction = b.BD3();
@@ -34,9 +27,9 @@ void mline(const GroupContext& ctx, const ObjectInfo& o, EntityStreams& s, Group
         v.parameters.resize(elements);
         v.fills.resize(elements);
         for (unsigned e = 0; e < elements; ++e) {
-            v.parameters[e].resize(count(b, 2));
+            v.parameters[e].resize(boundedCount(b.BS(), b, 2));
             for (double& p : v.parameters[e]) p = b.BD();
-            v.fills[e].resize(count(b, 2));
+            v.fills[e].resize(boundedCount(b.BS(), b, 2));
             for (double& p : v.fills[e]) p = b.BD();
         }
     }

@@ -5,25 +5,18 @@ namespace dxf::dwg {
 
 namespace {
 
-// A count read from the data, bounded by what the object can still hold.
-std::uint32_t count(BitReader& b, std::uint64_t bitsPerItem) {
-    const std::uint32_t n = b.BL();
-    if (n > b.remaining() / bitsPerItem) throw BitOverrun("mesh count beyond the object");
-    return n;
-}
-
 void mesh(EntityStreams& s, GroupWriter& w) {
     BitReader& b = s.data;
     const unsigned version = b.BS();
     const bool blendCrease = b.B();
     const std::uint32_t level = b.BL();
-    std::vector<Vec3> vertices(count(b, 6));
+    std::vector<Vec3> vertices(boundedCount(b.BL(), b, 6));
     for (Vec3& v : vertices) v = b.BD3();
-    std::vector<std::uint32_t> faces(count(b, 2));
+    std::vector<std::uint32_t> faces(boundedCount(b.BL(), b, 2));
     for (std::uint32_t& f : faces) f = b.BL();
-    std::vector<std::uint32_t> edges(std::size_t(count(b, 4)) * 2);
+    std::vector<std::uint32_t> edges(std::size_t(boundedCount(b.BL(), b, 4)) * 2);
     for (std::uint32_t& e : edges) e = b.BL();
-    std::vector<double> creases(count(b, 2));
+    std::vector<double> creases(boundedCount(b.BL(), b, 2));
     for (double& c : creases) c = b.BD();
     // Faces, edges or vertices with their own properties: listed last, and
     // only their count is read.
