@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "GlyphCache.h"
+#include "LineRaster.h"
 #include "SceneText.h"
 
 namespace drawhost {
@@ -42,14 +43,7 @@ GlyphRaster::GlyphRaster(QImage& image, const QRect& clip) {
 }
 
 inline void GlyphRaster::blend(quint32& d, QRgb color, int alpha) {
-    const int a = alpha + (alpha >> 7);  // 0-256
-    if (a >= 256) {
-        d = color;
-        return;
-    }
-    const quint32 rb = (((color & 0xFF00FF) * a + (d & 0xFF00FF) * (256 - a)) >> 8) & 0xFF00FF;
-    const quint32 g = (((color & 0x00FF00) * a + (d & 0x00FF00) * (256 - a)) >> 8) & 0x00FF00;
-    d = 0xFF000000u | rb | g;
+    LineRaster::mix(d, color, alpha + (alpha >> 7));  // 0-255 taken to 0-256
 }
 
 // A quarter turn or mirror of the mask: each mask pixel lights one device pixel.

@@ -24,8 +24,6 @@ public:
     // A square dot of `size` pixels centred on p.
     void dot(const QPointF& p, QRgb color, int size);
 
-private:
-    void blend(int x, int y, QRgb color, int alpha);  // alpha 0-256
     // Lays an opaque colour over a pixel at alpha 0-256.
     static void mix(quint32& d, QRgb color, int alpha) {
         if (alpha <= 0) return;
@@ -38,6 +36,9 @@ private:
         const quint32 g = (((color & 0x00FF00) * alpha + (d & 0x00FF00) * (256 - alpha)) >> 8) & 0x00FF00;
         d = 0xFF000000u | rb | g;
     }
+
+private:
+    void blend(int x, int y, QRgb color, int alpha);  // alpha 0-256
     void plot(int x, int y, QRgb color) {
         if (x >= x0_ && x <= x1_ && y >= y0_ && y <= y1_) row(y)[x] = color;
     }
