@@ -85,11 +85,12 @@ public:
 private:
     // A line reaching beyond a million pixels (a construction line, or a deep
     // zoom) is cut there first, where floats still place it to a small part
-    // of a pixel; false when nothing of it is left.
+    // of a pixel; false when nothing of it is left (or it has no place).
     static bool nearEnough(QPointF& a, QPointF& b) {
         constexpr double kFar = 1e6;
         if (std::abs(a.x()) <= kFar && std::abs(a.y()) <= kFar && std::abs(b.x()) <= kFar && std::abs(b.y()) <= kFar)
             return true;
+        if (!std::isfinite(a.x()) || !std::isfinite(a.y()) || !std::isfinite(b.x()) || !std::isfinite(b.y())) return false;
         const QPointF d = b - a;
         double t0 = 0, t1 = 1;
         const double p[4] = {-d.x(), d.x(), -d.y(), d.y()};
