@@ -348,7 +348,16 @@ void SceneBuilder::Impl::leader(Geometry& g, const Groups& gr, const Common& c) 
     }
     if (points.size() < 2) return;
     const double size = dimensionArrow(gr);
+    const qsizetype vertices = points.size();
     addLeaderHook(points, gr, size);
+    if (gr.integer(72) == 1 && points.size() >= 3) {
+        // A spline leader curves through its vertices; its hook stays straight.
+        const bool hooked = points.size() > vertices || gr.integer(75) == 1;
+        const std::vector<QPointF> fit(points.begin(), hooked ? points.end() - 1 : points.end());
+        QPolygonF curve = fitPointCurve(fit, false);
+        if (hooked) curve << points.back();
+        if (curve.size() >= 2) points = curve;
+    }
     pushPolyline(g, c.item, points, false);
     if (gr.integer(71, 1) == 0) return;
     // The arrowhead at the first point, as long as the dimension style's arrows.

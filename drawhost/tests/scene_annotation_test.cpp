@@ -1,5 +1,6 @@
 // The scene of annotations: stacked fractions in multi-line texts, leader
 // hook lines, multilines and multileaders holding a block.
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -124,6 +125,23 @@ TEST(SceneAnnotationTest, LeaderHooksStartAnArrowLengthFromTheEnd) {
     const Item& head = b.scene.space.items.back();
     ASSERT_EQ(head.kind, Item::Fill);
     EXPECT_NEAR(arrowLength(b.scene.space, head), 3, 1e-9);
+
+    // A spline leader (72 = 1) curves through its vertices up to its hook,
+    // which stays straight.
+    Spec curved;
+    curved.entities = leader({{72, "1"}, {74, "0"}, {75, "1"}, {76, "4"}, {10, "0"}, {20, "0"}, {10, "4"}, {20, "6"},
+                              {10, "7"}, {20, "10"}, {10, "10"}, {20, "10"}});
+    Built c(curved);
+    const Item& spline = leaderLine(c);
+    const QPointF* q = c.scene.space.pointsOf(spline);
+    ASSERT_GT(spline.count, 6u);
+    expectPoint(q[0], 0, 0);
+    EXPECT_TRUE(std::any_of(q, q + spline.count, [](const QPointF& p) { return QLineF(p, QPointF(4, 6)).length() < 1e-9; }));
+    expectPoint(q[spline.count - 2], 7, 10);
+    expectPoint(q[spline.count - 1], 10, 10);
+    // Halfway to the second vertex the curve is off the straight segment.
+    const QPointF half = q[4];
+    EXPECT_GT(std::abs(half.x() * 6 - half.y() * 4) / std::hypot(4.0, 6.0), 1e-3);
 }
 
 TEST(SceneAnnotationTest, LeadersReadFromDwgDrawLikeTheirDxfTwins) {
