@@ -159,6 +159,9 @@ private:
     // Each builder's own.
     std::string lastLayerRaw_;  // objects come in runs on one layer
     std::int32_t lastLayer_ = -1;
+    // The layers and linetypes this builder has looked up: found again
+    // without the lock the shared tables need while two builders run.
+    RawMap<std::int32_t> knownLayers_, knownLinetypes_;
     std::vector<std::unique_ptr<Groups>> groups_;
     bool anyExtents_ = false;
 };

@@ -129,6 +129,10 @@ std::int32_t SceneBuilder::Impl::layerOf(std::string_view raw, int depth) {
     // Objects of a block on layer 0 take the layer of the reference.
     if (depth > 0 && raw == "0") return kInheritLayer;
     if (lastLayer_ >= 0 && raw == lastLayerRaw_) return lastLayer_;
+    if (const auto known = knownLayers_.find(raw); known != knownLayers_.end()) {
+        lastLayerRaw_.assign(raw);
+        return lastLayer_ = known->second;
+    }
     const auto lock = shared();
     Scene& scene = owner_.scene_;
     auto it = owner_.layerByRaw_.find(raw);
@@ -148,17 +152,24 @@ std::int32_t SceneBuilder::Impl::layerOf(std::string_view raw, int depth) {
         }
         owner_.layerByRaw_.emplace(std::string(raw), index);
     }
+    knownLayers_.emplace(std::string(raw), index);
     lastLayerRaw_.assign(raw);
     lastLayer_ = index;
     return index;
 }
 
 std::int32_t SceneBuilder::Impl::linetypeOf(std::string_view raw) {
+    if (const auto known = knownLinetypes_.find(raw); known != knownLinetypes_.end()) return known->second;
     const auto lock = shared();
     auto it = owner_.linetypeByRaw_.find(raw);
-    if (it != owner_.linetypeByRaw_.end()) return it->second;
-    const std::int32_t index = owner_.scene_.linetypeIndex(QString::fromStdString(d_.decodeText(raw)).trimmed());
-    owner_.linetypeByRaw_.emplace(std::string(raw), index);
+    std::int32_t index;
+    if (it != owner_.linetypeByRaw_.end()) {
+        index = it->second;
+    } else {
+        index = owner_.scene_.linetypeIndex(QString::fromStdString(d_.decodeText(raw)).trimmed());
+        owner_.linetypeByRaw_.emplace(std::string(raw), index);
+    }
+    knownLinetypes_.emplace(std::string(raw), index);
     return index;
 }
 

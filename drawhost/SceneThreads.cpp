@@ -70,10 +70,7 @@ std::unique_lock<std::recursive_mutex> SceneBuilder::Impl::shared() {
                             : std::unique_lock<std::recursive_mutex>();
 }
 
-std::string SceneBuilder::Impl::decode(std::string_view raw) {
-    const auto lock = shared();  // the decoder keeps state
-    return d_.decodeText(raw);
-}
+std::string SceneBuilder::Impl::decode(std::string_view raw) { return d_.decodeText(raw); }
 
 void SceneBuilder::Impl::addRange(Geometry& g, std::size_t from, std::size_t to) {
     for (std::size_t i = from; i < to; ++i) {

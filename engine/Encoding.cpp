@@ -163,10 +163,11 @@ Codec::~Codec() {
 
 std::string Codec::decode(std::string_view raw) const {
     if (isAscii(raw)) return expandUnicodeEscapes(raw);
+    if (utf8_ && isValidUtf8(raw)) return expandUnicodeEscapes(raw);
+    const std::lock_guard<std::mutex> lock(mutex_);
     open();
     std::string out;
     if (utf8_) {
-        if (isValidUtf8(raw)) return expandUnicodeEscapes(raw);
         // Not UTF-8: bytes of a legacy writer, in the drawing's code page
         // (CP932 for the Japanese drawings this host serves); CP1252 last.
         out.clear();
@@ -192,6 +193,7 @@ std::string Codec::encode(std::string_view utf8) const {
 }
 
 std::string Codec::encodeLegacy(std::string_view utf8) const {
+    const std::lock_guard<std::mutex> lock(mutex_);
     open();
     std::string out;
     for (std::size_t i = 0; i < utf8.size();) {

@@ -4,11 +4,13 @@
 // code page lacks (and, from old Asian writers, \M+nXXXX); from R2007 they are
 // UTF-8 whatever the header says, except where a legacy writer left bytes of
 // the code page, which are read (and written back) in the code page.
+#include <mutex>
 #include <string>
 #include <string_view>
 
 namespace dxf {
 
+// Safe to use from several threads at once.
 class Codec {
 public:
     // acadver like "AC1015"; codepage as written in the header ("" if none).
@@ -30,9 +32,10 @@ public:
     const std::string& iconvName() const { return iconvName_; }
 
 private:
-    void open() const;
+    void open() const;  // with mutex_ held
     std::string encodeLegacy(std::string_view utf8) const;
     bool utf8_ = false;
+    mutable std::mutex mutex_;  // the converters keep state
     mutable std::string legacyName_;  // iconv name of $DWGCODEPAGE
     mutable bool opened_ = false;
     mutable std::string iconvName_;
