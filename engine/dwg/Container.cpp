@@ -62,6 +62,19 @@ std::uint64_t Container::fileOffsetOf(const SectionBytes& s, std::uint64_t off) 
     return s.fileOffset;
 }
 
+const SectionDesc* Container::section(const std::string& name, bool required, std::uint64_t fileSize,
+                                      std::uint64_t mapAt) const {
+    const SectionDesc* d = nullptr;
+    for (const SectionDesc& x : sections)
+        if (x.name == name) d = &x;
+    if (!d) {
+        if (required) throw FormatError(mapAt, "section " + name + " is missing");
+        return nullptr;
+    }
+    if (d->size > fileSize * 64ull + (1u << 20)) throw FormatError(mapAt, "section " + name + ": implausible size");
+    return d;
+}
+
 Container readContainer(std::string_view file) {
     const auto* b = reinterpret_cast<const std::uint8_t*>(file.data());
     if (file.size() < 6) throw FormatError(0, "not a DWG drawing: the file is too short");

@@ -106,6 +106,10 @@ struct Container {
 
     // The file offset of a byte of a decompressed section, for messages.
     std::uint64_t fileOffsetOf(const SectionBytes& s, std::uint64_t offsetInSection) const;
+    // AC1018+: the section of that name (the last one listed), refused with
+    // FormatError at `mapAt` when it is missing but required or when its size
+    // is beyond any the file could hold; null when missing and not required.
+    const SectionDesc* section(const std::string& name, bool required, std::uint64_t fileSize, std::uint64_t mapAt) const;
 };
 
 // Reads the container of a DWG file held in memory. The file must outlive the

@@ -169,14 +169,8 @@ Container readR2004(std::string_view file, Container c) {
     // Assembles a section from its pages.
     std::vector<std::uint8_t> page;
     auto assemble = [&](const std::string& name, bool required, bool withBytes = true) -> SectionBytes {
-        const SectionDesc* d = nullptr;
-        for (const SectionDesc& x : c.sections)
-            if (x.name == name) d = &x;
-        if (!d) {
-            if (required) throw FormatError(smAddr, "section " + name + " is missing");
-            return {};
-        }
-        if (d->size > file.size() * 64ull + (1u << 20)) throw FormatError(smAddr, "section " + name + ": implausible size");
+        const SectionDesc* d = c.section(name, required, file.size(), smAddr);
+        if (!d) return {};
         if (d->maxPageSize == 0 || d->maxPageSize > (1u << 24))
             throw FormatError(smAddr, "section " + name + ": invalid page size");
         if (!withBytes) {

@@ -244,14 +244,8 @@ Container readR2007(std::string_view file, Container c) {
     // Every page of every section is checked; the sections the reader uses
     // are kept decompressed.
     auto assemble = [&](const std::string& name, bool required) -> SectionBytes {
-        const SectionDesc* d = nullptr;
-        for (const SectionDesc& x : c.sections)
-            if (x.name == name) d = &x;
-        if (!d) {
-            if (required) throw FormatError(smAt, "section " + name + " is missing");
-            return {};
-        }
-        if (d->size > file.size() * 64ull + (1u << 20)) throw FormatError(smAt, "section " + name + ": implausible size");
+        const SectionDesc* d = c.section(name, required, file.size(), smAt);
+        if (!d) return {};
         auto buf = std::make_unique<std::uint8_t[]>(d->size ? d->size : 1);
         for (const SectionPage& pg : d->pages) readR2007Page(file, *d, pg, buf.get() + pg.startOffset);
         SectionBytes s;
