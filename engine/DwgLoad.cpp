@@ -557,7 +557,8 @@ std::vector<Tag> DwgSource::groups(const DrawingData& d, std::uint32_t r) const 
         }
     }
     std::string n = nameOf(o.handle);
-    if (!n.empty() && !(o.flags & dwg::kIsEntity)) out.push_back(Tag{2, n, {}, {}});
+    const bool named = std::any_of(out.begin(), out.end(), [](const Tag& t) { return t.code == 2; });
+    if (!n.empty() && !named && !(o.flags & dwg::kIsEntity)) out.push_back(Tag{2, n, {}, {}});
     return out;
 }
 

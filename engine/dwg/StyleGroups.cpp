@@ -1,0 +1,131 @@
+// Styles the view draws with: the LTYPE, STYLE and DIMSTYLE table records
+// and MLINESTYLE objects, as the groups their DXF records have.
+#include <cmath>
+#include <numbers>
+
+#include "engine/dwg/Groups.h"
+#include "engine/dwg/Tables.h"
+
+namespace dxf::dwg {
+
+namespace {
+
+double degrees(double radians) { return radians * 180.0 / std::numbers::pi; }
+
+std::string clean(std::string s) {
+    while (!s.empty() && s.back() == '\0') s.pop_back();
+    return dxfText(std::move(s));
+}
+
+// A colour (CMC) as DXF 62 (256 by layer, 0 by block) and, for an RGB
+// colour, 420.
+void color(const Document& d, EntityStreams& s, GroupWriter& w, int code) {
+    BitReader& b = s.data;
+    int index = b.BS();
+    std::int64_t rgb = -1;
+    if (d.release() >= Release::R2004) {
+        const std::uint32_t word = b.BL();
+        const std::uint8_t flags = b.RC();
+        if (flags & 1) d.text(b, s.strings);
+        if (flags & 2) d.text(b, s.strings);
+        switch (word >> 24) {
+        case 0xC0: index = 256; break;
+        case 0xC1: index = 0; break;
+        case 0xC2: rgb = word & 0xFFFFFF, index = nearestAci(word & 0xFFFFFF); break;
+        case 0xC3: index = static_cast<int>(word & 0xFF); break;
+        default: break;
+        }
+    }
+    w.integer(code, index);
+    if (rgb >= 0) w.integer(code == 62 ? 420 : 0, rgb);
+}
+
+// The name and flags every table record starts with; the flags add
+// `more` to the xref-dependent bit (16).
+void entry(const Document& d, const ObjectInfo& o, EntityStreams& s, GroupWriter& w, unsigned more = 0) {
+    TableEntry e = readTableEntry(d, o, s.data, s.strings);
+    w.str(2, dxfText(std::move(e.name)));
+    w.integer(70, (e.xrefDependent ? 16 : 0) | more);
+}
+
+// LTYPE: description, alignment, pattern length and each element; shapes
+// and texts name their style (340), texts sit in a strings area after the
+// elements at the offset their shape number gives.
+void ltype(const Document& d, const ObjectInfo& o, EntityStreams& s, GroupWriter& w) {
+    BitReader& b = s.data;
+    GroupWriter head;
+    entry(d, o, s, head);
+    head.str(3, clean(d.text(b, s.strings)));
+    const double length = b.BD();
+    head.integer(72, b.RC());
+    struct Dash {
+        double length, x, y, scale, rotation;
+        unsigned shape, flags;
+    };
+    std::vector<Dash> dashes(boundedCount(b.RC(), b, 2 + 2 + 128 + 2 + 2 + 2));
+    bool texts = false;
+    for (Dash& e : dashes) {
+        e.length = b.BD();
+        e.shape = b.BS();
+        e.x = b.RD();
+        e.y = b.RD();
+        e.scale = b.BD();
+        e.rotation = b.BD();
+        e.flags = b.BS();
+        texts = texts || (e.flags & 2);
+    }
+    // R2007 on: only when an element is a text, twice as long (UTF-16).
+    const bool unicode = d.unicode();
+    std::string area;
+    if (!unicode || texts) {
+        area.resize(unicode ? 512 : 256);
+        for (char& c : area) c = static_cast<char>(b.RC());
+    }
+    auto textAt = [&](unsigned offset) {
+        std::string out;
+        if (unicode) {
+            std::vector<std::uint16_t> units;
+            for (std::size_t i = offset; i + 1 < area.size(); i += 2) {
+                const std::uint16_t u = static_cast<std::uint8_t>(area[i]) | static_cast<std::uint8_t>(area[i + 1]) << 8;
+                if (!u) break;
+                units.push_back(u);
+            }
+            return utf16ToUtf8(units.data(), units.size());
+        }
+        for (std::size_t i = offset; i < area.size() && area[i]; ++i) out += area[i];
+        return out;
+    };
+    s.handles.H();  // xref block
+    // One style an element (null for dashes).
+    std::vector<std::uint64_t> styles;
+    for (std::size_t i = 0; i < dashes.size(); ++i) styles.push_back(Document::ref(o, s.handles.H()));
+    w = std::move(head);
+    w.integer(73, static_cast<long long>(dashes.size()));
+    w.num(40, length);
+    for (std::size_t i = 0; i < dashes.size(); ++i) {
+        const Dash& e = dashes[i];
+        w.num(49, e.length);
+        w.integer(74, e.flags & 7);  // DXF keeps the rotation, text and shape bits
+        if (!(e.flags & 6)) continue;
+        w.integer(75, (e.flags & 2) ? 0 : e.shape);
+        w.handle(340, styles[i]);
+        w.num(46, e.scale);
+        w.num(50, degrees(e.rotation));
+        w.num(44, e.x);
+        w.num(45, e.y);
+        if (e.flags & 2) w.str(9, dxfText(textAt(e.shape)));
+    }
+}
+
+}  // namespace
+
+bool decodeStyles(const GroupContext& ctx, const ObjectInfo& o, EntityStreams& s, GroupWriter& w) {
+    const Document& d = ctx.doc;
+    if (d.release() < Release::R2000) return false;
+    switch (d.fixedType(o)) {
+    case type::Ltype: ltype(d, o, s, w); return true;
+    default: return false;
+    }
+}
+
+}  // namespace dxf::dwg
