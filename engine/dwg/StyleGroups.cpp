@@ -117,6 +117,24 @@ void ltype(const Document& d, const ObjectInfo& o, EntityStreams& s, GroupWriter
     }
 }
 
+// STYLE: flags (1 shapes, 4 vertical), fixed height, width factor,
+// oblique angle, generation flags, last height, font and big font files.
+void style(const Document& d, const ObjectInfo& o, EntityStreams& s, GroupWriter& w) {
+    BitReader& b = s.data;
+    TableEntry e = readTableEntry(d, o, b, s.strings);
+    const bool shapes = b.B();
+    const bool vertical = b.B();
+    w.str(2, dxfText(std::move(e.name)));
+    w.integer(70, (shapes ? 1 : 0) | (vertical ? 4 : 0) | (e.xrefDependent ? 16 : 0));
+    w.num(40, b.BD());
+    w.num(41, b.BD());
+    w.num(50, degrees(b.BD()));
+    w.integer(71, b.RC());
+    w.num(42, b.BD());
+    w.str(3, clean(d.text(b, s.strings)));
+    w.str(4, clean(d.text(b, s.strings)));
+}
+
 }  // namespace
 
 bool decodeStyles(const GroupContext& ctx, const ObjectInfo& o, EntityStreams& s, GroupWriter& w) {
@@ -124,6 +142,7 @@ bool decodeStyles(const GroupContext& ctx, const ObjectInfo& o, EntityStreams& s
     if (d.release() < Release::R2000) return false;
     switch (d.fixedType(o)) {
     case type::Ltype: ltype(d, o, s, w); return true;
+    case type::Style: style(d, o, s, w); return true;
     default: return false;
     }
 }
