@@ -17,27 +17,29 @@ std::string clean(std::string s) {
     return dxfText(std::move(s));
 }
 
-// A colour (CMC) as DXF 62 (256 by layer, 0 by block) and, for an RGB
-// colour, 420.
-void color(const Document& d, EntityStreams& s, GroupWriter& w, int code) {
-    BitReader& b = s.data;
-    int index = b.BS();
+// A colour (CMC): its index (256 by layer, 0 by block) and, for an RGB
+// colour, the RGB (else -1).
+struct Color {
+    int index;
     std::int64_t rgb = -1;
-    if (d.release() >= Release::R2004) {
-        const std::uint32_t word = b.BL();
-        const std::uint8_t flags = b.RC();
-        if (flags & 1) d.text(b, s.strings);
-        if (flags & 2) d.text(b, s.strings);
-        switch (word >> 24) {
-        case 0xC0: index = 256; break;
-        case 0xC1: index = 0; break;
-        case 0xC2: rgb = word & 0xFFFFFF, index = nearestAci(word & 0xFFFFFF); break;
-        case 0xC3: index = static_cast<int>(word & 0xFF); break;
-        default: break;
-        }
+};
+
+Color color(const Document& d, EntityStreams& s) {
+    BitReader& b = s.data;
+    Color c{b.BS()};
+    if (d.release() < Release::R2004) return c;
+    const std::uint32_t word = b.BL();
+    const std::uint8_t flags = b.RC();
+    if (flags & 1) d.text(b, s.strings);
+    if (flags & 2) d.text(b, s.strings);
+    switch (word >> 24) {
+    case 0xC0: c.index = 256; break;
+    case 0xC1: c.index = 0; break;
+    case 0xC2: c.rgb = word & 0xFFFFFF, c.index = nearestAci(word & 0xFFFFFF); break;
+    case 0xC3: c.index = static_cast<int>(word & 0xFF); break;
+    default: break;
     }
-    w.integer(code, index);
-    if (rgb >= 0) w.integer(code == 62 ? 420 : 0, rgb);
+    return c;
 }
 
 // The name and flags every table record starts with; the flags add
@@ -135,6 +137,66 @@ void style(const Document& d, const ObjectInfo& o, EntityStreams& s, GroupWriter
     w.str(4, clean(d.text(b, s.strings)));
 }
 
+// DIMSTYLE (R2000 on): the dimension variables in the order the header
+// holds them too, then the text style and arrow blocks.
+void dimstyle(const Document& d, const ObjectInfo& o, EntityStreams& s, GroupWriter& w) {
+    BitReader& b = s.data;
+    const Release r = d.release();
+    TableEntry e = readTableEntry(d, o, b, s.strings);
+    GroupWriter v;  // the variables; the name and flags go first
+    auto doubles = [&](int code, int n) {
+        for (int i = 0; i < n; ++i) v.num(code + i, b.BD());
+    };
+    auto bits = [&](int code, int n) {
+        for (int i = 0; i < n; ++i) v.integer(code + i, b.B());
+    };
+    auto shorts = [&](int code, int n) {
+        for (int i = 0; i < n; ++i) v.integer(code + i, static_cast<std::int16_t>(b.BS()));
+    };
+    auto colors = [&](int code, int n) {
+        for (int i = 0; i < n; ++i) v.integer(code + i, color(d, s).index);
+    };
+    v.str(3, clean(d.text(b, s.strings)));  // DIMPOST
+    v.str(4, clean(d.text(b, s.strings)));  // DIMAPOST
+    doubles(40, 9);                         // DIMSCALE DIMASZ DIMEXO DIMDLI DIMEXE DIMRND DIMDLE DIMTP DIMTM
+    if (r >= Release::R2007) {
+        v.num(49, b.BD());  // DIMFXL
+        v.num(50, b.BD());  // DIMJOGANG
+        shorts(69, 1);      // DIMTFILL
+        color(d, s);        // DIMTFILLCLR (its DXF group is the flags' 70)
+    }
+    bits(71, 6);    // DIMTOL DIMLIM DIMTIH DIMTOH DIMSE1 DIMSE2
+    shorts(77, 3);  // DIMTAD DIMZIN DIMAZIN
+    if (r >= Release::R2007) shorts(90, 1);  // DIMARCSYM
+    doubles(140, 9);  // DIMTXT DIMCEN DIMTSZ DIMALTF DIMLFAC DIMTVP DIMTFAC DIMGAP DIMALTRND
+    bits(170, 1);     // DIMALT
+    shorts(171, 1);   // DIMALTD
+    bits(172, 4);     // DIMTOFL DIMSAH DIMTIX DIMSOXD
+    colors(176, 3);   // DIMCLRD DIMCLRE DIMCLRT
+    shorts(179, 1);   // DIMADEC
+    shorts(271, 10);  // DIMDEC DIMTDEC DIMALTU DIMALTTD DIMAUNIT DIMFRAC DIMLUNIT DIMDSEP DIMTMOVE DIMJUST
+    bits(281, 2);     // DIMSD1 DIMSD2
+    shorts(283, 4);   // DIMTOLJ DIMTZIN DIMALTZ DIMALTTZ
+    bits(288, 1);     // DIMUPT
+    shorts(289, 1);   // DIMATFIT
+    if (r >= Release::R2007) bits(290, 1);  // DIMFXLON
+    if (r >= Release::R2010) {
+        bits(295, 1);                    // DIMTXTDIRECTION
+        b.BD(), d.text(b, s.strings);    // DIMALTMZF DIMALTMZS
+        b.BD(), d.text(b, s.strings);    // DIMMZF DIMMZS
+    }
+    shorts(371, 2);  // DIMLWD DIMLWE
+    const bool flag = b.B();  // kept as bit 1 of the flags
+    s.handles.H();  // xref block
+    // DIMTXSTY DIMLDRBLK DIMBLK DIMBLK1 DIMBLK2, R2007 on DIMLTYPE DIMLTEX1 DIMLTEX2
+    const int handles = r >= Release::R2007 ? 8 : 5;
+    for (int i = 0; i < handles; ++i)
+        if (const std::uint64_t h = Document::ref(o, s.handles.H())) v.handle(340 + i, h);
+    w.str(2, dxfText(std::move(e.name)));
+    w.integer(70, (flag ? 1 : 0) | (e.xrefDependent ? 16 : 0));
+    for (Tag& t : v.tags) w.tags.push_back(std::move(t));
+}
+
 }  // namespace
 
 bool decodeStyles(const GroupContext& ctx, const ObjectInfo& o, EntityStreams& s, GroupWriter& w) {
@@ -143,6 +205,7 @@ bool decodeStyles(const GroupContext& ctx, const ObjectInfo& o, EntityStreams& s
     switch (d.fixedType(o)) {
     case type::Ltype: ltype(d, o, s, w); return true;
     case type::Style: style(d, o, s, w); return true;
+    case type::Dimstyle: dimstyle(d, o, s, w); return true;
     default: return false;
     }
 }
