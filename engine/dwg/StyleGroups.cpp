@@ -197,6 +197,58 @@ void dimstyle(const Document& d, const ObjectInfo& o, EntityStreams& s, GroupWri
     for (Tag& t : v.tags) w.tags.push_back(std::move(t));
 }
 
+// MLINESTYLE: name, description, flags, fill colour, cap angles and each
+// element's offset, colour and linetype.
+void mlinestyle(const GroupContext& ctx, const ObjectInfo& o, EntityStreams& s, GroupWriter& w) {
+    const Document& d = ctx.doc;
+    BitReader& b = s.data;
+    w.str(2, clean(d.text(b, s.strings)));
+    const std::string description = clean(d.text(b, s.strings));
+    // The DWG swaps three pairs of the DXF bits: miters and fill, and the
+    // inner arcs and round caps of each end.
+    const unsigned stored = b.BS();
+    static const unsigned pairs[][2] = {{1, 2}, {2, 1}, {16, 16}, {32, 64}, {64, 32}, {256, 256}, {512, 1024}, {1024, 512}};
+    unsigned flags = 0;
+    for (const auto& p : pairs)
+        if (stored & p[0]) flags |= p[1];
+    w.integer(70, flags);
+    w.str(3, description);
+    auto writeColor = [&](const Color& c) {
+        w.integer(62, c.index);
+        if (c.rgb >= 0) w.integer(420, c.rgb);
+    };
+    writeColor(color(d, s));
+    w.num(51, degrees(b.BD()));
+    w.num(52, degrees(b.BD()));
+    struct Element {
+        double offset;
+        Color color;
+        int linetype;  // before R2018 an index: 32767 by layer, 32766 by block, others not known here
+    };
+    std::vector<Element> elements(boundedCount(b.RC(), b, 4));
+    for (Element& e : elements) {
+        e.offset = b.BD();
+        e.color = color(d, s);
+        e.linetype = d.release() >= Release::R2018 ? 0 : static_cast<std::int16_t>(b.BS());
+    }
+    w.integer(71, static_cast<long long>(elements.size()));
+    for (const Element& e : elements) {
+        w.num(49, e.offset);
+        writeColor(e.color);
+        std::string linetype;
+        if (d.release() >= Release::R2018) {
+            // By layer and by block in capitals, as DXF writes them.
+            linetype = ctx.name(Document::ref(o, s.handles.H()));
+            if (linetype == "ByLayer" || linetype == "ByBlock") linetype = linetype == "ByLayer" ? "BYLAYER" : "BYBLOCK";
+        } else if (e.linetype == 32767) {
+            linetype = "BYLAYER";
+        } else if (e.linetype == 32766) {
+            linetype = "BYBLOCK";
+        }
+        if (!linetype.empty()) w.str(6, linetype);
+    }
+}
+
 }  // namespace
 
 bool decodeStyles(const GroupContext& ctx, const ObjectInfo& o, EntityStreams& s, GroupWriter& w) {
@@ -206,6 +258,7 @@ bool decodeStyles(const GroupContext& ctx, const ObjectInfo& o, EntityStreams& s
     case type::Ltype: ltype(d, o, s, w); return true;
     case type::Style: style(d, o, s, w); return true;
     case type::Dimstyle: dimstyle(d, o, s, w); return true;
+    case type::MlineStyle: mlinestyle(ctx, o, s, w); return true;
     default: return false;
     }
 }
