@@ -107,7 +107,7 @@ void ltype(const Document& d, const ObjectInfo& o, EntityStreams& s, GroupWriter
     for (std::size_t i = 0; i < dashes.size(); ++i) {
         const Dash& e = dashes[i];
         w.num(49, e.length);
-        w.integer(74, e.flags & 7);  // DXF keeps the rotation, text and shape bits
+        w.integer(74, d.release() >= Release::R2013 ? e.flags : e.flags & 7);  // earlier DXF: rotation, text and shape only
         if (!(e.flags & 6)) continue;
         w.integer(75, (e.flags & 2) ? 0 : e.shape);
         w.handle(340, styles[i]);
