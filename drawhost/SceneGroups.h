@@ -72,9 +72,10 @@ public:
     }
 
 private:
-    // Most numbers in a drawing are plain decimals ("-12.5", "3"): with at
-    // most 15 digits their digits and the power of ten are exact doubles, so
-    // one division gives the correctly rounded value, as from_chars would.
+    // Most numbers in a drawing are plain decimals ("-12.5", "3"): when their
+    // digits make an integer below 2^53 and there are at most 19 of them,
+    // both that integer and the power of ten are exact doubles, so one
+    // division gives the correctly rounded value, as from_chars would.
     static bool plainDecimal(std::string_view v, double& out) {
         std::size_t i = 0;
         const bool negative = !v.empty() && v[0] == '-';
@@ -84,7 +85,7 @@ private:
         for (; i < v.size(); ++i) {
             const char c = v[i];
             if (c >= '0' && c <= '9') {
-                if (++count > 15) return false;
+                if (++count > 19) return false;
                 digits = digits * 10 + std::uint64_t(c - '0');
                 if (fraction >= 0) ++fraction;
             } else if (c == '.' && fraction < 0) {
@@ -93,8 +94,9 @@ private:
                 return false;
             }
         }
-        if (count == 0) return false;
-        static constexpr double kPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+        if (count == 0 || digits > (std::uint64_t(1) << 53)) return false;
+        static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,
+                                             1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19};
         const double value = double(digits) / kPowers[fraction < 0 ? 0 : fraction];
         out = negative ? -value : value;
         return true;

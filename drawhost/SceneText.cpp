@@ -60,7 +60,7 @@ double TextMetrics::advance(char16_t c, bool bold) {
     return a;
 }
 
-double TextMetrics::advance(const QString& text, bool bold) {
+double TextMetrics::advance(QStringView text, bool bold) {
     double sum = 0;
     for (QChar c : text) sum += advance(c.unicode(), bold);
     return sum;
@@ -285,8 +285,11 @@ std::vector<std::vector<Piece>> parseMultiText(const QString& s) {
             continue;
         }
         if (c != u'\\' || i + 1 >= s.size()) {
-            current += c;
-            ++i;
+            // Plain characters up to the next code or brace, at once.
+            qsizetype end = i + 1;
+            while (end < s.size() && s[end] != u'\\' && s[end] != u'{' && s[end] != u'}') ++end;
+            current += QStringView(s).mid(i, end - i);
+            i = end;
             continue;
         }
         const QChar code = s[i + 1];
@@ -448,9 +451,26 @@ std::vector<MTextRun> layoutMultiText(const MultiText& t) {
             line.width += w;
             line.height = std::max(line.height, piece.style.height);
         };
+        // A paragraph that cannot wrap goes in piece by piece; one that may
+        // is broken into words. (A line other than the first drops the
+        // spaces that open it, which the word by word way sees to.)
+        bool whole = true;
+        if (t.width > 0) {
+            double total = 0;
+            for (const Piece& piece : paragraph)
+                total += piece.stack.kind ? stackWidth(m, piece.stack, piece.style) * piece.style.height * t.height
+                                          : m.advance(piece.text, piece.style.bold) * piece.style.height * piece.style.widthFactor * t.height;
+            whole = total <= t.width * 1.0001 &&
+                    (lines.empty() || paragraph.empty() || paragraph.front().stack.kind ||
+                                              (!paragraph.front().text.isEmpty() && !paragraph.front().text.front().isSpace()));
+        }
         for (const Piece& piece : paragraph) {
             if (piece.stack.kind) {
                 placeStack(piece);
+                continue;
+            }
+            if (whole) {
+                place(piece.text, piece.style);
                 continue;
             }
             // Words: a run of characters up to and with the spaces after it;

@@ -20,7 +20,7 @@ class TextMetrics {
 public:
     static TextMetrics& instance();
     double advance(char16_t c, bool bold = false);
-    double advance(const QString& text, bool bold = false);
+    double advance(QStringView text, bool bold = false);
     // The font to draw texts with, and its pixel size for a cap height.
     QFont font() const { return font_; }
     double pixelSizeFor(double capHeight) const { return capHeight / capRatio_; }
