@@ -1,6 +1,5 @@
 // Styles the view draws with: the LTYPE, STYLE and DIMSTYLE table records
 // and MLINESTYLE objects, as the groups their DXF records have.
-#include <cmath>
 #include <numbers>
 
 #include "engine/dwg/Groups.h"
@@ -42,12 +41,11 @@ Color color(const Document& d, EntityStreams& s) {
     return c;
 }
 
-// The name and flags every table record starts with; the flags add
-// `more` to the xref-dependent bit (16).
-void entry(const Document& d, const ObjectInfo& o, EntityStreams& s, GroupWriter& w, unsigned more = 0) {
+// The name and flags (16: xref-dependent) every table record starts with.
+void entry(const Document& d, const ObjectInfo& o, EntityStreams& s, GroupWriter& w) {
     TableEntry e = readTableEntry(d, o, s.data, s.strings);
     w.str(2, dxfText(std::move(e.name)));
-    w.integer(70, (e.xrefDependent ? 16 : 0) | more);
+    w.integer(70, e.xrefDependent ? 16 : 0);
 }
 
 // LTYPE: description, alignment, pattern length and each element; shapes
@@ -55,11 +53,10 @@ void entry(const Document& d, const ObjectInfo& o, EntityStreams& s, GroupWriter
 // elements at the offset their shape number gives.
 void ltype(const Document& d, const ObjectInfo& o, EntityStreams& s, GroupWriter& w) {
     BitReader& b = s.data;
-    GroupWriter head;
-    entry(d, o, s, head);
-    head.str(3, clean(d.text(b, s.strings)));
+    entry(d, o, s, w);
+    w.str(3, clean(d.text(b, s.strings)));
     const double length = b.BD();
-    head.integer(72, b.RC());
+    w.integer(72, b.RC());
     struct Dash {
         double length, x, y, scale, rotation;
         unsigned shape, flags;
@@ -101,7 +98,6 @@ void ltype(const Document& d, const ObjectInfo& o, EntityStreams& s, GroupWriter
     // One style an element (null for dashes).
     std::vector<std::uint64_t> styles;
     for (std::size_t i = 0; i < dashes.size(); ++i) styles.push_back(Document::ref(o, s.handles.H()));
-    w = std::move(head);
     w.integer(73, static_cast<long long>(dashes.size()));
     w.num(40, length);
     for (std::size_t i = 0; i < dashes.size(); ++i) {
