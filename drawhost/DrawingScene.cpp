@@ -1,6 +1,7 @@
 #include "DrawingScene.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <thread>
@@ -13,6 +14,10 @@ namespace {
 
 constexpr std::size_t kGridThreshold = 512;  // fewer items are simply all looked at
 constexpr int kLargeCells = 64;              // an item over more cells is kept apart
+
+// The cell (0 to last) a position in cell units falls in; far off or not a
+// number: the nearest end.
+int cellOf(double v, int last) { return v >= 0 ? (v < last ? int(v) : last) : 0; }
 
 bool overlaps(const QRectF& a, const QRectF& b) {
     return a.left() <= b.right() && b.left() <= a.right() && a.top() <= b.bottom() && b.top() <= a.bottom();
@@ -34,21 +39,26 @@ void Geometry::index() {
     grid.columns = bounds.width() > 0 ? side : 1;
     grid.rows = bounds.height() > 0 ? side : 1;
     const double cw = grid.area.width() / grid.columns, ch = grid.area.height() / grid.rows;
-    auto cellRange = [&](const QRectF& r, int& c0, int& c1, int& r0, int& r1) {
-        c0 = cw > 0 ? std::clamp(int((r.left() - grid.area.left()) / cw), 0, grid.columns - 1) : 0;
-        c1 = cw > 0 ? std::clamp(int((r.right() - grid.area.left()) / cw), 0, grid.columns - 1) : 0;
-        r0 = ch > 0 ? std::clamp(int((r.top() - grid.area.top()) / ch), 0, grid.rows - 1) : 0;
-        r1 = ch > 0 ? std::clamp(int((r.bottom() - grid.area.top()) / ch), 0, grid.rows - 1) : 0;
-    };
+    const double perColumn = cw > 0 ? 1 / cw : 0, perRow = ch > 0 ? 1 / ch : 0;
+    const double left = grid.area.left(), top = grid.area.top();
+    const int lastColumn = grid.columns - 1, lastRow = grid.rows - 1;
+    // Each item's cells, worked out once for both passes (c0, c1, r0, r1;
+    // c0 of -1 for an item kept apart).
+    std::vector<std::array<std::int16_t, 4>> ranges(items.size());
     const std::size_t cells = std::size_t(grid.columns) * grid.rows;
     std::vector<std::uint32_t> counts(cells + 1, 0);
     for (std::size_t i = 0; i < items.size(); ++i) {
-        int c0, c1, r0, r1;
-        cellRange(items[i].bounds, c0, c1, r0, r1);
-        if ((c1 - c0 + 1) * (r1 - r0 + 1) > kLargeCells || !overlaps(items[i].bounds, grid.area)) {
+        const QRectF& b = items[i].bounds;
+        const int c0 = cellOf((b.left() - left) * perColumn, lastColumn);
+        const int c1 = cellOf((b.right() - left) * perColumn, lastColumn);
+        const int r0 = cellOf((b.top() - top) * perRow, lastRow);
+        const int r1 = cellOf((b.bottom() - top) * perRow, lastRow);
+        if ((c1 - c0 + 1) * (r1 - r0 + 1) > kLargeCells || !overlaps(b, grid.area)) {
             grid.large.push_back(std::uint32_t(i));
+            ranges[i][0] = -1;
             continue;
         }
+        ranges[i] = {std::int16_t(c0), std::int16_t(c1), std::int16_t(r0), std::int16_t(r1)};
         for (int r = r0; r <= r1; ++r)
             for (int c = c0; c <= c1; ++c) ++counts[std::size_t(r) * grid.columns + c];
     }
@@ -56,14 +66,9 @@ void Geometry::index() {
     for (std::size_t c = 0; c < cells; ++c) grid.cellStart[c + 1] = grid.cellStart[c] + counts[c];
     grid.cellItems.resize(grid.cellStart.back());
     std::vector<std::uint32_t> fill(grid.cellStart.begin(), grid.cellStart.end() - 1);
-    std::size_t largeAt = 0;
     for (std::size_t i = 0; i < items.size(); ++i) {
-        if (largeAt < grid.large.size() && grid.large[largeAt] == i) {
-            ++largeAt;
-            continue;
-        }
-        int c0, c1, r0, r1;
-        cellRange(items[i].bounds, c0, c1, r0, r1);
+        const auto [c0, c1, r0, r1] = ranges[i];
+        if (c0 < 0) continue;
         for (int r = r0; r <= r1; ++r)
             for (int c = c0; c <= c1; ++c) grid.cellItems[fill[std::size_t(r) * grid.columns + c]++] = std::uint32_t(i);
     }

@@ -91,7 +91,8 @@ public:
     // SceneMLine.cpp
     void mline(Geometry& g, const Groups& gr, const Common& c);
     struct MLineStyle {
-        int flags = 0;  // 70: miters shown, caps
+        int flags = 0;  // 70: fill, miters shown, caps
+        int fillAci = 256;  // 62 before the elements: the fill's colour
         struct Element {
             double offset = 0;
             int aci = 0;            // 0: the multiline's colour

@@ -12,7 +12,7 @@ namespace drawhost {
 namespace {
 
 // Style flags (MLINESTYLE group 70).
-constexpr int kShowMiters = 2, kStartLine = 16, kStartInner = 32, kStartRound = 64, kEndLine = 256,
+constexpr int kFill = 1, kShowMiters = 2, kStartLine = 16, kStartInner = 32, kStartRound = 64, kEndLine = 256,
               kEndInner = 512, kEndRound = 1024;
 
 // One vertex of a multiline: where it is, the direction of the segment that
@@ -41,6 +41,8 @@ const SceneBuilder::Impl::MLineStyle& SceneBuilder::Impl::mlineStyle(std::string
         if (gr.size() > 0 && gr.value(0) == "MLINESTYLE") {
             style.read = gr.has(71);
             style.flags = gr.integer(70);
+            const std::size_t fill = gr.find(62);
+            if (fill < gr.find(71)) style.fillAci = int(gr.number(fill));
             // The elements follow the element count (71): 49 offset, 62 colour, 6 linetype each.
             for (std::size_t i = gr.find(71); i < gr.size(); ++i) {
                 const int code = gr.code(i);
@@ -136,6 +138,32 @@ void SceneBuilder::Impl::mline(Geometry& g, const Groups& gr, const Common& c) {
         return item;
     };
 
+    // Elements from the outermost on the left (largest offset) to the right.
+    std::vector<std::size_t> order(elementCount);
+    for (std::size_t e = 0; e < elementCount; ++e) order[e] = e;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return style.elements[a].offset > style.elements[b].offset; });
+
+    // The fill, under the elements: between the outermost two, along the
+    // left one and back along the right one (closed: the ring between them).
+    if ((style.flags & kFill) && elementCount >= 2) {
+        QPolygonF left, right;
+        for (const MLineVertex& v : vertices) left << elementPoint(v, order.front()), right << elementPoint(v, order.back());
+        QPainterPath area;
+        area.setFillRule(Qt::OddEvenFill);
+        if (closed) {
+            area.addPolygon(c.ocs.map(left));
+            area.addPolygon(c.ocs.map(right));
+        } else {
+            std::reverse(right.begin(), right.end());
+            area.addPolygon(c.ocs.map(left + right));
+        }
+        Item item = c.item;
+        if (style.fillAci == 0) item.colorBy = By::Block;
+        else if (style.fillAci >= 1 && style.fillAci <= 255) item.colorBy = By::Value, item.rgb = aciColor(style.fillAci).rgb();
+        pushFill(g, item, area);
+    }
+
     const std::size_t segments = closed ? vertices.size() : vertices.size() - 1;
     for (std::size_t e = 0; e < elementCount; ++e) {
         const Item item = itemFor(e);
@@ -181,11 +209,6 @@ void SceneBuilder::Impl::mline(Geometry& g, const Groups& gr, const Common& c) {
         flush();
     }
 
-    // Elements from the outermost on the left (largest offset) to the right.
-    std::vector<std::size_t> order(elementCount);
-    for (std::size_t e = 0; e < elementCount; ++e) order[e] = e;
-    std::stable_sort(order.begin(), order.end(),
-                     [&](std::size_t a, std::size_t b) { return style.elements[a].offset > style.elements[b].offset; });
     auto line = [&](const QPointF& a, const QPointF& b) {
         const QPointF ends[2] = {c.ocs.map(a), c.ocs.map(b)};
         pushPolyline(g, c.item, ends, 2, false);

@@ -2,6 +2,7 @@
 
 #include <bit>
 #include <climits>
+#include <exception>
 #include <cmath>
 #include <memory>
 #include <mutex>
@@ -139,6 +140,7 @@ private:
         const TextRun* run;
         QTransform t;
         QRgb rgb;
+        QRectF box;  // device units
     };
 
     // The batch of a colour and width; a drawing has hundreds of them, and
@@ -164,7 +166,14 @@ private:
     }
     void path(const QPointF* pts, std::size_t n, bool closed, Batch& b, const std::vector<double>* pattern, double patternScale);
     void item(const Geometry& g, const Item& it, const QTransform& t, double scale, const Inherit& inherit, int depth);
-    void texts(QImage* image, const QRect& clip, const QPointF& shift);
+    // What was gathered, drawn through the painter (any device) or, on an
+    // image, by bands of rows (two threads when there is much to draw).
+    void flushThroughPainter();
+    void flushBand(QImage& image, const QRectF& area, const QRect& clip, int top, int bottom);
+    void fills(QPainter& p, const QTransform& base, const QRectF& rows);
+    void wideLines(QPainter& p, const QTransform& base, bool thinToo);
+    void texts(QPainter& p, const QTransform& base, QImage* image, const QRect& clip, const QPointF& shift,
+               const QRectF& rows);
 
     QPainter& p_;
     QTransform base_;  // the painter's own, under the device coordinates
@@ -185,14 +194,15 @@ private:
     std::unordered_map<BatchKey, std::size_t, BatchKeyHash> batchIndex_;
     std::size_t lastBatch_ = 0;
     struct FillDraw {
-        const QPainterPath* path;  // the scene's own, which keeps its conversion for the rasterizer
+        const QPainterPath* path;  // the scene's own: polygons only
         std::uint32_t transform;   // into transforms_
         QRgb color;                // with its alpha
+        QRectF box;                // device units
     };
-    void addFill(const QPainterPath* path, const QTransform& t, QRgb color) {
+    void addFill(const QPainterPath* path, const QTransform& t, QRgb color, const QRectF& box) {
         // The fills of one block reference share its transform.
         if (transforms_.empty() || !(transforms_.back() == t)) transforms_.push_back(t);
-        fills_.push_back(FillDraw{path, std::uint32_t(transforms_.size() - 1), color});
+        fills_.push_back(FillDraw{path, std::uint32_t(transforms_.size() - 1), color, box});
     }
     std::vector<FillDraw> fills_;
     std::vector<QTransform> transforms_;
@@ -229,7 +239,7 @@ void Painter::top(const Geometry& g, const QTransform& t) {
         into.lines.append(std::move(b.lines));
         into.dots.insert(into.dots.end(), b.dots.begin(), b.dots.end());
     }
-    for (const FillDraw& f : later.fills_) addFill(f.path, later.transforms_[f.transform], f.color);
+    for (const FillDraw& f : later.fills_) addFill(f.path, later.transforms_[f.transform], f.color, f.box);
     texts_.insert(texts_.end(), later.texts_.begin(), later.texts_.end());
 }
 
@@ -341,12 +351,13 @@ void Painter::item(const Geometry& g, const Item& it, const QTransform& t, doubl
             batch(rgb, o_.lineWidth).lines.add(map((b[0] + b[3]) / 2), map((b[1] + b[2]) / 2));
             break;
         }
-        texts_.push_back(TextDraw{&run, t, rgb});
+        // Descenders and wide glyphs reach a little beyond the box.
+        texts_.push_back(TextDraw{&run, t, rgb, box.adjusted(-px, -px, px, px)});
         break;
     }
     case Item::Fill:
         if (size < 3) batch(rgb, o_.lineWidth).dots.push_back(box.center());
-        else addFill(&g.fills[it.first], t, rgb | 0xFF000000u);
+        else addFill(&g.fills[it.first], t, rgb | 0xFF000000u, box);
         break;
     case Item::Hatch: {
         const HatchGeom& h = g.hatches[it.first];
@@ -363,7 +374,7 @@ void Painter::item(const Geometry& g, const Item& it, const QTransform& t, doubl
             QColor tint(rgb);
             tint.setAlphaF(std::clamp(w / std::max(spacing, 1e-9), 0.15, 1.0));
             if (size < 3) batch(tint.rgb(), o_.lineWidth).dots.push_back(box.center());
-            else addFill(&h.boundary, t, tint.rgba());
+            else addFill(&h.boundary, t, tint.rgba(), box);
             break;
         }
         Batch& b = batch(rgb, w);
@@ -397,75 +408,152 @@ void Painter::item(const Geometry& g, const Item& it, const QTransform& t, doubl
 }
 
 void Painter::flush() {
-    p_.save();
-    p_.setRenderHint(QPainter::Antialiasing, o_.antialias);
-    p_.setPen(Qt::NoPen);
-    std::uint32_t transformSet = UINT32_MAX;
-    for (const FillDraw& f : fills_) {
-        if (f.transform != transformSet) p_.setTransform(transforms_[f.transform] * base_), transformSet = f.transform;
-        p_.setBrush(QColor::fromRgba(f.color));
-        p_.drawPath(*f.path);
-    }
-    p_.setTransform(base_);
-    p_.setBrush(Qt::NoBrush);
-    // Thin lines and small texts on an image go straight into its pixels.
     auto* image = p_.device() && p_.device()->devType() == QInternal::Image ? static_cast<QImage*>(p_.device()) : nullptr;
-    const bool raw = image && LineRaster::supports(*image) && base_.type() <= QTransform::TxTranslate;
+    if (!image || !LineRaster::supports(*image) || base_.type() > QTransform::TxTranslate) {
+        flushThroughPainter();
+        return;
+    }
     const QPointF shift(base_.dx(), base_.dy());
-    QRect rect;
-    if (raw) {
-        QRectF clip = area_.translated(shift);
-        if (p_.hasClipping()) clip &= p_.clipBoundingRect().translated(shift);
-        rect = clip.toAlignedRect();
-        const auto draw = [&](int rowFrom, int rowTo) {
-            LineRaster raster(*image, rect, rowFrom, rowTo);
-            for (const Batch& b : batches_) {
-                if (b.width > 1) continue;
-                const double sx = shift.x(), sy = shift.y();
-                b.lines.forEach([&](const LineStore::Line& l) {
-                    raster.line(QLineF(l.x1 + sx, l.y1 + sy, l.x2 + sx, l.y2 + sy), b.rgb, o_.antialias);
-                });
-                for (const QPointF& d : b.dots) raster.dot(d + shift, b.rgb, 1);
-            }
-        };
-        std::size_t lines = 0;
-        for (const Batch& b : batches_) lines += b.width > 1 ? 0 : b.lines.size();
-        if (lines < kLinesForTwoThreads || !spareCore()) {
-            draw(INT_MIN, INT_MAX);
-        } else {
-            // The upper rows here, the lower on a second thread: the same pixels.
-            const int mid = rect.top() + rect.height() / 2;
-            std::thread lower([&] { draw(mid, INT_MAX); });
-            draw(INT_MIN, mid - 1);
-            lower.join();
+    QRectF area = area_.translated(shift);
+    if (p_.hasClipping()) area &= p_.clipBoundingRect().translated(shift);
+    const QRect clip = area.toAlignedRect() & image->rect();
+    if (clip.isEmpty()) return;
+    // Two bands of rows when there is much to draw: fills and texts cost
+    // about as much as a few dozen lines each.
+    std::size_t work = 40 * (fills_.size() + texts_.size());
+    for (const Batch& b : batches_) work += b.lines.size() + b.dots.size();
+    if (work < kLinesForTwoThreads || clip.height() < 2 || !spareCore()) {
+        flushBand(*image, area, clip, clip.top(), clip.bottom());
+        return;
+    }
+    const int mid = clip.top() + clip.height() / 2;
+    std::exception_ptr failed;
+    std::thread lower([&] {
+        try {
+            flushBand(*image, area, clip, mid, clip.bottom());
+        } catch (...) {
+            failed = std::current_exception();
+        }
+    });
+    flushBand(*image, area, clip, clip.top(), mid - 1);
+    lower.join();
+    if (failed) std::rethrow_exception(failed);
+}
+
+// Rows top to bottom (inclusive) of the image, drawn through a painter of
+// their own over the same memory: fills, thin lines and dots, wide lines,
+// texts, each only where it meets the rows. Two bands drawn at once light
+// the pixels one over the whole image would.
+void Painter::flushBand(QImage& image, const QRectF& area, const QRect& clip, int top, int bottom) {
+    auto* first = const_cast<uchar*>(image.constBits()) + std::ptrdiff_t(top) * image.bytesPerLine();
+    QImage rows(first, image.width(), bottom - top + 1, image.bytesPerLine(), image.format());
+    const QRect band = clip & QRect(0, top, image.width(), bottom - top + 1);
+    if (band.isEmpty()) return;
+    QPainter p(&rows);
+    p.setClipRect((area & QRectF(band)).translated(0, -top));
+    p.setRenderHint(QPainter::Antialiasing, o_.antialias);
+    const QTransform base = base_ * QTransform::fromTranslate(0, -top);
+    // The band in the painter's device units, a pixel wider for antialiasing.
+    const QPointF shift(base_.dx(), base_.dy());
+    const QRectF inUnits = QRectF(band).adjusted(-1, -1, 1, 1).translated(-shift);
+    fills(p, base, inUnits);
+    {
+        LineRaster raster(image, clip, top, bottom);
+        const double sx = shift.x(), sy = shift.y();
+        // Lines wholly above or below the band are passed over here, cheaply.
+        const float above = float(top - 2 - sy), below = float(bottom + 2 - sy);
+        for (const Batch& b : batches_) {
+            if (b.width > 1) continue;
+            b.lines.forEach([&](const LineStore::Line& l) {
+                if ((l.y1 < above && l.y2 < above) || (l.y1 > below && l.y2 > below)) return;
+                raster.line(QLineF(l.x1 + sx, l.y1 + sy, l.x2 + sx, l.y2 + sy), b.rgb, o_.antialias);
+            });
+            for (const QPointF& d : b.dots) raster.dot(d + shift, b.rgb, 1);
         }
     }
+    wideLines(p, base, false);
+    texts(p, base, &image, band, shift, inUnits);
+}
+
+void Painter::flushThroughPainter() {
+    p_.save();
+    p_.setRenderHint(QPainter::Antialiasing, o_.antialias);
+    fills(p_, base_, QRectF());
+    wideLines(p_, base_, true);
+    texts(p_, base_, nullptr, QRect(), QPointF(), QRectF());
+    p_.restore();
+}
+
+// The fills meeting `rows` (device units; null: all) in their order. Each is
+// drawn as one polygon: its outlines, closed, joined through the first
+// point, whose way there and back cancels out under the odd-even rule.
+// Polygons are drawn from the points on the painter's own thread; the
+// scene's paths are only read.
+void Painter::fills(QPainter& p, const QTransform& base, const QRectF& rows) {
+    p.setPen(Qt::NoPen);
+    std::uint32_t transformSet = UINT32_MAX;
+    QRgb colorSet = 0;
+    bool brushSet = false;
+    std::vector<QPointF> points;
+    for (const FillDraw& f : fills_) {
+        if (!rows.isNull() && !overlaps(f.box, rows)) continue;
+        const QPainterPath& path = *f.path;
+        const int n = path.elementCount();
+        if (n < 2) continue;
+        points.clear();
+        QPointF start, anchor;
+        for (int i = 0; i < n; ++i) {
+            const QPainterPath::Element& e = path.elementAt(i);
+            const QPointF at(e.x, e.y);
+            if (e.isMoveTo()) {
+                if (i > 0) points.push_back(start), points.push_back(anchor);
+                if (i == 0) anchor = at;
+                start = at;
+            }
+            points.push_back(at);
+        }
+        points.push_back(start);
+        if (f.transform != transformSet) p.setTransform(transforms_[f.transform] * base), transformSet = f.transform;
+        if (!brushSet || f.color != colorSet) {
+            p.setBrush(QColor::fromRgba(f.color));
+            colorSet = f.color, brushSet = true;
+        }
+        p.drawPolygon(points.data(), int(points.size()), Qt::OddEvenFill);
+    }
+    p.setTransform(base);
+    p.setBrush(Qt::NoBrush);
+}
+
+// Lines wider than a pixel (and, with thinToo, the thin ones and the dots
+// as well) through the painter's pens.
+void Painter::wideLines(QPainter& p, const QTransform& base, bool thinToo) {
+    p.setTransform(base);
     for (const Batch& b : batches_) {
-        if (raw && b.width <= 1) continue;
+        if (!thinToo && b.width <= 1) continue;
         // One-pixel lines are cosmetic: the rasterizer's fast path draws them.
         QPen pen{QColor(b.rgb), b.width <= 1 ? 0.0 : b.width, Qt::SolidLine, b.width > 1.5 ? Qt::RoundCap : Qt::FlatCap,
                  Qt::RoundJoin};
-        p_.setPen(pen);
+        p.setPen(pen);
         if (!b.lines.empty()) {
             std::vector<QLineF> lines;
             lines.reserve(b.lines.size());
             b.lines.forEach([&](const LineStore::Line& l) { lines.emplace_back(l.x1, l.y1, l.x2, l.y2); });
-            p_.drawLines(lines.data(), int(lines.size()));
+            p.drawLines(lines.data(), int(lines.size()));
         }
         if (!b.dots.empty()) {
             pen.setCapStyle(Qt::SquareCap);
-            p_.setPen(pen);
-            p_.drawPoints(b.dots.data(), int(b.dots.size()));
+            p.setPen(pen);
+            p.drawPoints(b.dots.data(), int(b.dots.size()));
         }
     }
-    texts(raw ? image : nullptr, rect, shift);
-    p_.restore();
 }
 
 // Small texts on the view's image are drawn from the glyph masks; the rest,
 // texts on paper (the masks hold light-on-dark coverage) and every text on
-// other devices, by the font engine through the painter.
-void Painter::texts(QImage* image, const QRect& clip, const QPointF& shift) {
+// other devices, by the font engine through the painter. Only the texts
+// meeting `rows` (device units; null: all) are looked at.
+void Painter::texts(QPainter& p, const QTransform& base, QImage* image, const QRect& clip, const QPointF& shift,
+                    const QRectF& rows) {
     TextMetrics& metrics = TextMetrics::instance();
     std::optional<GlyphRaster> glyphs;
     if (image && !o_.paper) glyphs.emplace(*image, clip);
@@ -474,6 +562,7 @@ void Painter::texts(QImage* image, const QRect& clip, const QPointF& shift) {
     std::unordered_map<int, QFont> fonts;
     int fontSet = -1;
     for (const TextDraw& d : texts_) {
+        if (!rows.isNull() && !overlaps(d.box, rows)) continue;
         const TextRun& run = *d.run;
         const QTransform& t = d.t;
         const double s = std::sqrt(std::abs(t.determinant()));
@@ -495,13 +584,14 @@ void Painter::texts(QImage* image, const QRect& clip, const QPointF& shift) {
                 it->second.setBold(run.bold);
                 it->second.setItalic(run.italic);
             }
-            p_.setFont(it->second);
+            p.setFont(it->second);
             fontSet = key;
         }
-        p_.setPen(QColor(d.rgb));
-        p_.setTransform(QTransform(du.x() * w, du.y() * w, -dv.x(), -dv.y(), o.x(), o.y()) * base_);
-        p_.drawText(QPointF(0, 0), run.text);
+        p.setPen(QColor(d.rgb));
+        p.setTransform(QTransform(du.x() * w, du.y() * w, -dv.x(), -dv.y(), o.x(), o.y()) * base);
+        p.drawText(QPointF(0, 0), run.text);
     }
+    p.setTransform(base);
 }
 
 }  // namespace

@@ -264,6 +264,21 @@ TEST(SceneAnnotationTest, MultilinesDrawTheirElementsCapsAndMiters) {
     expectPoint(lines[9][0], 0, 100);   // offset -1, the bottom: on the vertex
     EXPECT_EQ(lines[9].size(), 4u);     // round the three sides
     expectPoint(lines[9].back(), 0, 100);
+
+    // A style with its fill on: the area between the outermost elements,
+    // in the style's fill colour, under them.
+    Spec filled;
+    filled.objects = object("MLINESTYLE", {{5, "78"}, {2, "FILLED"}, {70, "1"}, {3, ""}, {62, "3"}, {51, "90"}, {52, "90"},
+                                           {71, "2"}, {49, "0.5"}, {62, "256"}, {6, "BYLAYER"}, {49, "-0.5"}, {62, "256"}, {6, "BYLAYER"}});
+    Groups wall = {{2, "FILLED"}, {340, "78"}, {40, "1"}, {70, "1"}, {71, "1"}, {72, "2"}, {73, "2"}, {10, "0"}, {20, "0"}};
+    for (const Groups& v : {mlineVertex(0, 0, {1, 0}, {0, 1}, {{0.5, 0}, {-0.5, 0}}), mlineVertex(10, 0, {1, 0}, {0, 1}, {{0.5, 0}, {-0.5, 0}})})
+        wall.insert(wall.end(), v.begin(), v.end());
+    filled.entities = object("MLINE", wall);
+    Built f(filled);
+    ASSERT_EQ(f.scene.space.items.size(), 3u);
+    EXPECT_EQ(f.item(0).kind, Item::Fill);
+    EXPECT_EQ(f.item(0).rgb, aciColor(3).rgb());
+    EXPECT_EQ(f.item(0).bounds, QRectF(0, -0.5, 10, 1));
 }
 
 TEST(SceneAnnotationTest, MultileadersWithABlockDrawItWhereItStands) {

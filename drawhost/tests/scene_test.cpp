@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
 #include <bit>
 #include <charconv>
 #include <climits>
@@ -12,6 +14,7 @@
 #include "drawhost/DrawingScene.h"
 #include "drawhost/LineRaster.h"
 #include "drawhost/Linetypes.h"
+#include "drawhost/ScenePainter.h"
 #include "drawhost/SceneText.h"
 
 using namespace drawhost;
@@ -288,6 +291,37 @@ TEST(SceneTest, HatchesFillOrLayTheirPatternInsideTheBoundary) {
     EXPECT_EQ(segments.size(), 50u);
     // Too dense: refused.
     EXPECT_FALSE(hatchLines(h, segments, dots, 5));
+}
+
+TEST(SceneTest, SolidFillsKeepTheirHolesWhenPainted) {
+    // An outline with a hole, and a square over part of it in another colour.
+    Groups paths = {{92, "2"}, {72, "0"}, {73, "1"}, {93, "4"}, {10, "0"}, {20, "0"}, {10, "10"}, {20, "0"}, {10, "10"}, {20, "10"},
+                    {10, "0"}, {20, "10"}, {97, "0"}, {92, "2"}, {72, "0"}, {73, "1"}, {93, "4"}, {10, "4"}, {20, "4"}, {10, "6"},
+                    {20, "4"}, {10, "6"}, {20, "6"}, {10, "4"}, {20, "6"}, {97, "0"}};
+    Groups holed = {{10, "0"}, {20, "0"}, {2, "SOLID"}, {70, "1"}, {71, "0"}, {91, "2"}, {62, "1"}};
+    holed.insert(holed.end(), paths.begin(), paths.end());
+    holed.insert(holed.end(), {{75, "0"}, {76, "1"}});
+    Spec s;
+    s.entities = object("HATCH", holed) + object("SOLID", {{62, "3"}, {10, "8"}, {20, "8"}, {11, "12"}, {21, "8"}, {12, "8"},
+                                                           {22, "12"}, {13, "12"}, {23, "12"}});
+    Built b(s);
+    // Straight into the pixels (RGB32) and through the painter (plain ARGB32).
+    for (const QImage::Format format : {QImage::Format_RGB32, QImage::Format_ARGB32}) {
+        QImage image(160, 160, format);
+        image.fill(Qt::black);
+        {
+            QPainter p(&image);
+            PaintOptions o;
+            o.antialias = false;
+            paintScene(p, b.scene, QTransform(10, 0, 0, -10, 10, 150), QRectF(image.rect()), o);
+        }
+        const auto at = [&](double x, double y) { return image.pixel(int(10 + x * 10), int(150 - y * 10)) & 0xFFFFFF; };
+        EXPECT_EQ(at(2, 2), 0xFF0000u) << format;   // the outline's
+        EXPECT_EQ(at(5, 5), 0u) << format;          // the hole
+        EXPECT_EQ(at(9, 9), 0x00FF00u) << format;   // the later fill over it
+        EXPECT_EQ(at(11, 11), 0x00FF00u) << format;
+        EXPECT_EQ(at(13, 5), 0u) << format;
+    }
 }
 
 TEST(SceneTest, WidePolylinesAndBulgesMakeTheirShapes) {
