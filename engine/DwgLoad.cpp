@@ -149,11 +149,32 @@ private:
             tags.push_back(tag(9, "$INSUNITS"));
             tags.push_back(tag(70, std::to_string(h.insunits)));
         }
+        if (h.settingsKnown) settings(h, tags);
         std::uint32_t r = add("SECTION", Section::Header, kNoDwgObject);
         setTags(r, tags);
         d_.headerRecord = r;
         d_.parseHeader();
         d_.headerParsed = true;
+    }
+
+    // The drawing settings the view draws with (extents, limits, scales,
+    // sizes), as a DXF header gives them.
+    static void settings(const dwg::HeaderVars& h, std::vector<Tag>& tags) {
+        dwg::GroupWriter w;
+        auto var = [&](const char* name) { w.str(9, name); };
+        var("$EXTMIN"), w.point(10, h.extmin);
+        var("$EXTMAX"), w.point(10, h.extmax);
+        var("$LIMMIN"), w.point(10, h.limmin, false);
+        var("$LIMMAX"), w.point(10, h.limmax, false);
+        var("$LTSCALE"), w.num(40, h.ltscale);
+        var("$TEXTSIZE"), w.num(40, h.textsize);
+        var("$DIMSCALE"), w.num(40, h.dimscale);
+        var("$DIMASZ"), w.num(40, h.dimasz);
+        var("$DIMTXT"), w.num(40, h.dimtxt);
+        var("$PDMODE"), w.integer(70, h.pdmode);
+        var("$PDSIZE"), w.num(40, h.pdsize);
+        var("$CELTSCALE"), w.num(40, h.celtscale);
+        for (Tag& t : w.tags) tags.push_back(std::move(t));
     }
 
     // ---- tables ----
@@ -536,7 +557,8 @@ std::vector<Tag> DwgSource::groups(const DrawingData& d, std::uint32_t r) const 
         }
     }
     std::string n = nameOf(o.handle);
-    if (!n.empty() && !(o.flags & dwg::kIsEntity)) out.push_back(Tag{2, n, {}, {}});
+    const bool named = std::any_of(out.begin(), out.end(), [](const Tag& t) { return t.code == 2; });
+    if (!n.empty() && !named && !(o.flags & dwg::kIsEntity)) out.push_back(Tag{2, n, {}, {}});
     return out;
 }
 

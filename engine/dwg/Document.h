@@ -90,6 +90,12 @@ struct HeaderVars {
     std::uint32_t flags = 0;  // CELWEIGHT, ENDCAPS, ..., PSTYLEMODE (0x2000)
     bool flagsKnown = false;
     unsigned insunits = 0;
+    // Drawing settings the view uses, read from R2000 on (`settingsKnown`).
+    bool settingsKnown = false;
+    double ltscale = 1, celtscale = 1, textsize = 0.2, pdsize = 0, dimscale = 1, dimasz = 0.18, dimtxt = 0.18;
+    int pdmode = 0;
+    Vec3 extmin, extmax;      // model space
+    Vec3 limmin, limmax;      // model space (x, y)
     // Bit positions in the header data (after its size field) of $HANDSEED
     // and of $CLAYER (in the handle stream from R2007 on).
     std::uint64_t handseedBit = 0;

@@ -156,6 +156,16 @@ std::vector<Tag> objectGroups(const GroupContext& ctx, const ObjectInfo& o) {
         }
     }
     if (!sub.empty()) w.str(100, sub);
+    if (!entity) {
+        GroupWriter body;
+        try {
+            EntityStreams s{d.dataReader(o), d.stringReader(o), d.handleReader(o)};
+            if (decodeStyles(ctx, o, s, body))
+                for (Tag& t : body.tags) w.tags.push_back(std::move(t));
+        } catch (const BitOverrun&) {
+            // A style we could not read keeps its common groups.
+        }
+    }
     return w.tags;
 }
 

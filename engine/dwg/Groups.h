@@ -74,5 +74,8 @@ bool decodeMultileaders(const GroupContext& ctx, const ObjectInfo& o, EntityStre
 bool decodeMeshes(const GroupContext& ctx, const ObjectInfo& o, EntityStreams& s, GroupWriter& w);
 bool decodeMlines(const GroupContext& ctx, const ObjectInfo& o, EntityStreams& s, GroupWriter& w);
 bool decodeImages(const GroupContext& ctx, const ObjectInfo& o, EntityStreams& s, GroupWriter& w);
+// Styles (LTYPE, STYLE, DIMSTYLE records, MLINESTYLE objects), R2000 on:
+// the groups after the class marker, the name (2) first.
+bool decodeStyles(const GroupContext& ctx, const ObjectInfo& o, EntityStreams& s, GroupWriter& w);
 
 }  // namespace dxf::dwg

@@ -81,11 +81,17 @@ void Document::readHeader() {
             x.bits(7);  // PLINEGEN .. LIMCHECK
             if (r >= Release::R2004) x.bits(1);
             x.bits(11);   // USRTIMER .. PELLIPSE
-            x.shorts(8);  // PROXYGRAPHICS .. PDMODE
+            x.shorts(7);  // PROXYGRAPHICS .. ATTMODE
+            hdr_.pdmode = static_cast<std::int16_t>(b.BS());
             if (r >= Release::R2004) x.longs(3);
         }
         x.shorts(19);   // USERI1 .. TEXTQLTY
-        x.doubles(21);  // LTSCALE .. CELTSCALE
+        const double ltscale = b.BD();
+        const double textsize = b.BD();
+        x.doubles(5);  // TRACEWID SKETCHINC FILLETRAD THICKNESS ANGBASE
+        const double pdsize = b.BD();
+        x.doubles(12);  // PLINEWID USERR1..5 CHAMFERA..D FACETRES CMLSCALE
+        const double celtscale = b.BD();
         x.tv();         // MENUNAME
         x.longs(4);     // TDCREATE TDUPDATE
         if (r >= Release::R2004) x.longs(3);
@@ -96,13 +102,17 @@ void Document::readHeader() {
         hdr_.clayerBit = x.handlePos();
         hdr_.clayer = x.H().value;
         if (r < Release::R2000) return;  // R13/R14: nothing else is needed from the header
+        hdr_.ltscale = ltscale, hdr_.textsize = textsize, hdr_.pdsize = pdsize, hdr_.celtscale = celtscale;
         x.H(), x.H();                     // TEXTSTYLE CELTYPE
         if (r >= Release::R2007) x.H();  // CMATERIAL
         x.H(), x.H();  // DIMSTYLE CMLSTYLE
         b.BD();        // PSVPSCALE
+        // Paper space first, then model space.
         for (int space = 0; space < 2; ++space) {
-            x.points(3);  // INSBASE EXTMIN EXTMAX
-            b.RD2(), b.RD2();
+            b.BD3();  // INSBASE
+            const Vec3 extmin = b.BD3(), extmax = b.BD3();
+            const Vec3 limmin = b.RD2(), limmax = b.RD2();
+            if (space == 1) hdr_.extmin = extmin, hdr_.extmax = extmax, hdr_.limmin = limmin, hdr_.limmax = limmax;
             b.BD();
             x.points(3);
             x.H();  // UCSNAME
@@ -112,7 +122,9 @@ void Document::readHeader() {
             x.points(6);
         }
         x.tv(), x.tv();  // DIMPOST DIMAPOST
-        x.doubles(9);    // DIMSCALE .. DIMTM
+        hdr_.dimscale = b.BD();
+        hdr_.dimasz = b.BD();
+        x.doubles(7);  // DIMEXO .. DIMTM
         if (r >= Release::R2007) {
             x.doubles(2);  // DIMFXL DIMJOGANG
             b.BS();        // DIMTFILL
@@ -121,7 +133,8 @@ void Document::readHeader() {
         x.bits(6);    // DIMTOL .. DIMSE2
         x.shorts(3);  // DIMTAD DIMZIN DIMAZIN
         if (r >= Release::R2007) b.BS();  // DIMARCSYM
-        x.doubles(9);                     // DIMTXT .. DIMALTRND
+        hdr_.dimtxt = b.BD();
+        x.doubles(8);                     // DIMCEN .. DIMALTRND
         b.B();                            // DIMALT
         b.BS();                           // DIMALTD
         x.bits(4);                        // DIMTOFL DIMSAH DIMTIX DIMSOXD
@@ -142,6 +155,7 @@ void Document::readHeader() {
         for (int i = 0; i < 5; ++i) x.H();  // DIMTXSTY .. DIMBLK2
         if (r >= Release::R2007) x.H(), x.H(), x.H();  // DIMLTYPE DIMLTEX1 DIMLTEX2
         x.shorts(2);                                   // DIMLWD DIMLWE
+        hdr_.settingsKnown = true;
         hdr_.blockControl = x.H().value;
         hdr_.layerControl = x.H().value;
         hdr_.styleControl = x.H().value;

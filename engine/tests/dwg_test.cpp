@@ -225,6 +225,88 @@ TEST(DwgTwins, EveryDwgReadsAsItsDxfTwin) {
     }
 }
 
+// The settings and styles the view draws with: header variables, linetype
+// patterns, text styles, dimension styles and multiline styles. A DXF writer
+// leaves out what has its default value; what the twin gives must match.
+TEST(DwgTwins, SettingsAndStylesReadAsInTheDxfTwin) {
+    // Values of the groups a record gives for these codes (numbers, or
+    // strings in capitals), after its class marker.
+    auto values = [](const dxf::Entity& e, std::initializer_list<int> codes) {
+        std::multimap<int, std::string> out;
+        for (const dxf::GroupValue& g : e.groups()) {
+            if (g.code >= 1000) break;
+            if (std::find(codes.begin(), codes.end(), g.code) == codes.end()) continue;
+            char* end = nullptr;
+            const double v = std::strtod(g.value.c_str(), &end);
+            std::string text = g.value;
+            std::transform(text.begin(), text.end(), text.begin(), ::toupper);
+            while (!text.empty() && text.back() == ' ') text.pop_back();  // one twin trims descriptions
+            char buf[32];
+            std::snprintf(buf, sizeof buf, "%.6g", v);
+            out.emplace(g.code, end && *end == 0 && !g.value.empty() && g.code != 5 && g.code < 340 ? buf : text);
+        }
+        return out;
+    };
+    auto byName = [](const dxf::Drawing& d, const std::string& table) {
+        std::map<std::string, dxf::Entity> out;
+        for (const dxf::Entity& e : d.tableRecords(table))
+            for (const dxf::GroupValue& g : e.groups())
+                if (g.code == 2) {
+                    out.emplace(g.value, e);
+                    break;
+                }
+        return out;
+    };
+    struct Table {
+        const char* name;
+        std::initializer_list<int> codes;
+    };
+    const Table tables[] = {
+        {"LTYPE", {3, 72, 73, 40, 49, 74, 75, 340, 46, 50, 44, 45, 9}},
+        {"STYLE", {70, 40, 41, 50, 71, 42, 3, 4}},
+        {"DIMSTYLE", {3, 4, 40, 41, 42, 43, 44, 77, 78, 140, 141, 143, 144, 147, 171, 172, 176, 177, 178, 271, 272,
+                      274, 278, 283, 284, 340, 342}},
+    };
+    for (const Pair& p : kPairs) {
+        SCOPED_TRACE(p.dwg);
+        auto w = dxf::Drawing::open(corpus(p.dwg));
+        auto x = dxf::Drawing::open(corpus(p.dxf));
+        // The extents of the other twins were computed again when their DXF was saved.
+        const bool sameExtents = std::string(p.dwg).rfind("acadsharp", 0) == 0;
+        for (const char* v : {"$LTSCALE", "$CELTSCALE", "$DIMASZ", "$DIMSCALE", "$DIMTXT", "$TEXTSIZE", "$PDMODE",
+                              "$PDSIZE", "$EXTMIN", "$EXTMAX", "$LIMMIN", "$LIMMAX"}) {
+            const auto xv = x->headerVariable(v), wv = w->headerVariable(v);
+            ASSERT_TRUE(wv.has_value()) << v;
+            if (xv && (sameExtents || std::string(v).rfind("$EXT", 0) != 0)) EXPECT_NEAR(std::stod(*wv), std::stod(*xv), 1e-9 * (1 + std::abs(std::stod(*xv)))) << v;
+        }
+        for (const Table& t : tables) {
+            auto wr = byName(*w, t.name), xr = byName(*x, t.name);
+            for (auto& [name, xe] : xr) {
+                auto it = wr.find(name);
+                ASSERT_NE(it, wr.end()) << t.name << " " << name;
+                auto want = values(xe, t.codes), got = values(it->second, t.codes);
+                for (auto& [code, value] : want) {
+                    auto [from, to] = got.equal_range(code);
+                    std::vector<std::string> have, need;
+                    for (auto i = from; i != to; ++i) have.push_back(i->second);
+                    for (auto [f, l] = want.equal_range(code); f != l; ++f) need.push_back(f->second);
+                    EXPECT_EQ(have, need) << t.name << " " << name << " group " << code;
+                }
+            }
+        }
+        // The multiline styles, found by the handles the DXF gives them.
+        const dxf::DrawingData& xd = x->data();
+        for (std::uint32_t r = 0; r < xd.records.size(); ++r) {
+            if (xd.typeOf(r) != "MLINESTYLE") continue;
+            const std::string h = dxf::formatHandle(xd.records[r].handle);
+            auto xe = x->findHandle(h), we = w->findHandle(h);
+            ASSERT_TRUE(xe && we) << h;
+            auto codes = {2, 70, 3, 62, 51, 52, 71, 49, 6};
+            EXPECT_EQ(values(*we, codes), values(*xe, codes)) << "MLINESTYLE " << h;
+        }
+    }
+}
+
 TEST(DwgCorpus, EveryDwgOpensAndReadsEveryObjectOfItsMap) {
     for (const fs::path& f : corpusDwgs()) {
         SCOPED_TRACE(f.filename().string());
