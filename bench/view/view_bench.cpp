@@ -165,6 +165,11 @@ int main(int argc, char** argv) {
                 if (window.isEmpty()) view.zoomExtents();
                 else view.zoomWindow(window);
                 painter.end();
+                // The zoom is drawn anew (and smoothly) once the view settles,
+                // not scaled from the last frame.
+                QCoreApplication::processEvents();
+                view.repaint();
+                QCoreApplication::processEvents();
                 image = view.grab().toImage();
             } else {
                 image.fill(Qt::white);
