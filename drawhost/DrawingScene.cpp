@@ -2,9 +2,15 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <mutex>
 #include <thread>
+
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include "SceneGroups.h"
 
@@ -152,14 +158,72 @@ Scene buildScene(const dxf::Drawing& drawing, const std::vector<dxf::Entity>& ob
     return builder.take();
 }
 
+namespace {
+
+// What the machine's processors did up to now, in seconds of one processor:
+// all of them busy, and this process's own share of that.
+struct CpuSample {
+    std::chrono::steady_clock::time_point at;
+    double busy = 0, own = 0;
+};
+
+bool sampleCpu(CpuSample& s) {
+    std::FILE* f = std::fopen("/proc/stat", "r");
+    if (!f) return false;
+    // cpu user nice system idle iowait irq softirq steal
+    unsigned long long v[8] = {};
+    const int n = std::fscanf(f, "cpu %llu %llu %llu %llu %llu %llu %llu %llu", &v[0], &v[1], &v[2], &v[3], &v[4], &v[5],
+                              &v[6], &v[7]);
+    std::fclose(f);
+    if (n < 5) return false;
+    const double tick = double(sysconf(_SC_CLK_TCK));
+    rusage self{};
+    if (tick <= 0 || getrusage(RUSAGE_SELF, &self) != 0) return false;
+    s.at = std::chrono::steady_clock::now();
+    s.busy = double(v[0] + v[1] + v[2] + v[5] + v[6] + v[7]) / tick;
+    s.own = double(self.ru_utime.tv_sec + self.ru_stime.tv_sec) + (self.ru_utime.tv_usec + self.ru_stime.tv_usec) / 1e6;
+    return true;
+}
+
+}  // namespace
+
 bool spareCore() {
     // DRAWHOST_THREADS=1 keeps drawing on one thread, =2 takes a second
     // whatever the load (to measure either).
     static const int forced = qEnvironmentVariableIntValue("DRAWHOST_THREADS");
     if (forced == 1 || forced == 2) return forced == 2;
     const unsigned cores = std::thread::hardware_concurrency();
+    if (cores < 2) return false;
+    // What other processes used of the processors since the last call (if
+    // it was recently): this process's own drawing must not count against
+    // it, as it would in the load average.
+    // Calls closer together than a twentieth of a second get the last answer.
+    static std::mutex lock;
+    static CpuSample last;
+    static bool haveLast = false, lastAnswer = false;
+    CpuSample now;
+    const bool sampled = sampleCpu(now);
+    const std::lock_guard<std::mutex> guard(lock);
+    if (sampled && haveLast) {
+        const double window = std::chrono::duration<double>(now.at - last.at).count();
+        if (window < 0.05) return lastAnswer;
+        if (window <= 5) {
+            const double others = (now.busy - last.busy) - (now.own - last.own);
+            last = now;
+            return lastAnswer = others / window < cores - 1.5;
+        }
+    }
+    if (sampled) last = now, haveLast = true;
+    // Otherwise: the processes running at this moment (the caller among them),
+    // and the load of the last minute.
+    unsigned running = 0, total = 0;
     double load = 0;
-    return cores > 1 && getloadavg(&load, 1) == 1 && load + 1 <= cores;
+    if (std::FILE* f = std::fopen("/proc/loadavg", "r")) {
+        if (std::fscanf(f, "%lf %*f %*f %u/%u", &load, &running, &total) != 3) running = 0;
+        std::fclose(f);
+    }
+    if (running > 0) return lastAnswer = running <= cores - 1 && load < cores;
+    return lastAnswer = getloadavg(&load, 1) == 1 && load + 1 <= cores;
 }
 
 QColor aciColor(int index) {

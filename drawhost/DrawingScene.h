@@ -193,9 +193,10 @@ private:
 };
 
 // Whether a second thread would have a core to itself: the machine has more
-// than one, and fewer processes ran over the last minute than it has cores
-// less one. On a busy machine a second thread only waits for its turn and
-// makes the first wait for it.
+// than one, and other processes left more than one and a half of them idle
+// since the last call (or, after a long pause, no other process runs right
+// now). This process's own work does not count. On a busy machine a second
+// thread only waits for its turn and makes the first wait for it.
 bool spareCore();
 
 // The colour of an AutoCAD colour index (1-255) on a dark background.
