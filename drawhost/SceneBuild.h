@@ -163,6 +163,7 @@ private:
     // The layers and linetypes this builder has looked up: found again
     // without the lock the shared tables need while two builders run.
     RawMap<std::int32_t> knownLayers_, knownLinetypes_;
+    RawMap<BlockRef> knownBlocks_;  // blocks settled: built, empty or missing
     std::vector<std::unique_ptr<Groups>> groups_;
     bool anyExtents_ = false;
 };

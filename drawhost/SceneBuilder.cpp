@@ -406,6 +406,8 @@ void SceneBuilder::Impl::pushMultiText(Geometry& g, const MultiText& t, const Co
 }
 
 SceneBuilder::Impl::BlockRef SceneBuilder::Impl::blockRef(std::string_view rawName, int depth) {
+    // A block met before is found again without the lock.
+    if (const auto known = knownBlocks_.find(rawName); known != knownBlocks_.end()) return known->second;
     // Held while the block is built: the other thread waits for it rather than build it twice.
     const auto lock = shared();
     BlockRef ref;
@@ -414,6 +416,10 @@ SceneBuilder::Impl::BlockRef SceneBuilder::Impl::blockRef(std::string_view rawNa
         ref.index = index;
         ref.bounds = owner_.scene_.blocks[index].bounds;
     }
+    // Not while the block is being built (a block that holds itself).
+    const auto settled = owner_.blockByRaw_.find(rawName);
+    if (settled != owner_.blockByRaw_.end() && (settled->second < 0 || !owner_.building_[settled->second]))
+        knownBlocks_.emplace(std::string(rawName), ref);
     return ref;
 }
 

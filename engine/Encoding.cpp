@@ -132,9 +132,9 @@ Codec::Codec(const std::string& acadver, const std::string& codepage) {
 
 // Converters are opened on the first string that is not plain ASCII: most
 // names are, and opening one loads a code page module.
-void Codec::open() const {
-    if (opened_) return;
-    opened_ = true;
+void Codec::open(Converters& c) const {
+    if (c.opened) return;
+    c.opened = true;
     const iconv_t bad = reinterpret_cast<iconv_t>(-1);
     // A UTF-8 drawing keeps the converters of its code page too: a legacy
     // writer may have put code-page bytes in it.
@@ -144,41 +144,55 @@ void Codec::open() const {
         if (a == bad || b == bad) {
             if (a != bad) iconv_close(a);
             if (b != bad) iconv_close(b);
-            legacyName_ = "CP1252";  // a code page iconv does not know
+            legacyName_ = "CP1252";  // a code page iconv does not know (only the first set gets here)
             if (!utf8_) iconvName_ = legacyName_;
             a = iconv_open("UTF-8", "CP1252");
             b = iconv_open("CP1252", "UTF-8");
         }
-        toUtf8_ = a == bad ? nullptr : a;
-        fromUtf8_ = b == bad ? nullptr : b;
+        c.toUtf8 = a == bad ? nullptr : a;
+        c.fromUtf8 = b == bad ? nullptr : b;
     }
-    iconv_t c = iconv_open("UTF-8", "CP1252");
-    cp1252_ = c == bad ? nullptr : c;
+    iconv_t d = iconv_open("UTF-8", "CP1252");
+    c.cp1252 = d == bad ? nullptr : d;
+    if (&c == &first_) firstOpened_.store(true, std::memory_order_release);
 }
 
 Codec::~Codec() {
-    for (void* cd : {toUtf8_, fromUtf8_, cp1252_})
-        if (cd) iconv_close(static_cast<iconv_t>(cd));
+    for (Converters* c : {&first_, &second_})
+        for (void* cd : {c->toUtf8, c->fromUtf8, c->cp1252})
+            if (cd) iconv_close(static_cast<iconv_t>(cd));
 }
 
 std::string Codec::decode(std::string_view raw) const {
     if (isAscii(raw)) return expandUnicodeEscapes(raw);
     if (utf8_ && isValidUtf8(raw)) return expandUnicodeEscapes(raw);
-    const std::lock_guard<std::mutex> lock(mutex_);
-    open();
+    {
+        std::unique_lock<std::mutex> held(first_.lock, std::try_to_lock);
+        if (held.owns_lock()) return decodeWith(first_, raw);
+    }
+    if (firstOpened_.load(std::memory_order_acquire)) {
+        std::unique_lock<std::mutex> held(second_.lock, std::try_to_lock);
+        if (held.owns_lock()) return decodeWith(second_, raw);
+    }
+    const std::lock_guard<std::mutex> held(first_.lock);
+    return decodeWith(first_, raw);
+}
+
+std::string Codec::decodeWith(Converters& c, std::string_view raw) const {
+    open(c);
     std::string out;
     if (utf8_) {
         // Not UTF-8: bytes of a legacy writer, in the drawing's code page
         // (CP932 for the Japanese drawings this host serves); CP1252 last.
         out.clear();
-        if (convert(toUtf8_, raw, out)) return expandUnicodeEscapes(out);
+        if (convert(c.toUtf8, raw, out)) return expandUnicodeEscapes(out);
         out.clear();
-        if (convert(cp1252_, raw, out)) return expandUnicodeEscapes(out);
+        if (convert(c.cp1252, raw, out)) return expandUnicodeEscapes(out);
         return std::string(raw);
     }
-    if (convert(toUtf8_, raw, out)) return expandUnicodeEscapes(out);
+    if (convert(c.toUtf8, raw, out)) return expandUnicodeEscapes(out);
     out.clear();
-    if (convert(cp1252_, raw, out)) return expandUnicodeEscapes(out);
+    if (convert(c.cp1252, raw, out)) return expandUnicodeEscapes(out);
     return std::string(raw);
 }
 
@@ -193,8 +207,8 @@ std::string Codec::encode(std::string_view utf8) const {
 }
 
 std::string Codec::encodeLegacy(std::string_view utf8) const {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    open();
+    const std::lock_guard<std::mutex> lock(first_.lock);
+    open(first_);
     std::string out;
     for (std::size_t i = 0; i < utf8.size();) {
         unsigned char c = utf8[i];
@@ -208,7 +222,7 @@ std::string Codec::encodeLegacy(std::string_view utf8) const {
         std::string_view ch = utf8.substr(i, len);
         i += len;
         std::string conv;
-        if (convert(fromUtf8_, ch, conv)) {
+        if (convert(first_.fromUtf8, ch, conv)) {
             out += conv;
             continue;
         }

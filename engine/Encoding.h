@@ -4,6 +4,7 @@
 // code page lacks (and, from old Asian writers, \M+nXXXX); from R2007 they are
 // UTF-8 whatever the header says, except where a legacy writer left bytes of
 // the code page, which are read (and written back) in the code page.
+#include <atomic>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -32,16 +33,25 @@ public:
     const std::string& iconvName() const { return iconvName_; }
 
 private:
-    void open() const;  // with mutex_ held
+    // A set of converters; they keep state, so one thread at a time uses a set.
+    struct Converters {
+        std::mutex lock;
+        bool opened = false;
+        void* toUtf8 = nullptr;    // iconv_t
+        void* fromUtf8 = nullptr;  // iconv_t
+        void* cp1252 = nullptr;    // iconv_t, fallback decoder
+    };
+    void open(Converters& c) const;  // with c.lock held
+    std::string decodeWith(Converters& c, std::string_view raw) const;
     std::string encodeLegacy(std::string_view utf8) const;
     bool utf8_ = false;
-    mutable std::mutex mutex_;  // the converters keep state
-    mutable std::string legacyName_;  // iconv name of $DWGCODEPAGE
-    mutable bool opened_ = false;
+    mutable std::string legacyName_;  // iconv name of $DWGCODEPAGE, settled when first_ opens
     mutable std::string iconvName_;
-    mutable void* toUtf8_ = nullptr;    // iconv_t
-    mutable void* fromUtf8_ = nullptr;  // iconv_t
-    mutable void* cp1252_ = nullptr;    // iconv_t, fallback decoder
+    mutable Converters first_;
+    // A second set for decoding while another thread holds the first (two
+    // threads building a view decode every text); used once the first is open.
+    mutable Converters second_;
+    mutable std::atomic<bool> firstOpened_{false};
 };
 
 // The iconv name of a $DWGCODEPAGE value ("ANSI_932" -> "CP932"), any case.
