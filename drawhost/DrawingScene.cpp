@@ -20,6 +20,7 @@ namespace {
 
 constexpr std::size_t kGridThreshold = 512;  // fewer items are simply all looked at
 constexpr int kLargeCells = 64;              // an item over more cells is kept apart
+constexpr std::size_t kItemsForTwoThreads = 200000;  // more are indexed in two halves at once
 
 // The cell (0 to last) a position in cell units falls in; far off or not a
 // number: the nearest end.
@@ -49,34 +50,61 @@ void Geometry::index() {
     const double left = grid.area.left(), top = grid.area.top();
     const int lastColumn = grid.columns - 1, lastRow = grid.rows - 1;
     // Each item's cells, worked out once for both passes (c0, c1, r0, r1;
-    // c0 of -1 for an item kept apart).
+    // c0 of -1 for an item kept apart). A large drawing's items are gone
+    // through in two halves at once; each half counts, and then fills, its
+    // own share of every cell, the first half's before the second's.
     std::vector<std::array<std::int16_t, 4>> ranges(items.size());
     const std::size_t cells = std::size_t(grid.columns) * grid.rows;
-    std::vector<std::uint32_t> counts(cells + 1, 0);
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        const QRectF& b = items[i].bounds;
-        const int c0 = cellOf((b.left() - left) * perColumn, lastColumn);
-        const int c1 = cellOf((b.right() - left) * perColumn, lastColumn);
-        const int r0 = cellOf((b.top() - top) * perRow, lastRow);
-        const int r1 = cellOf((b.bottom() - top) * perRow, lastRow);
-        if ((c1 - c0 + 1) * (r1 - r0 + 1) > kLargeCells || !overlaps(b, grid.area)) {
-            grid.large.push_back(std::uint32_t(i));
-            ranges[i][0] = -1;
-            continue;
+    const auto count = [&](std::size_t from, std::size_t to, std::vector<std::uint32_t>& counts, std::vector<std::uint32_t>& large) {
+        counts.assign(cells, 0);
+        for (std::size_t i = from; i < to; ++i) {
+            const QRectF& b = items[i].bounds;
+            const int c0 = cellOf((b.left() - left) * perColumn, lastColumn);
+            const int c1 = cellOf((b.right() - left) * perColumn, lastColumn);
+            const int r0 = cellOf((b.top() - top) * perRow, lastRow);
+            const int r1 = cellOf((b.bottom() - top) * perRow, lastRow);
+            if ((c1 - c0 + 1) * (r1 - r0 + 1) > kLargeCells || !overlaps(b, grid.area)) {
+                large.push_back(std::uint32_t(i));
+                ranges[i][0] = -1;
+                continue;
+            }
+            ranges[i] = {std::int16_t(c0), std::int16_t(c1), std::int16_t(r0), std::int16_t(r1)};
+            for (int r = r0; r <= r1; ++r)
+                for (int c = c0; c <= c1; ++c) ++counts[std::size_t(r) * grid.columns + c];
         }
-        ranges[i] = {std::int16_t(c0), std::int16_t(c1), std::int16_t(r0), std::int16_t(r1)};
-        for (int r = r0; r <= r1; ++r)
-            for (int c = c0; c <= c1; ++c) ++counts[std::size_t(r) * grid.columns + c];
+    };
+    const auto place = [&](std::size_t from, std::size_t to, std::vector<std::uint32_t>& fill) {
+        for (std::size_t i = from; i < to; ++i) {
+            const auto [c0, c1, r0, r1] = ranges[i];
+            if (c0 < 0) continue;
+            for (int r = r0; r <= r1; ++r)
+                for (int c = c0; c <= c1; ++c) grid.cellItems[fill[std::size_t(r) * grid.columns + c]++] = std::uint32_t(i);
+        }
+    };
+    const bool halves = items.size() >= kItemsForTwoThreads && spareCore();
+    const std::size_t mid = halves ? items.size() / 2 : items.size();
+    std::vector<std::uint32_t> firstCounts, secondCounts, secondLarge;
+    if (halves) {
+        std::thread second([&] { count(mid, items.size(), secondCounts, secondLarge); });
+        count(0, mid, firstCounts, grid.large);
+        second.join();
+        grid.large.insert(grid.large.end(), secondLarge.begin(), secondLarge.end());
+    } else {
+        count(0, mid, firstCounts, grid.large);
     }
     grid.cellStart.assign(cells + 1, 0);
-    for (std::size_t c = 0; c < cells; ++c) grid.cellStart[c + 1] = grid.cellStart[c] + counts[c];
+    for (std::size_t c = 0; c < cells; ++c)
+        grid.cellStart[c + 1] = grid.cellStart[c] + firstCounts[c] + (halves ? secondCounts[c] : 0);
     grid.cellItems.resize(grid.cellStart.back());
-    std::vector<std::uint32_t> fill(grid.cellStart.begin(), grid.cellStart.end() - 1);
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        const auto [c0, c1, r0, r1] = ranges[i];
-        if (c0 < 0) continue;
-        for (int r = r0; r <= r1; ++r)
-            for (int c = c0; c <= c1; ++c) grid.cellItems[fill[std::size_t(r) * grid.columns + c]++] = std::uint32_t(i);
+    std::vector<std::uint32_t> firstFill(grid.cellStart.begin(), grid.cellStart.end() - 1);
+    if (halves) {
+        std::vector<std::uint32_t> secondFill(cells);
+        for (std::size_t c = 0; c < cells; ++c) secondFill[c] = firstFill[c] + firstCounts[c];
+        std::thread second([&] { place(mid, items.size(), secondFill); });
+        place(0, mid, firstFill);
+        second.join();
+    } else {
+        place(0, mid, firstFill);
     }
 }
 
