@@ -169,23 +169,35 @@ private:
 };
 
 // The second thread: builds the later half of each chunk into a geometry of its own.
+// The second thread. The objects of a chunk go in slices: the owner takes
+// them from the front and builds them into the scene, the helper takes them
+// from the back and builds each into a geometry of its own, until they meet.
 class SceneBuilder::Impl::Helper {
 public:
     explicit Helper(Impl& owner);
     ~Helper();
-    void start(std::size_t from, std::size_t to);
-    // Waits until the range is built: its geometry, and whether any of it counts for extents.
-    Geometry finish(bool& extents);
+    // Slices of `slice` objects from `from` to `to`.
+    void start(std::size_t from, std::size_t to, std::size_t slice);
+    // The owner's next slice from the front: false when none is left.
+    bool claimFront(std::size_t& from, std::size_t& to);
+    struct Part {
+        Geometry geometry;
+        bool extents = false;  // any of it counts for extents
+    };
+    // Waits until the helper's slices are built; they follow the owner's, in order.
+    std::vector<Part> finish();
 
 private:
     void loop();
+    bool claimBack(std::size_t& from, std::size_t& to);
 
     Impl builder_;
     std::mutex m_;
     std::condition_variable wake_, done_;
-    std::size_t from_ = 0, to_ = 0;
+    std::size_t from_ = 0, to_ = 0, slice_ = 1;
+    std::size_t front_ = 0, back_ = 0;  // slices not yet taken: [front_, back_)
     bool busy_ = false, quit_ = false;
-    Geometry geometry_;
+    std::vector<Part> parts_;  // the helper's, last slice first
     std::exception_ptr error_;
     std::thread thread_;  // last: it starts once the rest is there
 };

@@ -1,7 +1,9 @@
 // Building a large drawing's scene on two threads: the objects go in chunks,
-// the later half of each built on a second thread into a geometry of its own
-// and appended in order once both halves are done. Layers, linetypes, blocks
+// each chunk in slices that this thread takes from the front and a second
+// thread from the back, the second's built into geometries of their own and
+// appended in order once the chunk is done. Layers, linetypes, blocks
 // and the text decoder are shared, under the owner's lock while both run.
+#include <algorithm>
 #include <exception>
 
 #include "SceneBuild.h"
@@ -11,6 +13,7 @@ namespace drawhost {
 
 namespace {
 constexpr std::size_t kChunk = 4096;  // objects per step
+constexpr std::size_t kSlice = 256;   // objects taken at a time by either thread
 }  // namespace
 
 SceneBuilder::Impl::Helper::Helper(Impl& owner) : builder_(owner), thread_([this] { loop(); }) {}
@@ -24,20 +27,42 @@ SceneBuilder::Impl::Helper::~Helper() {
     thread_.join();
 }
 
-void SceneBuilder::Impl::Helper::start(std::size_t from, std::size_t to) {
+void SceneBuilder::Impl::Helper::start(std::size_t from, std::size_t to, std::size_t slice) {
     {
         const std::lock_guard<std::mutex> lock(m_);
-        from_ = from, to_ = to, busy_ = true;
+        from_ = from, to_ = to, slice_ = std::max<std::size_t>(slice, 1);
+        front_ = 0, back_ = (to - from + slice_ - 1) / slice_;
+        parts_.clear();
+        busy_ = true;
     }
     wake_.notify_all();
 }
 
-Geometry SceneBuilder::Impl::Helper::finish(bool& extents) {
+bool SceneBuilder::Impl::Helper::claimFront(std::size_t& from, std::size_t& to) {
+    const std::lock_guard<std::mutex> lock(m_);
+    if (front_ >= back_) return false;
+    from = from_ + front_ * slice_;
+    to = std::min(to_, from + slice_);
+    ++front_;
+    return true;
+}
+
+bool SceneBuilder::Impl::Helper::claimBack(std::size_t& from, std::size_t& to) {
+    // With m_ held.
+    if (front_ >= back_) return false;
+    --back_;
+    from = from_ + back_ * slice_;
+    to = std::min(to_, from + slice_);
+    return true;
+}
+
+std::vector<SceneBuilder::Impl::Helper::Part> SceneBuilder::Impl::Helper::finish() {
     std::unique_lock<std::mutex> lock(m_);
     done_.wait(lock, [this] { return !busy_; });
     if (error_) std::rethrow_exception(std::exchange(error_, nullptr));
-    extents = builder_.anyExtents_;
-    return std::exchange(geometry_, Geometry());
+    std::vector<Part> parts = std::exchange(parts_, {});
+    std::reverse(parts.begin(), parts.end());
+    return parts;
 }
 
 void SceneBuilder::Impl::Helper::loop() {
@@ -45,14 +70,22 @@ void SceneBuilder::Impl::Helper::loop() {
     for (;;) {
         wake_.wait(lock, [this] { return busy_ || quit_; });
         if (quit_) return;
-        lock.unlock();
-        try {
-            builder_.anyExtents_ = false;
-            builder_.addRange(geometry_, from_, to_);
-        } catch (...) {
-            error_ = std::current_exception();
+        std::size_t from = 0, to = 0;
+        while (!error_ && claimBack(from, to)) {
+            lock.unlock();
+            Part part;
+            try {
+                builder_.anyExtents_ = false;
+                builder_.addRange(part.geometry, from, to);
+                part.extents = builder_.anyExtents_;
+            } catch (...) {
+                lock.lock();
+                error_ = std::current_exception();
+                break;
+            }
+            lock.lock();
+            parts_.push_back(std::move(part));
         }
-        lock.lock();
         busy_ = false;
         done_.notify_all();
     }
@@ -115,26 +148,26 @@ bool SceneBuilder::Impl::run(double budgetMs) {
     QElapsedTimer clock;
     clock.start();
     while (helper_ && next_ < objects_.size()) {
-        // The first half here, the second on the helper's thread.
-        const std::size_t end = std::min(objects_.size(), next_ + kChunk), mid = next_ + (end - next_) / 2;
+        // Slices from the front here, from the back on the helper's thread:
+        // whichever is quicker builds more of the chunk.
+        const std::size_t end = std::min(objects_.size(), next_ + kChunk);
         struct Parallel {
             bool& on;
             explicit Parallel(bool& flag) : on(flag) { on = true; }
             ~Parallel() { on = false; }
         } parallel(parallel_);
-        helper_->start(mid, end);
-        bool extents = false;
+        helper_->start(next_, end, kSlice);
         try {
-            addRange(scene_.space, next_, mid);
+            std::size_t from = 0, to = 0;
+            while (helper_->claimFront(from, to)) addRange(scene_.space, from, to);
         } catch (...) {
             try {
-                helper_->finish(extents);
+                helper_->finish();
             } catch (...) {
             }
             throw;
         }
-        Geometry part = helper_->finish(extents);
-        append(scene_.space, std::move(part), extents);
+        for (Helper::Part& part : helper_->finish()) append(scene_.space, std::move(part.geometry), part.extents);
         next_ = end;
         if (budgetMs >= 0 && next_ < objects_.size() && clock.nsecsElapsed() > budgetMs * 1e6) return false;
     }
