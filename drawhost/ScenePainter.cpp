@@ -170,7 +170,7 @@ private:
     // image, by bands of rows (two threads when there is much to draw).
     void flushThroughPainter();
     void flushBand(QImage& image, const QRectF& area, const QRect& clip, int top, int bottom);
-    void fills(QPainter& p, const QTransform& base, const QRectF& rows);
+    void fills(QPainter& p, const QTransform& base, const QRectF& rows, bool asPolygons);
     void wideLines(QPainter& p, const QTransform& base, bool thinToo);
     void texts(QPainter& p, const QTransform& base, QImage* image, const QRect& clip, const QPointF& shift,
                const QRectF& rows);
@@ -456,7 +456,7 @@ void Painter::flushBand(QImage& image, const QRectF& area, const QRect& clip, in
     // The band in the painter's device units, a pixel wider for antialiasing.
     const QPointF shift(base_.dx(), base_.dy());
     const QRectF inUnits = QRectF(band).adjusted(-1, -1, 1, 1).translated(-shift);
-    fills(p, base, inUnits);
+    fills(p, base, inUnits, true);
     {
         LineRaster raster(image, clip, top, bottom);
         const double sx = shift.x(), sy = shift.y();
@@ -478,18 +478,20 @@ void Painter::flushBand(QImage& image, const QRectF& area, const QRect& clip, in
 void Painter::flushThroughPainter() {
     p_.save();
     p_.setRenderHint(QPainter::Antialiasing, o_.antialias);
-    fills(p_, base_, QRectF());
+    // Other devices (plots, files) get the paths themselves.
+    fills(p_, base_, QRectF(), false);
     wideLines(p_, base_, true);
     texts(p_, base_, nullptr, QRect(), QPointF(), QRectF());
     p_.restore();
 }
 
-// The fills meeting `rows` (device units; null: all) in their order. Each is
-// drawn as one polygon: its outlines, closed, joined through the first
-// point, whose way there and back cancels out under the odd-even rule.
-// Polygons are drawn from the points on the painter's own thread; the
-// scene's paths are only read.
-void Painter::fills(QPainter& p, const QTransform& base, const QRectF& rows) {
+// The fills meeting `rows` (device units; null: all) in their order. On an
+// image each is drawn as one polygon: its outlines, closed, joined through
+// the first point, whose way there and back cancels out under the odd-even
+// rule. Polygons are drawn from the points on the painter's own thread; the
+// scene's paths are only read (the rasterizer keeps a conversion in a path
+// it draws, which two threads must not make at once).
+void Painter::fills(QPainter& p, const QTransform& base, const QRectF& rows, bool asPolygons) {
     p.setPen(Qt::NoPen);
     std::uint32_t transformSet = UINT32_MAX;
     QRgb colorSet = 0;
@@ -500,6 +502,15 @@ void Painter::fills(QPainter& p, const QTransform& base, const QRectF& rows) {
         const QPainterPath& path = *f.path;
         const int n = path.elementCount();
         if (n < 2) continue;
+        if (f.transform != transformSet) p.setTransform(transforms_[f.transform] * base), transformSet = f.transform;
+        if (!brushSet || f.color != colorSet) {
+            p.setBrush(QColor::fromRgba(f.color));
+            colorSet = f.color, brushSet = true;
+        }
+        if (!asPolygons) {
+            p.drawPath(path);
+            continue;
+        }
         points.clear();
         QPointF start, anchor;
         for (int i = 0; i < n; ++i) {
@@ -513,11 +524,6 @@ void Painter::fills(QPainter& p, const QTransform& base, const QRectF& rows) {
             points.push_back(at);
         }
         points.push_back(start);
-        if (f.transform != transformSet) p.setTransform(transforms_[f.transform] * base), transformSet = f.transform;
-        if (!brushSet || f.color != colorSet) {
-            p.setBrush(QColor::fromRgba(f.color));
-            colorSet = f.color, brushSet = true;
-        }
         p.drawPolygon(points.data(), int(points.size()), Qt::OddEvenFill);
     }
     p.setTransform(base);
