@@ -46,6 +46,15 @@ std::string versionLabel(std::string_view v) {
     return printable;
 }
 
+SectionBytes Container::keep(std::unique_ptr<std::uint8_t[]> bytes, const SectionDesc& d) {
+    SectionBytes s;
+    s.data = bytes.get();
+    s.size = d.size;
+    s.fileOffset = d.pages.empty() ? 0 : d.pages.front().address;
+    storage.push_back(std::move(bytes));
+    return s;
+}
+
 std::uint64_t Container::fileOffsetOf(const SectionBytes& s, std::uint64_t off) const {
     if (release < Release::R2004) return s.fileOffset + off;
     if (release == Release::R2007) {

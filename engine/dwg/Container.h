@@ -103,6 +103,8 @@ struct Container {
 
     // Owner of decompressed section bytes.
     std::vector<std::unique_ptr<std::uint8_t[]>> storage;
+    // Keeps the decompressed bytes of a section (AC1018+) and gives them.
+    SectionBytes keep(std::unique_ptr<std::uint8_t[]> bytes, const SectionDesc& d);
 
     // The file offset of a byte of a decompressed section, for messages.
     std::uint64_t fileOffsetOf(const SectionBytes& s, std::uint64_t offsetInSection) const;

@@ -204,12 +204,7 @@ Container readR2004(std::string_view file, Container c) {
                 std::memcpy(buf.get() + start, b + at + 32, want);
             }
         }
-        SectionBytes s;
-        s.data = buf.get();
-        s.size = d->size;
-        s.fileOffset = d->pages.empty() ? 0 : d->pages.front().address;
-        c.storage.push_back(std::move(buf));
-        return s;
+        return c.keep(std::move(buf), *d);
     };
     // Every page is checked, also those of sections not read here.
     for (const SectionDesc& d : c.sections)

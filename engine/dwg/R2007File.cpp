@@ -248,12 +248,7 @@ Container readR2007(std::string_view file, Container c) {
         if (!d) return {};
         auto buf = std::make_unique<std::uint8_t[]>(d->size ? d->size : 1);
         for (const SectionPage& pg : d->pages) readR2007Page(file, *d, pg, buf.get() + pg.startOffset);
-        SectionBytes s;
-        s.data = buf.get();
-        s.size = d->size;
-        s.fileOffset = d->pages.empty() ? 0 : d->pages.front().address;
-        c.storage.push_back(std::move(buf));
-        return s;
+        return c.keep(std::move(buf), *d);
     };
     std::vector<std::uint8_t> scratch;
     for (const SectionDesc& d : c.sections) {
