@@ -108,12 +108,15 @@ public:
 
 private:
     class Helper;
+    struct Part;
     // A helper's builder: it adds objects to a geometry of its own and shares
     // the owner's layers, linetypes, blocks and text styles.
     explicit Impl(Impl& owner);
     void startHelper();
     // Builds objects_[from, to) into g; an object the engine cannot describe is left out.
     void addRange(Geometry& g, std::size_t from, std::size_t to);
+    // Objects [from, to) built into a geometry of their own.
+    Part buildPart(std::size_t from, std::size_t to);
     // Appends the geometry a helper built, which follows g's in drawing order.
     void append(Geometry& g, Geometry&& part, bool partExtents);
     // Held while a shared table is used when a helper runs beside this builder.
@@ -134,7 +137,8 @@ private:
         QRectF bounds;
     };
     BlockRef blockRef(std::string_view rawName, int depth);
-    std::int32_t blockIndex(std::string_view rawName, int depth);
+    // A block's objects, in coordinates from its base point, indexed.
+    Geometry buildBlock(const dxf::Block& block, int depth);
     void finish();
 
     const dxf::Drawing& d_;
@@ -153,7 +157,9 @@ private:
     DimArrow headerArrow_;       // $DIMASZ, $DIMSCALE
     RawMap<DimArrow> dimArrow_;  // each dimension style's, by raw name
     RawMap<MLineStyle> mlineStyles_;  // by handle, read when first used
-    std::vector<bool> building_;      // blocks being built (a block holding itself)
+    std::vector<bool> building_;      // blocks being built, by either thread
+    std::condition_variable_any built_;  // a block is done
+    int waiting_ = 0;                    // threads waiting for a block
     std::recursive_mutex mutex_;
     bool parallel_ = false;  // a helper is running
     std::unique_ptr<Helper> helper_;
@@ -164,40 +170,49 @@ private:
     // without the lock the shared tables need while two builders run.
     RawMap<std::int32_t> knownLayers_, knownLinetypes_;
     RawMap<BlockRef> knownBlocks_;  // blocks settled: built, empty or missing
+    std::vector<std::int32_t> blocksBuilding_;  // the blocks this builder is building, outermost first
     std::vector<std::unique_ptr<Groups>> groups_;
     bool anyExtents_ = false;
 };
 
-// The second thread: builds the later half of each chunk into a geometry of its own.
-// The second thread. The objects of a chunk go in slices: the owner takes
-// them from the front and builds them into the scene, the helper takes them
-// from the back and builds each into a geometry of its own, until they meet.
+// Some objects' geometry, built apart.
+struct SceneBuilder::Impl::Part {
+    Geometry geometry;
+    bool extents = false;  // any of it counts for extents
+    bool done = false;
+};
+
+// The second thread. The objects go in slices, handed out in order to
+// whichever thread asks first; each slice is built into a geometry of its
+// own, and the owner appends them to the scene in order as they are done.
 class SceneBuilder::Impl::Helper {
 public:
     explicit Helper(Impl& owner);
     ~Helper();
+    using Part = Impl::Part;
     // Slices of `slice` objects from `from` to `to`.
     void start(std::size_t from, std::size_t to, std::size_t slice);
-    // The owner's next slice from the front: false when none is left.
-    bool claimFront(std::size_t& from, std::size_t& to);
-    struct Part {
-        Geometry geometry;
-        bool extents = false;  // any of it counts for extents
-    };
-    // Waits until the helper's slices are built; they follow the owner's, in order.
-    std::vector<Part> finish();
+    // The next slice (its number from the start): false when none is left or after stop().
+    bool claim(std::size_t& number, std::size_t& from, std::size_t& to);
+    // A slice the owner built.
+    void put(std::size_t number, Part&& part);
+    // The slices done since the last call that follow those taken before, in order.
+    std::vector<Part> takeDone();
+    // No slice is handed out after this.
+    void stop();
+    // Waits until the helper's slices are built; the end of the objects handed out.
+    std::size_t finish();
 
 private:
     void loop();
-    bool claimBack(std::size_t& from, std::size_t& to);
 
     Impl builder_;
     std::mutex m_;
     std::condition_variable wake_, done_;
     std::size_t from_ = 0, to_ = 0, slice_ = 1;
-    std::size_t front_ = 0, back_ = 0;  // slices not yet taken: [front_, back_)
-    bool busy_ = false, quit_ = false;
-    std::vector<Part> parts_;  // the helper's, last slice first
+    std::size_t claimed_ = 0, taken_ = 0;  // slices handed out; slices given back by takeDone
+    bool busy_ = false, quit_ = false, stopped_ = false;
+    std::vector<Part> parts_;  // by slice number
     std::exception_ptr error_;
     std::thread thread_;  // last: it starts once the rest is there
 };

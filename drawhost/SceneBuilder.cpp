@@ -1,6 +1,7 @@
 // The scene builder: reads each object's groups once and turns them into
 // scene items; blocks are built once, when first referenced.
 #include <QHash>
+#include <algorithm>
 #include <cmath>
 
 #include "Linetypes.h"
@@ -125,7 +126,7 @@ void SceneBuilder::Impl::finish() {
     if (finished_) return;
     finished_ = true;
     scene_.extents = scene_.space.bounds;
-    scene_.space.index();
+    scene_.space.indexLater();
 }
 
 Scene SceneBuilder::Impl::take() { return std::move(scene_); }
@@ -413,47 +414,76 @@ void SceneBuilder::Impl::pushMultiText(Geometry& g, const MultiText& t, const Co
 SceneBuilder::Impl::BlockRef SceneBuilder::Impl::blockRef(std::string_view rawName, int depth) {
     // A block met before is found again without the lock.
     if (const auto known = knownBlocks_.find(rawName); known != knownBlocks_.end()) return known->second;
-    // Held while the block is built: the other thread waits for it rather than build it twice.
-    const auto lock = shared();
-    BlockRef ref;
-    const std::int32_t index = blockIndex(rawName, depth);
-    if (index >= 0 && !owner_.scene_.blocks[index].items.empty()) {
-        ref.index = index;
-        ref.bounds = owner_.scene_.blocks[index].bounds;
-    }
-    // Not while the block is being built (a block that holds itself).
-    const auto settled = owner_.blockByRaw_.find(rawName);
-    if (settled != owner_.blockByRaw_.end() && (settled->second < 0 || !owner_.building_[settled->second]))
-        knownBlocks_.emplace(std::string(rawName), ref);
-    return ref;
-}
-
-// The blocks, their table and the flags are the owner's; shared() is held.
-std::int32_t SceneBuilder::Impl::blockIndex(std::string_view rawName, int depth) {
     Impl& o = owner_;
-    auto it = o.blockByRaw_.find(rawName);
-    if (it != o.blockByRaw_.end()) return it->second < 0 || o.building_[it->second] ? -1 : it->second;
+    auto lock = shared();
+    for (;;) {
+        const auto it = o.blockByRaw_.find(rawName);
+        if (it == o.blockByRaw_.end()) break;
+        const std::int32_t index = it->second;
+        if (index >= 0 && o.building_[index]) {
+            // A block holding itself is left out where it holds itself. One
+            // the other thread is building is waited for, unless that thread
+            // already waits for one this thread is building (blocks holding
+            // each other, met from both ends at once).
+            const bool mine = std::find(blocksBuilding_.begin(), blocksBuilding_.end(), index) != blocksBuilding_.end();
+            if (mine || !lock.owns_lock() || (!blocksBuilding_.empty() && o.waiting_ > 0)) return {};
+            ++o.waiting_;
+            o.built_.wait(lock);
+            --o.waiting_;
+            continue;
+        }
+        BlockRef ref;
+        if (index >= 0 && !o.scene_.blocks[index].items.empty()) ref = BlockRef{index, o.scene_.blocks[index].bounds};
+        knownBlocks_.emplace(std::string(rawName), ref);
+        return ref;
+    }
     if (o.blockByName_.empty()) {
         // The drawing's blocks by their folded names (the first of a name wins,
         // as with Drawing::findBlock), looked up once per name referenced.
         for (const dxf::Block& b : d_.blocks()) o.blockByName_.emplace(dxf::foldCase(b.name()), b);
     }
     const auto found = o.blockByName_.find(dxf::foldCase(d_.decodeText(rawName)));
-    const std::optional<dxf::Block> block =
-        found == o.blockByName_.end() ? std::nullopt : std::optional<dxf::Block>(found->second);
-    if (!block) {
+    if (found == o.blockByName_.end()) {
         o.blockByRaw_.emplace(std::string(rawName), -1);
-        return -1;
+        knownBlocks_.emplace(std::string(rawName), BlockRef{});
+        return {};
     }
+    const dxf::Block block = found->second;
     const std::int32_t index = std::int32_t(o.scene_.blocks.size());
     o.scene_.blocks.emplace_back();
     o.building_.push_back(true);
     o.blockByRaw_.emplace(std::string(rawName), index);
+    // Built without the lock: the other thread goes on meanwhile, and waits
+    // only if it meets this block before it is done.
+    blocksBuilding_.push_back(index);
+    if (lock.owns_lock()) lock.unlock();
     Geometry geometry;
-    const dxf::Point base = block->basePoint();
+    try {
+        geometry = buildBlock(block, depth);
+    } catch (...) {
+        if (lock.mutex()) lock.lock();
+        blocksBuilding_.pop_back();
+        o.building_[index] = false;
+        o.built_.notify_all();
+        throw;
+    }
+    if (lock.mutex()) lock.lock();
+    blocksBuilding_.pop_back();
+    o.scene_.blocks[index] = std::move(geometry);
+    o.building_[index] = false;
+    o.built_.notify_all();
+    BlockRef ref;
+    if (!o.scene_.blocks[index].items.empty()) ref = BlockRef{index, o.scene_.blocks[index].bounds};
+    knownBlocks_.emplace(std::string(rawName), ref);
+    return ref;
+}
+
+Geometry SceneBuilder::Impl::buildBlock(const dxf::Block& block, int depth) {
+    Geometry geometry;
+    const dxf::Point base = block.basePoint();
     const bool wasAny = anyExtents_;
     anyExtents_ = false;
-    for (const dxf::Entity& child : block->entities()) {
+    for (const dxf::Entity& child : block.entities()) {
         try {
             add(geometry, child, depth + 1);
         } catch (const dxf::EngineError&) {
@@ -477,9 +507,7 @@ std::int32_t SceneBuilder::Impl::blockIndex(std::string_view rawName, int depth)
         for (Instance& i : geometry.instances) i.transform = i.transform * shift;
     }
     geometry.index();
-    o.scene_.blocks[index] = std::move(geometry);
-    o.building_[index] = false;
-    return index;
+    return geometry;
 }
 
 void SceneBuilder::Impl::blockAt(Geometry& g, std::string_view rawName, const QTransform& t, const Common& c, int depth) {

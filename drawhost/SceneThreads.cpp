@@ -1,8 +1,8 @@
-// Building a large drawing's scene on two threads: the objects go in chunks,
-// each chunk in slices that this thread takes from the front and a second
-// thread from the back, the second's built into geometries of their own and
-// appended in order once the chunk is done. Layers, linetypes, blocks
-// and the text decoder are shared, under the owner's lock while both run.
+// Building a large drawing's scene on two threads: the objects go in slices
+// to whichever thread asks next, each built into a geometry of its own; this
+// thread appends them to the scene in order between its own slices, so
+// neither waits for the other until the end. Layers, linetypes, blocks and
+// the text decoder are shared, under the owner's lock while both run.
 #include <algorithm>
 #include <exception>
 
@@ -12,8 +12,7 @@
 namespace drawhost {
 
 namespace {
-constexpr std::size_t kChunk = 4096;  // objects per step
-constexpr std::size_t kSlice = 256;   // objects taken at a time by either thread
+constexpr std::size_t kSlice = 256;  // objects taken at a time by either thread
 }  // namespace
 
 SceneBuilder::Impl::Helper::Helper(Impl& owner) : builder_(owner), thread_([this] { loop(); }) {}
@@ -31,38 +30,48 @@ void SceneBuilder::Impl::Helper::start(std::size_t from, std::size_t to, std::si
     {
         const std::lock_guard<std::mutex> lock(m_);
         from_ = from, to_ = to, slice_ = std::max<std::size_t>(slice, 1);
-        front_ = 0, back_ = (to - from + slice_ - 1) / slice_;
+        claimed_ = taken_ = 0;
         parts_.clear();
+        parts_.resize((to - from + slice_ - 1) / slice_);
+        stopped_ = false;
         busy_ = true;
     }
     wake_.notify_all();
 }
 
-bool SceneBuilder::Impl::Helper::claimFront(std::size_t& from, std::size_t& to) {
+bool SceneBuilder::Impl::Helper::claim(std::size_t& number, std::size_t& from, std::size_t& to) {
     const std::lock_guard<std::mutex> lock(m_);
-    if (front_ >= back_) return false;
-    from = from_ + front_ * slice_;
-    to = std::min(to_, from + slice_);
-    ++front_;
-    return true;
-}
-
-bool SceneBuilder::Impl::Helper::claimBack(std::size_t& from, std::size_t& to) {
-    // With m_ held.
-    if (front_ >= back_) return false;
-    --back_;
-    from = from_ + back_ * slice_;
+    if (stopped_ || error_ || claimed_ >= parts_.size()) return false;
+    number = claimed_++;
+    from = from_ + number * slice_;
     to = std::min(to_, from + slice_);
     return true;
 }
 
-std::vector<SceneBuilder::Impl::Helper::Part> SceneBuilder::Impl::Helper::finish() {
+void SceneBuilder::Impl::Helper::put(std::size_t number, Part&& part) {
+    const std::lock_guard<std::mutex> lock(m_);
+    parts_[number] = std::move(part);
+    parts_[number].done = true;
+}
+
+std::vector<SceneBuilder::Impl::Helper::Part> SceneBuilder::Impl::Helper::takeDone() {
+    const std::lock_guard<std::mutex> lock(m_);
+    std::vector<Part> out;
+    while (taken_ < parts_.size() && parts_[taken_].done) out.push_back(std::exchange(parts_[taken_++], Part{}));
+    return out;
+}
+
+void SceneBuilder::Impl::Helper::stop() {
+    const std::lock_guard<std::mutex> lock(m_);
+    stopped_ = true;
+}
+
+std::size_t SceneBuilder::Impl::Helper::finish() {
     std::unique_lock<std::mutex> lock(m_);
+    stopped_ = true;
     done_.wait(lock, [this] { return !busy_; });
     if (error_) std::rethrow_exception(std::exchange(error_, nullptr));
-    std::vector<Part> parts = std::exchange(parts_, {});
-    std::reverse(parts.begin(), parts.end());
-    return parts;
+    return std::min(to_, from_ + claimed_ * slice_);
 }
 
 void SceneBuilder::Impl::Helper::loop() {
@@ -70,22 +79,17 @@ void SceneBuilder::Impl::Helper::loop() {
     for (;;) {
         wake_.wait(lock, [this] { return busy_ || quit_; });
         if (quit_) return;
-        std::size_t from = 0, to = 0;
-        while (!error_ && claimBack(from, to)) {
-            lock.unlock();
-            Part part;
+        lock.unlock();
+        std::size_t number = 0, from = 0, to = 0;
+        while (claim(number, from, to)) {
             try {
-                builder_.anyExtents_ = false;
-                builder_.addRange(part.geometry, from, to);
-                part.extents = builder_.anyExtents_;
+                put(number, builder_.buildPart(from, to));
             } catch (...) {
-                lock.lock();
+                const std::lock_guard<std::mutex> failed(m_);
                 error_ = std::current_exception();
-                break;
             }
-            lock.lock();
-            parts_.push_back(std::move(part));
         }
+        lock.lock();
         busy_ = false;
         done_.notify_all();
     }
@@ -144,22 +148,36 @@ void SceneBuilder::Impl::append(Geometry& g, Geometry&& part, bool partExtents) 
     if (partExtents) extend(g.bounds, anyExtents_, part.bounds);
 }
 
+SceneBuilder::Impl::Part SceneBuilder::Impl::buildPart(std::size_t from, std::size_t to) {
+    Part part;
+    const bool wasAny = anyExtents_;
+    anyExtents_ = false;
+    addRange(part.geometry, from, to);
+    part.extents = anyExtents_;
+    anyExtents_ = wasAny;
+    return part;
+}
+
 bool SceneBuilder::Impl::run(double budgetMs) {
     QElapsedTimer clock;
     clock.start();
-    while (helper_ && next_ < objects_.size()) {
-        // Slices from the front here, from the back on the helper's thread:
-        // whichever is quicker builds more of the chunk.
-        const std::size_t end = std::min(objects_.size(), next_ + kChunk);
+    if (helper_ && next_ < objects_.size()) {
         struct Parallel {
             bool& on;
             explicit Parallel(bool& flag) : on(flag) { on = true; }
             ~Parallel() { on = false; }
         } parallel(parallel_);
-        helper_->start(next_, end, kSlice);
+        const auto appendDone = [this] {
+            for (Helper::Part& part : helper_->takeDone()) append(scene_.space, std::move(part.geometry), part.extents);
+        };
+        helper_->start(next_, objects_.size(), kSlice);
         try {
-            std::size_t from = 0, to = 0;
-            while (helper_->claimFront(from, to)) addRange(scene_.space, from, to);
+            std::size_t number = 0, from = 0, to = 0;
+            while (helper_->claim(number, from, to)) {
+                helper_->put(number, buildPart(from, to));
+                appendDone();
+                if (budgetMs >= 0 && clock.nsecsElapsed() > budgetMs * 1e6) break;
+            }
         } catch (...) {
             try {
                 helper_->finish();
@@ -167,9 +185,10 @@ bool SceneBuilder::Impl::run(double budgetMs) {
             }
             throw;
         }
-        for (Helper::Part& part : helper_->finish()) append(scene_.space, std::move(part.geometry), part.extents);
-        next_ = end;
-        if (budgetMs >= 0 && next_ < objects_.size() && clock.nsecsElapsed() > budgetMs * 1e6) return false;
+        // Every slice handed out is built once the helper is done: they all follow in order.
+        next_ = helper_->finish();
+        appendDone();
+        if (next_ < objects_.size()) return false;
     }
     while (next_ < objects_.size()) {
         try {

@@ -581,6 +581,20 @@ TEST(SceneTest, TwoThreadsBuildTheSceneOneThreadBuilds) {
     }
 }
 
+TEST(SceneTest, BlocksHoldingEachOtherDoNotHoldUpTwoThreads) {
+    // Each thread may start on one block of the pair while the other starts
+    // on the other one; neither may wait for the other for good.
+    Spec s;
+    s.blocks = block("P", 0, 0, object("LINE", {{10, "0"}, {20, "0"}, {11, "1"}, {21, "0"}}) + object("INSERT", {{2, "Q"}})) +
+               block("Q", 0, 0, object("LINE", {{10, "0"}, {20, "0"}, {11, "0"}, {21, "1"}}) + object("INSERT", {{2, "P"}}));
+    for (int i = 0; i < 600; ++i) s.entities += object("INSERT", {{2, i < 256 ? "P" : "Q"}, {10, n(i)}, {20, "0"}});
+    const auto drawing = scenetest::drawing(s);
+    for (int round = 0; round < 60; ++round) {
+        const Scene two = buildScene(*drawing, drawing->modelSpace(), 2);
+        EXPECT_EQ(two.space.items.size(), 600u);
+    }
+}
+
 TEST(SceneTest, LinesRasterisedInTwoBandsOfRowsLightThePixelsOfOne) {
     // Lines of every slope, some crossing the bands' seam or the clip, antialiased or not.
     std::vector<QLineF> lines;
