@@ -34,9 +34,19 @@ bool overlaps(const QRectF& a, const QRectF& b) {
 
 QPointF ArcGeom::at(double t) const { return center + major * std::cos(t) + minor * std::sin(t); }
 
-void Geometry::index() {
+void Geometry::indexLater() {
     // A transform works out its type when first asked and keeps it: asked
     // here, painters on two threads only read it.
+    for (const Instance& i : instances) (void)i.transform.type();
+    grid = Grid();
+    pendingIndex = items.size() < kGridThreshold || bounds.isNull() ? nullptr : std::make_unique<std::once_flag>();
+}
+
+void Geometry::ensureIndexed() const {
+    if (pendingIndex) std::call_once(*pendingIndex, [this] { const_cast<Geometry*>(this)->index(); });
+}
+
+void Geometry::index() {
     for (const Instance& i : instances) (void)i.transform.type();
     grid = Grid();
     if (items.size() < kGridThreshold || bounds.isNull()) return;
@@ -110,7 +120,9 @@ void Geometry::index() {
 
 void Geometry::itemsIn(const QRectF& area, std::vector<std::uint32_t>& out) const {
     out.clear();
-    const bool everything = grid.columns == 0 || (area.contains(grid.area));
+    bool everything = items.size() < kGridThreshold || bounds.isNull() || area.contains(bounds);
+    if (!everything) ensureIndexed();
+    everything = everything || grid.columns == 0;
     if (everything) {
         out.reserve(items.size());
         for (std::size_t i = 0; i < items.size(); ++i)

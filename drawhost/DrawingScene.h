@@ -17,6 +17,7 @@
 #include <QTransform>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "engine/Drawing.h"
@@ -113,8 +114,9 @@ struct Geometry {
     std::vector<Instance> instances;
     QRectF bounds;  // of the items that count for extents; null when none does
 
-    // A uniform grid over `bounds` for finding the items in a rectangle;
-    // built by index() for geometry with many items.
+    // A uniform grid over `bounds` for finding the items in a rectangle,
+    // for geometry with many items: built by index(), or after indexLater()
+    // when first needed.
     struct Grid {
         QRectF area;
         int columns = 0, rows = 0;
@@ -123,8 +125,14 @@ struct Geometry {
         std::vector<std::uint32_t> large;      // items too big for cells
     } grid;
     void index();
+    // Readies the geometry for painters on several threads; the grid is
+    // built when an area short of the whole bounds is first looked in (on
+    // any thread), or by ensureIndexed(). A view of everything needs none.
+    void indexLater();
+    void ensureIndexed() const;
     // The items whose bounds meet `area` (some more where the grid is coarse).
     void itemsIn(const QRectF& area, std::vector<std::uint32_t>& out) const;
+    std::unique_ptr<std::once_flag> pendingIndex;  // set by indexLater until the grid is built
 
     const QPointF* pointsOf(const Item& item) const { return points.data() + item.first; }
 };

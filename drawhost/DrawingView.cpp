@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QThreadPool>
 #include <QTimer>
 #include <QWheelEvent>
 #include <cmath>
@@ -41,6 +42,7 @@ DrawingView::DrawingView(QWidget* parent) : QWidget(parent) {
 
 void DrawingView::setScene(std::shared_ptr<const Scene> scene) {
     scene_ = std::move(scene);
+    indexScene_ = scene_ != nullptr;
     if (pending_ == Pending::Extents) applyPending();
     firstFrame();
 }
@@ -297,6 +299,12 @@ void DrawingView::paintEvent(QPaintEvent*) {
     } else {
         updateFrame(t);
         p.drawImage(QPointF(), frame_);
+    }
+    if (indexScene_ && frameValid_) {
+        // The first view of a new scene needs no index of its items; closer
+        // views do, and get it built meanwhile, off the event loop.
+        indexScene_ = false;
+        QThreadPool::globalInstance()->start([scene = scene_] { scene->space.ensureIndexed(); });
     }
     if (picking_ && rubberFrom_ && cursor_) {
         p.setPen(QPen(QColor(120, 180, 255), 1, Qt::DashLine));

@@ -102,6 +102,7 @@ private:
     std::optional<QPoint> cursor_;
     bool lineweights_ = false;
     bool fast_ = false;  // while the user zooms or pans: no antialiasing
+    bool indexScene_ = false;  // the scene's index is yet to be started
     QTimer* settle_;
     double lastPaintMs_ = 0;
     // The last frame drawn, kept to pan by drawing only what comes into view
