@@ -9,6 +9,24 @@ namespace {
 // Rounds half away from zero, as std::lround does, without a library call
 // (the coordinates here are far inside the range of long).
 long roundToLong(double v) { return long(v + (v < 0 ? -0.5 : 0.5)); }
+
+// The smallest whole number not below v, for v within a billion of zero
+// (beyond, the nearest end).
+int ceilToInt(double v) {
+    if (!(v > -1e9)) return -1000000000;
+    if (!(v < 1e9)) return 1000000000;
+    const int i = int(v);
+    return i < v ? i + 1 : i;
+}
+
+// Each of a pixel's four bytes times a / 255, rounded.
+quint32 scaled(quint32 x, quint32 a) {
+    quint32 rb = (x & 0xFF00FF) * a;
+    rb = ((rb + ((rb >> 8) & 0xFF00FF) + 0x800080) >> 8) & 0xFF00FF;
+    quint32 ag = ((x >> 8) & 0xFF00FF) * a;
+    ag = (ag + ((ag >> 8) & 0xFF00FF) + 0x800080) & 0xFF00FF00;
+    return ag | rb;
+}
 }  // namespace
 
 LineRaster::LineRaster(QImage& image, const QRect& clip, int rowFrom, int rowTo) {
@@ -126,6 +144,89 @@ void LineRaster::dot(const QPointF& p, QRgb color, int size) {
     const int cx = int(std::floor(p.x())), cy = int(std::floor(p.y()));
     for (int y = cy - half; y < cy - half + size; ++y)
         for (int x = cx - half; x < cx - half + size; ++x) plot(x, y, color);
+}
+
+bool LineRaster::convex(const QPointF* pts, int n, QRgb color) {
+    while (n > 1 && pts[n - 1] == pts[0]) --n;  // closed by repeating the first point
+    if (n < 3 || n > kMaxCorners) return false;
+    // Convex: every turn the same way, and the edges go up and down once
+    // each (a star turns one way too, but goes round more than once).
+    double ymin = pts[0].y(), ymax = ymin;
+    int turn = 0, flips = 0, lastDy = 0;
+    for (int i = 0; i < n; ++i) {
+        const QPointF &a = pts[i], &b = pts[(i + 1) % n], &c = pts[(i + 2) % n];
+        if (!std::isfinite(a.x()) || !std::isfinite(a.y())) return false;
+        const double cross = (b.x() - a.x()) * (c.y() - b.y()) - (b.y() - a.y()) * (c.x() - b.x());
+        const int t = cross > 0 ? 1 : cross < 0 ? -1 : 0;
+        if (t != 0) {
+            if (turn != 0 && t != turn) return false;
+            turn = t;
+        }
+        const int dy = b.y() > a.y() ? 1 : b.y() < a.y() ? -1 : 0;
+        if (dy != 0) {
+            if (lastDy != 0 && dy != lastDy) ++flips;
+            lastDy = dy;
+        }
+        ymin = std::min(ymin, a.y()), ymax = std::max(ymax, a.y());
+    }
+    // (The way from the last edge round to the first counts too.)
+    for (int i = 0; i < n && lastDy != 0; ++i) {
+        const int dy = pts[(i + 1) % n].y() > pts[i].y() ? 1 : pts[(i + 1) % n].y() < pts[i].y() ? -1 : 0;
+        if (dy == 0) continue;
+        if (dy != lastDy) ++flips;
+        break;
+    }
+    if (flips > 2) return false;
+    // A tint (translucent) lies over what is beneath, as the painter lays it:
+    // the premultiplied colour plus what is beneath times 1 - alpha.
+    const int alpha = qAlpha(color);
+    const QRgb over = qPremultiply(color);
+    color |= 0xFF000000u;
+    // Rows whose pixel centres lie within the polygon's height; each row's
+    // span from where it crosses the two chains of edges from the top
+    // corner down to the bottom one, one going each way round.
+    int topCorner = 0;
+    for (int i = 1; i < n; ++i)
+        if (pts[i].y() < pts[topCorner].y()) topCorner = i;
+    struct Chain {
+        int at, step;  // the edge from corner `at` to the next one `step` round
+        double slope = 0;
+    } chains[2] = {{topCorner, 1}, {topCorner, n - 1}};
+    const auto next = [n](int i, int step) { return (i + step) % n; };
+    const int top = std::max(y0_, ceilToInt(ymin - 0.5)), bottom = std::min(y1_, ceilToInt(ymax - 0.5) - 1);
+    for (Chain& c : chains) {
+        // Passes over edges ending above the first row's centre.
+        while (pts[next(c.at, c.step)].y() <= top + 0.5 && next(c.at, c.step) != topCorner &&
+               pts[next(c.at, c.step)].y() < ymax)
+            c.at = next(c.at, c.step);
+        const QPointF &a = pts[c.at], &b = pts[next(c.at, c.step)];
+        c.slope = b.y() != a.y() ? (b.x() - a.x()) / (b.y() - a.y()) : 0;
+    }
+    for (int y = top; y <= bottom; ++y) {
+        const double cy = y + 0.5;
+        double x[2];
+        for (int k = 0; k < 2; ++k) {
+            Chain& c = chains[k];
+            if (cy >= pts[next(c.at, c.step)].y()) {
+                // The next edge down (past any flat ones).
+                do c.at = next(c.at, c.step);
+                while (cy >= pts[next(c.at, c.step)].y() && pts[next(c.at, c.step)].y() < ymax);
+                const QPointF &a = pts[c.at], &b = pts[next(c.at, c.step)];
+                c.slope = b.y() != a.y() ? (b.x() - a.x()) / (b.y() - a.y()) : 0;
+            }
+            x[k] = pts[c.at].x() + (cy - pts[c.at].y()) * c.slope;
+        }
+        const int from = std::max(x0_, ceilToInt(std::min(x[0], x[1]) - 0.5));
+        const int to = std::min(x1_, ceilToInt(std::max(x[0], x[1]) - 0.5) - 1);
+        if (from > to) continue;
+        if (alpha == 255) {
+            std::fill_n(row(y) + from, to - from + 1, color);
+        } else {
+            quint32* r = row(y);
+            for (int x = from; x <= to; ++x) r[x] = over + scaled(r[x], 255 - alpha);
+        }
+    }
+    return true;
 }
 
 }  // namespace drawhost

@@ -23,6 +23,13 @@ public:
     void line(const QLineF& line, QRgb color, bool antialias);
     // A square dot of `size` pixels centred on p.
     void dot(const QPointF& p, QRgb color, int size);
+    // A convex polygon filled in a colour (laid over what is beneath by its
+    // alpha), plainly (no antialiasing):
+    // the pixels whose centres lie inside, as the painter's own fill lights
+    // them. False, with nothing drawn, when the points (at most kMaxCorners)
+    // are not the corners of a convex polygon in order.
+    static constexpr int kMaxCorners = 32;
+    bool convex(const QPointF* points, int count, QRgb color);
 
     // Lays an opaque colour over a pixel at alpha 0-256.
     static void mix(quint32& d, QRgb color, int alpha) {

@@ -170,7 +170,10 @@ private:
     // image, by bands of rows (two threads when there is much to draw).
     void flushThroughPainter();
     void flushBand(QImage& image, const QRectF& area, const QRect& clip, int top, int bottom);
-    void fills(QPainter& p, const QTransform& base, const QRectF& rows, bool asPolygons);
+    // With a raster (a plain frame on the view's image), convex outlines are
+    // filled through it, at their device position plus `shift`.
+    void fills(QPainter& p, const QTransform& base, const QRectF& rows, bool asPolygons, LineRaster* raster = nullptr,
+               const QPointF& shift = QPointF());
     void wideLines(QPainter& p, const QTransform& base, bool thinToo);
     void texts(QPainter& p, const QTransform& base, QImage* image, const QRect& clip, const QPointF& shift,
                const QRectF& rows);
@@ -456,9 +459,9 @@ void Painter::flushBand(QImage& image, const QRectF& area, const QRect& clip, in
     // The band in the painter's device units, a pixel wider for antialiasing.
     const QPointF shift(base_.dx(), base_.dy());
     const QRectF inUnits = QRectF(band).adjusted(-1, -1, 1, 1).translated(-shift);
-    fills(p, base, inUnits, true);
     {
         LineRaster raster(image, clip, top, bottom);
+        fills(p, base, inUnits, true, o_.antialias ? nullptr : &raster, shift);
         const double sx = shift.x(), sy = shift.y();
         // Lines wholly above or below the band are passed over here, cheaply.
         const float above = float(top - 2 - sy), below = float(bottom + 2 - sy);
@@ -491,17 +494,33 @@ void Painter::flushThroughPainter() {
 // rule. Polygons are drawn from the points on the painter's own thread; the
 // scene's paths are only read (the rasterizer keeps a conversion in a path
 // it draws, which two threads must not make at once).
-void Painter::fills(QPainter& p, const QTransform& base, const QRectF& rows, bool asPolygons) {
+void Painter::fills(QPainter& p, const QTransform& base, const QRectF& rows, bool asPolygons, LineRaster* raster,
+                    const QPointF& shift) {
     p.setPen(Qt::NoPen);
     std::uint32_t transformSet = UINT32_MAX;
     QRgb colorSet = 0;
     bool brushSet = false;
     std::vector<QPointF> points;
+    QPointF corners[LineRaster::kMaxCorners + 1];
     for (const FillDraw& f : fills_) {
         if (!rows.isNull() && !overlaps(f.box, rows)) continue;
         const QPainterPath& path = *f.path;
         const int n = path.elementCount();
         if (n < 2) continue;
+        if (raster && n <= LineRaster::kMaxCorners + 1) {
+            // A plain frame's convex outlines (most fills of a drawing: solids,
+            // hatched rectangles) are filled here, for a fraction of what the
+            // painter spends on each polygon.
+            const QTransform& t = transforms_[f.transform];
+            bool one = true;
+            for (int i = 0; i < n && one; ++i) {
+                const QPainterPath::Element& e = path.elementAt(i);
+                one = i == 0 || e.isLineTo();
+                corners[i] = QPointF(t.m11() * e.x + t.m21() * e.y + t.dx() + shift.x(),
+                                     t.m12() * e.x + t.m22() * e.y + t.dy() + shift.y());
+            }
+            if (one && raster->convex(corners, n, f.color)) continue;
+        }
         if (f.transform != transformSet) p.setTransform(transforms_[f.transform] * base), transformSet = f.transform;
         if (!brushSet || f.color != colorSet) {
             p.setBrush(QColor::fromRgba(f.color));

@@ -621,6 +621,58 @@ TEST(SceneTest, LinesRasterisedInTwoBandsOfRowsLightThePixelsOfOne) {
     }
 }
 
+TEST(SceneTest, ConvexFillsLightThePixelsThePainterLights) {
+    // Triangles, turned rectangles and hexagons, opaque and as tints over a
+    // pattern, some reaching past the clip; then outlines that are not convex.
+    std::uint32_t seed = 11;
+    const auto next = [&seed] { return double((seed = seed * 1103515245 + 12345) >> 8 & 0xFFFF) / 65536; };
+    long lit = 0, differ = 0;
+    for (int shape = 0; shape < 300; ++shape) {
+        QImage ours(80, 60, QImage::Format_RGB32);
+        for (int y = 0; y < 60; ++y)
+            for (int x = 0; x < 80; ++x) ours.setPixel(x, y, qRgb(x * 3, y * 4, (x ^ y) & 0xFF));
+        QImage theirs = ours.copy();  // (the raster writes in place, past any sharing)
+        const int corners = 3 + shape % 4;
+        const QPointF centre(-10 + 100 * next(), -10 + 80 * next());
+        const double r = 2 + 30 * next(), turn = 6.3 * next();
+        std::vector<QPointF> pts;
+        for (int k = 0; k < corners; ++k) pts.emplace_back(centre.x() + r * std::cos(turn + 6.2832 * k / corners),
+                                                           centre.y() + 0.7 * r * std::sin(turn + 6.2832 * k / corners));
+        const QRgb color = qRgba(200, 40, 90, shape % 3 ? 255 : 96);
+        const QRect clip(2, 3, 75, 54);
+        LineRaster raster(ours, clip);
+        ASSERT_TRUE(raster.convex(pts.data(), int(pts.size()), color)) << shape;
+        QPainter p(&theirs);
+        p.setClipRect(clip);
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor::fromRgba(color));
+        p.drawPolygon(pts.data(), int(pts.size()), Qt::OddEvenFill);
+        p.end();
+        for (int y = 0; y < 60; ++y)
+            for (int x = 0; x < 80; ++x) {
+                const QRgb a = ours.pixel(x, y), b = theirs.pixel(x, y);
+                if (a != b) ++differ;
+                if (b != qRgb(x * 3, y * 4, (x ^ y) & 0xFF)) ++lit;
+            }
+    }
+    // The painter finds the edges in fixed point: a pixel whose centre lies
+    // on an edge may go either way, and nothing else may differ.
+    EXPECT_GT(lit, 20000);
+    EXPECT_LT(differ, lit / 500);
+
+    QImage image(40, 40, QImage::Format_RGB32);
+    image.fill(Qt::black);
+    const QImage black = image.copy();
+    LineRaster raster(image, image.rect());
+    const QPointF star[5] = {{20, 0}, {32, 36}, {1, 13}, {39, 13}, {8, 36}};
+    const QPointF notch[6] = {{0, 0}, {30, 0}, {30, 30}, {15, 10}, {0, 30}, {0, 0}};
+    const QPointF line[3] = {{0, 0}, {10, 10}, {20, 20}};
+    EXPECT_FALSE(raster.convex(star, 5, qRgb(255, 0, 0)));
+    EXPECT_FALSE(raster.convex(notch, 6, qRgb(255, 0, 0)));
+    EXPECT_TRUE(raster.convex(line, 3, qRgb(255, 0, 0)));  // nothing to fill
+    EXPECT_EQ(image, black);
+}
+
 TEST(SceneTest, CoordinatesReadAsTheStandardLibraryReadsThem) {
     // Plain decimals take a short way; the others the library's.
     const std::vector<std::string> texts = {"0", "-0", "12.5", "-12.5", "+3", "1.", ".25", "-.25", "0.1",
