@@ -65,17 +65,21 @@ inline std::size_t findNewline(const char* base, std::size_t p, std::size_t n) {
 inline bool fastAsciiTag(const char* base, std::size_t n, std::size_t& pos, int& code, std::size_t& vb,
                          std::size_t& ve) {
     std::size_t p = pos;
-    while (p < n && base[p] == ' ') ++p;
     int c = 0;
-    std::size_t digits = 0;
-    while (p < n && base[p] >= '0' && base[p] <= '9' && digits < 6) {
-        c = c * 10 + (base[p] - '0');
-        ++p;
-        ++digits;
+    if (detail::threeWideCode(base + pos, n - pos, c, p)) {
+        p += pos;
+    } else {
+        while (p < n && base[p] == ' ') ++p;
+        std::size_t digits = 0;
+        while (p < n && base[p] >= '0' && base[p] <= '9' && digits < 6) {
+            c = c * 10 + (base[p] - '0');
+            ++p;
+            ++digits;
+        }
+        if (digits == 0 || p >= n) return false;
+        if (base[p] == '\r') ++p;
+        if (p >= n || base[p] != '\n') return false;
     }
-    if (digits == 0 || p >= n) return false;
-    if (base[p] == '\r') ++p;
-    if (p >= n || base[p] != '\n') return false;
     code = c;
     vb = p + 1;
     std::size_t lineEnd = findNewline(base, vb, n);

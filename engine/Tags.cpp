@@ -72,10 +72,15 @@ bool nextTag(std::string_view bytes, std::size_t& pos, const TagFormat& fmt, int
         // Most code lines are a few digits, perhaps padded with spaces, then
         // the line end: read in one pass. Anything else takes the general way.
         std::size_t i = pos;
-        while (i < n && base[i] == ' ') ++i;
         int value = 0, digits = 0;
-        while (i < n && digits < 6 && base[i] >= '0' && base[i] <= '9') value = value * 10 + (base[i++] - '0'), ++digits;
-        if (i < n && base[i] == '\r') ++i;
+        if (threeWideCode(base + pos, n - pos, value, i)) {
+            i += pos;
+            digits = 1;
+        } else {
+            while (i < n && base[i] == ' ') ++i;
+            while (i < n && digits < 6 && base[i] >= '0' && base[i] <= '9') value = value * 10 + (base[i++] - '0'), ++digits;
+            if (i < n && base[i] == '\r') ++i;
+        }
         if (digits > 0 && i < n && base[i] == '\n') {
             code = value;
             vb = i + 1;

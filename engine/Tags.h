@@ -69,6 +69,25 @@ std::string_view trimAscii(std::string_view s);
 namespace detail {
 bool nextTag(std::string_view bytes, std::size_t& pos, const TagFormat& fmt, int& code,
              std::size_t& vb, std::size_t& ve);
+
+// Most code lines are three wide, right-aligned ("  8", " 10", "330"),
+// then the line end: read at once. True with the code and the offset of the
+// line's '\n' (after any '\r'); false for anything else.
+inline bool threeWideCode(const char* p, std::size_t left, int& code, std::size_t& newline) {
+    if (left < 5) return false;
+    const unsigned a = static_cast<unsigned char>(p[0]) - '0', b = static_cast<unsigned char>(p[1]) - '0',
+                   c = static_cast<unsigned char>(p[2]) - '0';
+    if (c >= 10) return false;
+    std::size_t at = 3;
+    if (p[3] == '\r') ++at;
+    if (p[at] != '\n') return false;
+    if (a < 10 && b < 10) code = int(a * 100 + b * 10 + c);
+    else if (p[0] == ' ' && b < 10) code = int(b * 10 + c);
+    else if (p[0] == ' ' && p[1] == ' ') code = int(c);
+    else return false;
+    newline = at;
+    return true;
+}
 }
 
 template <class Fn>
