@@ -77,23 +77,23 @@ private:
     // both that integer and the power of ten are exact doubles, so one
     // division gives the correctly rounded value, as from_chars would.
     static bool plainDecimal(std::string_view v, double& out) {
-        std::size_t i = 0;
-        const bool negative = !v.empty() && v[0] == '-';
-        if (negative) ++i;
+        const char* p = v.data();
+        const char* const end = p + v.size();
+        const bool negative = p < end && *p == '-';
+        if (negative) ++p;
+        // The digits before and after the point as one integer (more than
+        // 19 wrap it, and are then turned down by their count).
         std::uint64_t digits = 0;
-        int count = 0, fraction = -1;
-        for (; i < v.size(); ++i) {
-            const char c = v[i];
-            if (c >= '0' && c <= '9') {
-                if (++count > 19) return false;
-                digits = digits * 10 + std::uint64_t(c - '0');
-                if (fraction >= 0) ++fraction;
-            } else if (c == '.' && fraction < 0) {
-                fraction = 0;
-            } else {
-                return false;
-            }
+        const char* const whole = p;
+        while (p < end && unsigned(*p - '0') < 10) digits = digits * 10 + unsigned(*p++ - '0');
+        int count = int(p - whole), fraction = -1;
+        if (p < end && *p == '.') {
+            const char* const part = ++p;
+            while (p < end && unsigned(*p - '0') < 10) digits = digits * 10 + unsigned(*p++ - '0');
+            fraction = int(p - part);
+            count += fraction;
         }
+        if (p != end || count > 19) return false;
         if (count == 0 || digits > (std::uint64_t(1) << 53)) return false;
         static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,
                                              1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19};
