@@ -8,7 +8,7 @@ namespace drawhost {
 namespace {
 // Rounds half away from zero, as std::lround does, without a library call
 // (the coordinates here are far inside the range of long).
-long roundToLong(double v) { return long(v + (v < 0 ? -0.5 : 0.5)); }
+long roundToLong(double v) { return long(v + std::copysign(0.5, v)); }
 
 // The smallest whole number not below v, for v within a billion of zero
 // (beyond, the nearest end).
@@ -36,6 +36,8 @@ LineRaster::LineRaster(QImage& image, const QRect& clip, int rowFrom, int rowTo)
     const QRect r = clip & image.rect();
     cx0_ = r.left(), cy0_ = r.top(), cx1_ = r.right(), cy1_ = r.bottom();
     x0_ = cx0_, x1_ = cx1_, y0_ = std::max(cy0_, rowFrom), y1_ = std::min(cy1_, rowTo);
+    lo_[0] = cx0_ - 1.0, lo_[1] = cy0_ - 1.0, hi_[0] = cx1_ + 1.0, hi_[1] = cy1_ + 1.0;
+    above_ = y0_ - 1.0, below_ = y1_ + 2.0;
 }
 
 bool LineRaster::supports(const QImage& image) {
@@ -50,10 +52,11 @@ void LineRaster::blend(int x, int y, QRgb color, int alpha) {
 void LineRaster::line(const QLineF& l, QRgb color, bool antialias) {
     double ax = l.x1(), ay = l.y1(), bx = l.x2(), by = l.y2();
     // Nothing of a line wholly above or below the rows drawn.
-    if (std::max(ay, by) < y0_ - 1.0 || std::min(ay, by) > y1_ + 2.0) return;
+    if (std::max(ay, by) < above_ || std::min(ay, by) > below_) return;
     // Clip to the rectangle (Liang-Barsky), a pixel wide margin for
     // antialiasing; most lines lie inside it and need none.
-    const double lo[2] = {cx0_ - 1.0, cy0_ - 1.0}, hi[2] = {cx1_ + 1.0, cy1_ + 1.0};
+    const double* lo = lo_;
+    const double* hi = hi_;
     const bool inside = std::min(ax, bx) >= lo[0] && std::max(ax, bx) <= hi[0] && std::min(ay, by) >= lo[1] &&
                         std::max(ay, by) <= hi[1];
     if (!inside) {

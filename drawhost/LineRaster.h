@@ -55,6 +55,8 @@ private:
     qsizetype stride_;
     int cx0_, cy0_, cx1_, cy1_;  // clip, inclusive: lines are cut to it
     int x0_, y0_, x1_, y1_;      // the pixels drawn: the clip's in the rows asked for
+    double lo_[2], hi_[2];       // the clip with a pixel's margin (x, y)
+    double above_, below_;       // lines wholly beyond these rows draw nothing
 };
 
 }  // namespace drawhost
