@@ -1,6 +1,6 @@
 // How fast drawhost's view shows a drawing, and what it draws:
 //
-//   view_bench [--size 1600x1000] [--png DIR] [--window X0,Y0,X1,Y1] [--layout NAME] [--frames N]
+//   view_bench [--size 1600x1000] [--png DIR [--plain]] [--window X0,Y0,X1,Y1] [--layout NAME] [--frames N]
 //              [--repeat N] FILE...
 //
 // Per drawing: the time to read it, to build its scene, to paint the first
@@ -12,13 +12,17 @@
 // anew, and the shortest times are given (on a shared machine the others
 // mostly measure the neighbours).
 // With --png the first view (or the layout asked for) is saved as DIR/NAME.png;
-// --window saves that part of model space instead of its extents.
+// --window saves that part of model space instead of its extents. The view
+// settles smoothly or plainly depending on how long its last frame took;
+// --plain saves the extents as a first view draws them (no antialiasing,
+// the drawing's extents fitted within a margin), the same on any machine.
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QImage>
 #include <QPainter>
+#include <QThreadPool>
 #include <QTimer>
 #include <QWheelEvent>
 #include <algorithm>
@@ -29,6 +33,7 @@
 #include "drawhost/DrawingScene.h"
 #include "drawhost/DrawingView.h"
 #include "drawhost/LayoutRender.h"
+#include "drawhost/ScenePainter.h"
 #include "drawhost/SceneText.h"
 #include "engine/Drawing.h"
 
@@ -67,6 +72,7 @@ int main(int argc, char** argv) {
     QStringList args = app.arguments().mid(1);
     QSize size(1600, 1000);
     QString pngDir, layout;
+    bool plain = false;
     QRectF window;
     int frames = 20, repeat = 1;
     QStringList files;
@@ -77,6 +83,8 @@ int main(int argc, char** argv) {
             size = QSize(wh.value(0).toInt(), wh.value(1).toInt());
         } else if (a == "--png" && i + 1 < args.size()) {
             pngDir = args[++i];
+        } else if (a == "--plain") {
+            plain = true;
         } else if (a == "--window" && i + 1 < args.size()) {
             const QStringList c = args[++i].split(',');
             window = QRectF(QPointF(c.value(0).toDouble(), c.value(1).toDouble()),
@@ -92,7 +100,7 @@ int main(int argc, char** argv) {
         }
     }
     if (files.isEmpty() || size.isEmpty()) {
-        std::fprintf(stderr, "usage: view_bench [--size WxH] [--png DIR] [--window X0,Y0,X1,Y1] [--layout NAME] [--frames N] [--repeat N] FILE...\n");
+        std::fprintf(stderr, "usage: view_bench [--size WxH] [--png DIR [--plain]] [--window X0,Y0,X1,Y1] [--layout NAME] [--frames N] [--repeat N] FILE...\n");
         return 2;
     }
     // drawhost readies its text font when its window opens, before any drawing.
@@ -133,6 +141,9 @@ int main(int argc, char** argv) {
             sceneMs = std::min(sceneMs, built);
             paintMs = std::min(paintMs, painted);
             firstViewMs = std::min(firstViewMs, built + painted);
+            // The view indexes the scene once its first frame is up: done
+            // before the next round, or the pans, are timed.
+            QThreadPool::globalInstance()->waitForDone();
         }
         drawhost::DrawingView& view = *shown;
 
@@ -161,7 +172,18 @@ int main(int argc, char** argv) {
             QDir().mkpath(pngDir);
             QImage image(size, QImage::Format_RGB32);
             QPainter painter(&image);
-            if (layout.isEmpty()) {
+            if (plain && layout.isEmpty() && window.isEmpty() && !scene->extents.isEmpty()) {
+                image.fill(QColor(33, 40, 48));
+                const QRectF e = scene->extents;
+                const double k = std::min(size.width() * 0.95 / e.width(), size.height() * 0.9 / e.height());
+                QTransform t;
+                t.translate(size.width() / 2.0, size.height() / 2.0);
+                t.scale(k, -k);
+                t.translate(-e.center().x(), -e.center().y());
+                drawhost::PaintOptions o;
+                o.antialias = false;
+                drawhost::paintScene(painter, *scene, t, QRectF(image.rect()), o);
+            } else if (layout.isEmpty()) {
                 if (window.isEmpty()) view.zoomExtents();
                 else view.zoomWindow(window);
                 painter.end();
