@@ -1,8 +1,11 @@
 #include "ScenePainter.h"
 
+#include <algorithm>
+#include <atomic>
 #include <bit>
 #include <climits>
 #include <exception>
+#include <iterator>
 #include <cmath>
 #include <memory>
 #include <mutex>
@@ -23,6 +26,7 @@ constexpr int kMaxDepth = 18;
 constexpr double kMinDashPeriod = 3;  // device units: a pattern shorter than this is drawn solid
 // With fewer items in view, or fewer lines drawn, one thread does it all.
 constexpr std::size_t kItemsForTwoThreads = 20000;
+constexpr std::size_t kItemsPerRun = 1024;  // items in view taken at a time by either thread
 constexpr std::size_t kLinesForTwoThreads = 100000;
 // A hatch's lines are made when it is first drawn, by whichever thread gets there first.
 std::mutex hatchCache;
@@ -135,12 +139,14 @@ private:
         double width;
         LineStore lines;
         std::vector<QPointF> dots;
+        std::size_t firstItem = 0;  // the model space item that first asked for it
     };
     struct TextDraw {
         const TextRun* run;
         QTransform t;
         QRgb rgb;
         QRectF box;  // device units
+        std::size_t item = 0;  // the model space item it belongs to
     };
 
     // The batch of a colour and width; a drawing has hundreds of them, and
@@ -149,7 +155,7 @@ private:
         if (lastBatch_ < batches_.size() && batches_[lastBatch_].rgb == rgb && batches_[lastBatch_].width == width)
             return batches_[lastBatch_];
         const auto [it, added] = batchIndex_.try_emplace(BatchKey{rgb, width}, batches_.size());
-        if (added) batches_.push_back(Batch{rgb, width, {}, {}});
+        if (added) batches_.push_back(Batch{rgb, width, {}, {}, item_});
         lastBatch_ = it->second;
         return batches_[lastBatch_];
     }
@@ -201,11 +207,12 @@ private:
         std::uint32_t transform;   // into transforms_
         QRgb color;                // with its alpha
         QRectF box;                // device units
+        std::size_t item = 0;      // the model space item it belongs to
     };
     void addFill(const QPainterPath* path, const QTransform& t, QRgb color, const QRectF& box) {
         // The fills of one block reference share its transform.
         if (transforms_.empty() || !(transforms_.back() == t)) transforms_.push_back(t);
-        fills_.push_back(FillDraw{path, std::uint32_t(transforms_.size() - 1), color, box});
+        fills_.push_back(FillDraw{path, std::uint32_t(transforms_.size() - 1), color, box, item_});
     }
     std::vector<FillDraw> fills_;
     std::vector<QTransform> transforms_;
@@ -213,6 +220,7 @@ private:
     std::vector<std::vector<std::uint32_t>> buffers_;
     std::vector<QPointF> device_;
     std::vector<QLineF> dashes_;
+    std::size_t item_ = 0;  // the model space item being looked at (its place among those in view)
 };
 
 void Painter::top(const Geometry& g, const QTransform& t) {
@@ -224,26 +232,73 @@ void Painter::top(const Geometry& g, const QTransform& t) {
     std::vector<std::uint32_t>& visible = buffers_[0];
     g.itemsIn(back.mapRect(area_), visible);
     const auto items = [&](Painter& painter, std::size_t from, std::size_t to) {
-        for (std::size_t i = from; i < to; ++i) painter.item(g, g.items[visible[i]], t, scale, Inherit{}, 0);
+        for (std::size_t i = from; i < to; ++i) {
+            painter.item_ = i;
+            painter.item(g, g.items[visible[i]], t, scale, Inherit{}, 0);
+        }
     };
     if (visible.size() < kItemsForTwoThreads || !spareCore()) {
         items(*this, 0, visible.size());
         return;
     }
-    // Each half into batches of its own; the second's are then added after
-    // the first's, as one painter going through both halves would have them.
-    const std::size_t mid = visible.size() / 2;
+    // Runs of items go to whichever thread asks next, each into batches of
+    // its own; the two are then put together in the order one painter going
+    // through all of them would have made: batches by the item that first
+    // asked for them, fills and texts by their items.
+    std::atomic<std::size_t> nextRun{0};
+    const auto runs = [&](Painter& painter) {
+        for (;;) {
+            const std::size_t from = nextRun.fetch_add(kItemsPerRun);
+            if (from >= visible.size()) return;
+            items(painter, from, std::min(visible.size(), from + kItemsPerRun));
+        }
+    };
     Painter later(p_, scene_, area_, o_);
-    std::thread helper([&] { items(later, mid, visible.size()); });
-    items(*this, 0, mid);
-    helper.join();
-    for (Batch& b : later.batches_) {
-        Batch& into = batch(b.rgb, b.width);
-        into.lines.append(std::move(b.lines));
-        into.dots.insert(into.dots.end(), b.dots.begin(), b.dots.end());
+    std::exception_ptr failed;
+    std::thread helper([&] {
+        try {
+            runs(later);
+        } catch (...) {
+            failed = std::current_exception();
+        }
+    });
+    try {
+        runs(*this);
+    } catch (...) {
+        nextRun = visible.size();
+        helper.join();
+        throw;
     }
-    for (const FillDraw& f : later.fills_) addFill(f.path, later.transforms_[f.transform], f.color, f.box);
-    texts_.insert(texts_.end(), later.texts_.begin(), later.texts_.end());
+    helper.join();
+    if (failed) std::rethrow_exception(failed);
+
+    std::vector<Batch> mine = std::move(batches_), theirs = std::move(later.batches_);
+    batches_.clear();
+    batchIndex_.clear();
+    lastBatch_ = 0;
+    std::size_t a = 0, b = 0;
+    while (a < mine.size() || b < theirs.size()) {
+        Batch& from = b == theirs.size() || (a < mine.size() && mine[a].firstItem <= theirs[b].firstItem) ? mine[a++] : theirs[b++];
+        item_ = from.firstItem;
+        Batch& into = batch(from.rgb, from.width);
+        into.lines.append(std::move(from.lines));
+        into.dots.insert(into.dots.end(), from.dots.begin(), from.dots.end());
+    }
+    std::vector<FillDraw> myFills = std::move(fills_);
+    std::vector<QTransform> myTransforms = std::move(transforms_);
+    fills_.clear(), transforms_.clear();
+    fills_.reserve(myFills.size() + later.fills_.size());
+    for (std::size_t i = 0, k = 0; i < myFills.size() || k < later.fills_.size();) {
+        const bool first = k == later.fills_.size() || (i < myFills.size() && myFills[i].item <= later.fills_[k].item);
+        const FillDraw& f = first ? myFills[i++] : later.fills_[k++];
+        item_ = f.item;
+        addFill(f.path, first ? myTransforms[f.transform] : later.transforms_[f.transform], f.color, f.box);
+    }
+    std::vector<TextDraw> myTexts = std::move(texts_);
+    texts_.clear();
+    texts_.reserve(myTexts.size() + later.texts_.size());
+    std::merge(myTexts.begin(), myTexts.end(), later.texts_.begin(), later.texts_.end(), std::back_inserter(texts_),
+               [](const TextDraw& x, const TextDraw& y) { return x.item < y.item; });
 }
 
 void Painter::geometry(const Geometry& g, const QTransform& t, const Inherit& inherit, int depth) {
@@ -355,7 +410,7 @@ void Painter::item(const Geometry& g, const Item& it, const QTransform& t, doubl
             break;
         }
         // Descenders and wide glyphs reach a little beyond the box.
-        texts_.push_back(TextDraw{&run, t, rgb, box.adjusted(-px, -px, px, px)});
+        texts_.push_back(TextDraw{&run, t, rgb, box.adjusted(-px, -px, px, px), item_});
         break;
     }
     case Item::Fill:
