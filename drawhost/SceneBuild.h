@@ -173,6 +173,13 @@ private:
     std::vector<std::int32_t> blocksBuilding_;  // the blocks this builder is building, outermost first
     std::vector<std::unique_ptr<Groups>> groups_;
     bool anyExtents_ = false;
+    // Kept from one light polyline to the next.
+    struct LwVertex {
+        QPointF p;
+        double w0 = -1, w1 = -1, bulge = 0;
+    };
+    std::vector<LwVertex> lwVertices_;
+    std::vector<QPointF> lwPoints_;
 };
 
 // Some objects' geometry, built apart.

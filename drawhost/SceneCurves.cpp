@@ -50,9 +50,13 @@ QRectF arcBounds(const ArcGeom& a) {
 }
 
 void bulgePoints(const QPointF& a, const QPointF& b, double bulge, QPolygonF& out) {
+    if (bulge == 0 || !std::isfinite(bulge)) {
+        out << b;
+        return;
+    }
     const QPointF chord = b - a;
     const double c = std::hypot(chord.x(), chord.y());
-    if (!(c > 0) || bulge == 0 || !std::isfinite(bulge)) {
+    if (!(c > 0)) {
         out << b;
         return;
     }
@@ -147,33 +151,31 @@ QPolygonF fitPointCurve(const std::vector<QPointF>& fit, bool closed) {
 }
 
 void SceneBuilder::Impl::lwpolyline(Geometry& g, const Groups& gr, const Common& c) {
-    struct Vertex {
-        QPointF p;
-        double w0 = -1, w1 = -1, bulge = 0;
-    };
-    std::vector<Vertex> vertices;
+    std::vector<LwVertex>& vertices = lwVertices_;
+    vertices.clear();
     const double constant = gr.num(43, 0);
+    bool bulged = false;
     for (std::size_t i = 0; i < gr.size(); ++i) {
         const int code = gr.code(i);
         if (code >= 1000) break;
-        if (code == 10) vertices.push_back(Vertex{QPointF(gr.number(i), 0)});
+        if (code == 10) vertices.push_back(LwVertex{QPointF(gr.number(i), 0)});
         else if (vertices.empty()) continue;
         else if (code == 20) vertices.back().p.setY(gr.number(i));
         else if (code == 40) vertices.back().w0 = gr.number(i);
         else if (code == 41) vertices.back().w1 = gr.number(i);
-        else if (code == 42) vertices.back().bulge = gr.number(i);
+        else if (code == 42) bulged = (vertices.back().bulge = gr.number(i)) != 0 || bulged;
     }
     if (vertices.size() < 2) return;
     const bool closed = gr.integer(70) & 1;
     const std::size_t segments = closed ? vertices.size() : vertices.size() - 1;
     bool wide = constant > 0;
-    for (const Vertex& v : vertices) wide = wide || v.w0 > 0 || v.w1 > 0;
+    for (const LwVertex& v : vertices) wide = wide || v.w0 > 0 || v.w1 > 0;
     if (wide) {
         QPainterPath path;
         path.setFillRule(Qt::WindingFill);
         for (std::size_t i = 0; i < segments; ++i) {
-            const Vertex& a = vertices[i];
-            const Vertex& b = vertices[(i + 1) % vertices.size()];
+            const LwVertex& a = vertices[i];
+            const LwVertex& b = vertices[(i + 1) % vertices.size()];
             const double w0 = a.w0 >= 0 ? a.w0 : constant, w1 = a.w1 >= 0 ? a.w1 : constant;
             QPolygonF outline = w0 > 0 || w1 > 0 ? wideSegment(a.p, b.p, a.bulge, w0, w1) : QPolygonF();
             if (outline.size() < 3) continue;
@@ -181,6 +183,14 @@ void SceneBuilder::Impl::lwpolyline(Geometry& g, const Groups& gr, const Common&
             path.closeSubpath();
         }
         pushFill(g, c.item, path);
+        return;
+    }
+    if (!bulged) {
+        // Straight segments only (most polylines): the vertices themselves.
+        std::vector<QPointF>& points = lwPoints_;
+        points.clear();
+        for (const LwVertex& v : vertices) points.push_back(c.ocs.map(v.p));
+        pushPolyline(g, c.item, points.data(), points.size(), closed);
         return;
     }
     QPolygonF points;
