@@ -4,6 +4,8 @@
 // SceneHatch.cpp (hatches) and SceneThreads.cpp (the run over the objects,
 // on one thread or two).
 #include <QElapsedTimer>
+#include <array>
+#include <climits>
 #include <condition_variable>
 #include <exception>
 #include <memory>
@@ -164,8 +166,12 @@ private:
     bool parallel_ = false;  // a helper is running
     std::unique_ptr<Helper> helper_;
     // Each builder's own.
-    std::string lastLayerRaw_;  // objects come in runs on one layer
-    std::int32_t lastLayer_ = -1;
+    static constexpr std::int32_t kNoLayer = INT32_MIN;
+    struct LayerSeen {
+        std::string raw;
+        std::int32_t index = kNoLayer;
+    };
+    std::array<LayerSeen, 256> layersSeen_;  // names met lately, by a cheap hash
     // The layers and linetypes this builder has looked up: found again
     // without the lock the shared tables need while two builders run.
     RawMap<std::int32_t> knownLayers_, knownLinetypes_;

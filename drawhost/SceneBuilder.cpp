@@ -135,10 +135,15 @@ Scene SceneBuilder::Impl::take() { return std::move(scene_); }
 std::int32_t SceneBuilder::Impl::layerOf(std::string_view raw, int depth) {
     // Objects of a block on layer 0 take the layer of the reference.
     if (depth > 0 && raw == "0") return kInheritLayer;
-    if (lastLayer_ >= 0 && raw == lastLayerRaw_) return lastLayer_;
+    // Most names were met a moment ago: a small table by a cheap hash of the
+    // name finds them before the map does.
+    const std::size_t n = raw.size();
+    LayerSeen& seen = layersSeen_[n == 0 ? 0 : (n * 131 + std::uint8_t(raw[0]) * 31 + std::uint8_t(raw[n / 2]) * 7 +
+                                                 std::uint8_t(raw[n - 1])) % layersSeen_.size()];
+    if (seen.index != kNoLayer && seen.raw == raw) return seen.index;
     if (const auto known = knownLayers_.find(raw); known != knownLayers_.end()) {
-        lastLayerRaw_.assign(raw);
-        return lastLayer_ = known->second;
+        seen.raw.assign(raw);
+        return seen.index = known->second;
     }
     const auto lock = shared();
     Scene& scene = owner_.scene_;
@@ -160,9 +165,8 @@ std::int32_t SceneBuilder::Impl::layerOf(std::string_view raw, int depth) {
         owner_.layerByRaw_.emplace(std::string(raw), index);
     }
     knownLayers_.emplace(std::string(raw), index);
-    lastLayerRaw_.assign(raw);
-    lastLayer_ = index;
-    return index;
+    seen.raw.assign(raw);
+    return seen.index = index;
 }
 
 std::int32_t SceneBuilder::Impl::linetypeOf(std::string_view raw) {
