@@ -205,15 +205,14 @@ public:
     using Part = Impl::Part;
     // Slices of `slice` objects from `from` to `to`.
     void start(std::size_t from, std::size_t to, std::size_t slice);
-    // The next slice (its number from the start): false when none is left or after stop().
+    // The next slice (its number from the start): false when none is left or after finish().
     bool claim(std::size_t& number, std::size_t& from, std::size_t& to);
     // A slice the owner built.
     void put(std::size_t number, Part&& part);
     // The slices done since the last call that follow those taken before, in order.
     std::vector<Part> takeDone();
-    // No slice is handed out after this.
-    void stop();
-    // Waits until the helper's slices are built; the end of the objects handed out.
+    // Hands out no more slices and waits until the helper's are built; the
+    // end of the objects handed out.
     std::size_t finish();
 
 private:

@@ -420,6 +420,13 @@ SceneBuilder::Impl::BlockRef SceneBuilder::Impl::blockRef(std::string_view rawNa
     // A block met before is found again without the lock.
     if (const auto known = knownBlocks_.find(rawName); known != knownBlocks_.end()) return known->second;
     Impl& o = owner_;
+    // A block settled (built, empty or missing) is remembered by this builder.
+    const auto settled = [&](std::int32_t index) {
+        BlockRef ref;
+        if (index >= 0 && !o.scene_.blocks[index].items.empty()) ref = BlockRef{index, o.scene_.blocks[index].bounds};
+        knownBlocks_.emplace(std::string(rawName), ref);
+        return ref;
+    };
     auto lock = shared();
     for (;;) {
         const auto it = o.blockByRaw_.find(rawName);
@@ -437,10 +444,7 @@ SceneBuilder::Impl::BlockRef SceneBuilder::Impl::blockRef(std::string_view rawNa
             --o.waiting_;
             continue;
         }
-        BlockRef ref;
-        if (index >= 0 && !o.scene_.blocks[index].items.empty()) ref = BlockRef{index, o.scene_.blocks[index].bounds};
-        knownBlocks_.emplace(std::string(rawName), ref);
-        return ref;
+        return settled(index);
     }
     if (o.blockByName_.empty()) {
         // The drawing's blocks by their folded names (the first of a name wins,
@@ -450,8 +454,7 @@ SceneBuilder::Impl::BlockRef SceneBuilder::Impl::blockRef(std::string_view rawNa
     const auto found = o.blockByName_.find(dxf::foldCase(d_.decodeText(rawName)));
     if (found == o.blockByName_.end()) {
         o.blockByRaw_.emplace(std::string(rawName), -1);
-        knownBlocks_.emplace(std::string(rawName), BlockRef{});
-        return {};
+        return settled(-1);
     }
     const dxf::Block block = found->second;
     const std::int32_t index = std::int32_t(o.scene_.blocks.size());
@@ -477,10 +480,7 @@ SceneBuilder::Impl::BlockRef SceneBuilder::Impl::blockRef(std::string_view rawNa
     o.scene_.blocks[index] = std::move(geometry);
     o.building_[index] = false;
     o.built_.notify_all();
-    BlockRef ref;
-    if (!o.scene_.blocks[index].items.empty()) ref = BlockRef{index, o.scene_.blocks[index].bounds};
-    knownBlocks_.emplace(std::string(rawName), ref);
-    return ref;
+    return settled(index);
 }
 
 Geometry SceneBuilder::Impl::buildBlock(const dxf::Block& block, int depth) {

@@ -61,11 +61,6 @@ std::vector<SceneBuilder::Impl::Helper::Part> SceneBuilder::Impl::Helper::takeDo
     return out;
 }
 
-void SceneBuilder::Impl::Helper::stop() {
-    const std::lock_guard<std::mutex> lock(m_);
-    stopped_ = true;
-}
-
 std::size_t SceneBuilder::Impl::Helper::finish() {
     std::unique_lock<std::mutex> lock(m_);
     stopped_ = true;
