@@ -9,17 +9,22 @@
 #include <vector>
 
 #include "engine/Drawing.h"
+#include "engine/Tags.h"
 
 namespace drawhost {
 
 class Groups : public dxf::GroupVisitor {
 public:
     void read(const dxf::Entity& e) {
-        entries_.clear();
-        text_.clear();
-        if (++generation_ == 0) {
-            seen_.fill(0);
-            generation_ = 1;
+        clear();
+        // Most objects' tags are read straight from the drawing's bytes.
+        if (const std::string_view tags = e.asciiTags(); !tags.empty()) {
+            const bool read = dxf::forEachAsciiTag(tags, [&](int code, std::size_t vb, std::size_t ve) {
+                note(code);
+                entries_.push_back(Entry{code, std::uint32_t(ve - vb), 0, tags.data() + vb});
+            });
+            if (read) return;
+            clear();
         }
         e.readGroups(*this);
     }
@@ -102,6 +107,14 @@ private:
         return true;
     }
 
+    void clear() {
+        entries_.clear();
+        text_.clear();
+        if (++generation_ == 0) {
+            seen_.fill(0);
+            generation_ = 1;
+        }
+    }
     void note(int code) {
         if (code >= 0 && code < kIndexed && seen_[code] != generation_) {
             seen_[code] = generation_;

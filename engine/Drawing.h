@@ -138,6 +138,10 @@ public:
     // The same groups without copying them, for readers of every object of
     // a large drawing (strings undecoded: see GroupVisitor).
     void readGroups(GroupVisitor& visitor) const;
+    // The object's ASCII tags as the drawing holds them, when its groups are
+    // those tags as they stand (read as readGroups() would, with
+    // dxf::forEachAsciiTag); empty when they must come through readGroups().
+    std::string_view asciiTags() const;
 
     bool operator==(const Entity& o) const { return d_ == o.d_ && rec_ == o.rec_; }
 

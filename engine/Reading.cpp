@@ -4,17 +4,22 @@
 
 namespace dxf {
 
-void Entity::readGroups(GroupVisitor& visitor) const {
+std::string_view Entity::asciiTags() const {
     const DrawingData& d = d_->data();
     const Record& rec = d.records[rec_];
     const bool swapped = rec.slot != kNone && rec.layerOff != kNone &&
                          ((rec.flags & kLayerChanged) || d.slots[rec.slot].renamed);
-    const std::string_view bytes = d.base(rec_);
-    // A record with bytes of its own, as read: its tags are read in place.
-    // Edited, binary and byte-less records (objects decoded from another
-    // format) go through their tags.
-    if (!d.fmt.binary && !swapped && rec.patch == kNone && !bytes.empty()) {
-        const bool ok = forEachTag(bytes, d.fmt, [&](int code, std::size_t vb, std::size_t ve) {
+    // A record with bytes of its own, as read. Edited, binary and byte-less
+    // records (objects decoded from another format) go through their tags.
+    if (d.fmt.binary || swapped || rec.patch != kNone) return {};
+    return d.base(rec_);
+}
+
+void Entity::readGroups(GroupVisitor& visitor) const {
+    const DrawingData& d = d_->data();
+    // Tags read in place where they can be.
+    if (const std::string_view bytes = asciiTags(); !bytes.empty()) {
+        const bool ok = forEachAsciiTag(bytes, [&](int code, std::size_t vb, std::size_t ve) {
             visitor.lastingGroup(code, bytes.substr(vb, ve - vb));
         });
         if (ok) return;

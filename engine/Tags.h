@@ -5,6 +5,7 @@
 // read into Tag vectors only when they are edited or inspected; the loader
 // scans the file once without building tags (see Loader.cpp).
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -88,6 +89,31 @@ inline bool threeWideCode(const char* p, std::size_t left, int& code, std::size_
     newline = at;
     return true;
 }
+}
+
+// ASCII tags one after another, as forEachTag reads them: the usual code
+// lines (three wide) and value lines inline, anything else the general way.
+template <class Fn>
+bool forEachAsciiTag(std::string_view bytes, Fn&& fn) {
+    static const TagFormat ascii;
+    const char* const base = bytes.data();
+    const std::size_t n = bytes.size();
+    std::size_t pos = 0;
+    while (pos < n) {
+        int code;
+        std::size_t vb, ve, newline;
+        if (detail::threeWideCode(base + pos, n - pos, code, newline)) {
+            vb = pos + newline + 1;
+            const void* end = std::memchr(base + vb, '\n', n - vb);
+            const std::size_t lineEnd = end ? static_cast<const char*>(end) - base : n;
+            ve = lineEnd > vb && base[lineEnd - 1] == '\r' ? lineEnd - 1 : lineEnd;
+            pos = end ? lineEnd + 1 : n;
+        } else if (!detail::nextTag(bytes, pos, ascii, code, vb, ve)) {
+            return false;
+        }
+        fn(code, vb, ve);
+    }
+    return true;
 }
 
 template <class Fn>

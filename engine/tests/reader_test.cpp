@@ -194,14 +194,23 @@ TEST(Reader, DamagedDrawingsEitherReadLosslesslyOrFailCleanly) {
 }
 
 TEST(Reader, CodeLinesInEveryLayoutReadAlike) {
-    // Padded, tab-led, zero-led, space-trailed, long and CRLF code lines.
-    const std::string text = "0\nA\n  8\r\nL\r\n\t62\n1\n010\n5\n 10 \n1.5\n1071\n7\n  999\n\n";
-    std::vector<std::pair<int, std::string>> read;
+    // Padded, tab-led, zero-led, space-trailed, long and CRLF code lines,
+    // and a last value without its line end; alike through the general
+    // reader and the one for ASCII tags read in place.
+    const std::string text =
+        "0\nA\n  8\r\nL\r\n\t62\n1\n010\n5\n 10 \n1.5\n1071\n7\n  999\n\n330\r\nFF\r\n 1\n2\n  0\nEOF";
+    const std::vector<std::pair<int, std::string>> expected = {{0, "A"},    {8, "L"},    {62, "1"},   {10, "5"},
+                                                               {10, "1.5"}, {1071, "7"}, {999, ""},   {330, "FF"},
+                                                               {1, "2"},    {0, "EOF"}};
+    std::vector<std::pair<int, std::string>> read, inPlace;
     ASSERT_TRUE(dxf::forEachTag(text, dxf::TagFormat{}, [&](int code, std::size_t vb, std::size_t ve) {
         read.emplace_back(code, text.substr(vb, ve - vb));
     }));
-    const std::vector<std::pair<int, std::string>> expected = {{0, "A"},  {8, "L"},    {62, "1"}, {10, "5"},
-                                                               {10, "1.5"}, {1071, "7"}, {999, ""}};
+    ASSERT_TRUE(dxf::forEachAsciiTag(text, [&](int code, std::size_t vb, std::size_t ve) {
+        inPlace.emplace_back(code, text.substr(vb, ve - vb));
+    }));
     EXPECT_EQ(read, expected);
+    EXPECT_EQ(inPlace, expected);
     EXPECT_FALSE(dxf::forEachTag(std::string("1x\nA\n"), dxf::TagFormat{}, [](int, std::size_t, std::size_t) {}));
+    EXPECT_FALSE(dxf::forEachAsciiTag(std::string("1x\nA\n"), [](int, std::size_t, std::size_t) {}));
 }
