@@ -19,7 +19,11 @@ void exercise(dxf::Drawing& d) {
         (void)l.plotStyleName();
         (void)l.linetype();
     }
+    struct Ignore : dxf::GroupVisitor {
+        void group(int, std::string_view) override {}
+    } ignore;
     for (const dxf::Entity& e : d.selectAll({})) {
+        e.readGroups(ignore);
         (void)e.objectName();
         (void)e.layer();
         try {
