@@ -1,6 +1,7 @@
 #pragma once
 // The groups of one object, read once into a reusable buffer and looked up
 // by code; shared by the parts of the scene builder.
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstdint>
@@ -21,7 +22,7 @@ public:
         if (const std::string_view tags = e.asciiTags(); !tags.empty()) {
             const bool read = dxf::forEachAsciiTag(tags, [&](int code, std::size_t vb, std::size_t ve) {
                 note(code);
-                entries_.push_back(Entry{code, std::uint32_t(ve - vb), 0, tags.data() + vb});
+                add(Entry{code, std::uint32_t(ve - vb), 0, tags.data() + vb});
             });
             if (read) return;
             clear();
@@ -30,17 +31,17 @@ public:
     }
     void group(int code, std::string_view value) override {
         note(code);
-        entries_.push_back(Entry{code, std::uint32_t(value.size()), text_.size(), nullptr});
+        add(Entry{code, std::uint32_t(value.size()), text_.size(), nullptr});
         text_.append(value);
     }
     // The drawing does not change while its scene is built: its own bytes
     // need no copy.
     void lastingGroup(int code, std::string_view value) override {
         note(code);
-        entries_.push_back(Entry{code, std::uint32_t(value.size()), 0, value.data()});
+        add(Entry{code, std::uint32_t(value.size()), 0, value.data()});
     }
 
-    std::size_t size() const { return entries_.size(); }
+    std::size_t size() const { return count_; }
     int code(std::size_t i) const { return entries_[i].code; }
     std::string_view value(std::size_t i) const {
         const Entry& e = entries_[i];
@@ -50,10 +51,10 @@ public:
 
     // The first group of a code, from index `from`; size() when there is none.
     std::size_t find(int code, std::size_t from = 0) const {
-        if (from == 0 && code >= 0 && code < kIndexed) return seen_[code] == generation_ ? firstAt_[code] : entries_.size();
-        for (std::size_t i = from; i < entries_.size(); ++i)
+        if (from == 0 && code >= 0 && code < kIndexed) return seen_[code] == generation_ ? firstAt_[code] : count_;
+        for (std::size_t i = from; i < count_; ++i)
             if (entries_[i].code == code) return i;
-        return entries_.size();
+        return count_;
     }
     bool has(int code) const { return find(code) < size(); }
     double num(int code, double fallback = 0) const {
@@ -108,7 +109,7 @@ private:
     }
 
     void clear() {
-        entries_.clear();
+        count_ = 0;
         text_.clear();
         if (++generation_ == 0) {
             seen_.fill(0);
@@ -118,7 +119,7 @@ private:
     void note(int code) {
         if (code >= 0 && code < kIndexed && seen_[code] != generation_) {
             seen_[code] = generation_;
-            firstAt_[code] = std::uint32_t(entries_.size());
+            firstAt_[code] = std::uint32_t(count_);
         }
     }
 
@@ -128,7 +129,14 @@ private:
         std::size_t offset;   // in text_, when copied there
         const char* lasting;  // else the drawing's own bytes
     };
+    // The groups read: the first count_ of entries_, which keeps its room
+    // from one object to the next.
+    void add(const Entry& e) {
+        if (count_ == entries_.size()) entries_.resize(std::max<std::size_t>(64, 2 * count_));
+        entries_[count_++] = e;
+    }
     std::vector<Entry> entries_;
+    std::size_t count_ = 0;
     std::string text_;
     // Where each code first occurs in the object read last: seen_[code] is
     // the read's generation when it occurs at all.
