@@ -155,7 +155,7 @@ bool LineRaster::convex(const QPointF* pts, int n, QRgb color) {
     // Convex: every turn the same way, and the edges go up and down once
     // each (a star turns one way too, but goes round more than once).
     double ymin = pts[0].y(), ymax = ymin;
-    int turn = 0, flips = 0, lastDy = 0;
+    int turn = 0, flips = 0, firstDy = 0, lastDy = 0;
     for (int i = 0; i < n; ++i) {
         const QPointF &a = pts[i], &b = pts[(i + 1) % n], &c = pts[(i + 2) % n];
         if (!std::isfinite(a.x()) || !std::isfinite(a.y())) return false;
@@ -168,17 +168,13 @@ bool LineRaster::convex(const QPointF* pts, int n, QRgb color) {
         const int dy = b.y() > a.y() ? 1 : b.y() < a.y() ? -1 : 0;
         if (dy != 0) {
             if (lastDy != 0 && dy != lastDy) ++flips;
+            if (firstDy == 0) firstDy = dy;
             lastDy = dy;
         }
         ymin = std::min(ymin, a.y()), ymax = std::max(ymax, a.y());
     }
     // (The way from the last edge round to the first counts too.)
-    for (int i = 0; i < n && lastDy != 0; ++i) {
-        const int dy = pts[(i + 1) % n].y() > pts[i].y() ? 1 : pts[(i + 1) % n].y() < pts[i].y() ? -1 : 0;
-        if (dy == 0) continue;
-        if (dy != lastDy) ++flips;
-        break;
-    }
+    if (firstDy != lastDy) ++flips;
     if (flips > 2) return false;
     // A tint (translucent) lies over what is beneath, as the painter lays it:
     // the premultiplied colour plus what is beneath times 1 - alpha.

@@ -91,11 +91,7 @@ bool nextTag(std::string_view bytes, std::size_t& pos, const TagFormat& fmt, int
             if (!parseCodeLine(bytes.substr(pos, codeEnd - pos), code)) return false;
             vb = codeEnd + 1;
         }
-        const void* nl2 = vb < n ? std::memchr(base + vb, '\n', n - vb) : nullptr;
-        std::size_t lineEnd = nl2 ? static_cast<const char*>(nl2) - base : n;
-        ve = lineEnd;
-        if (ve > vb && base[ve - 1] == '\r') --ve;
-        pos = nl2 ? lineEnd + 1 : n;
+        valueLine(base, n, vb, ve, pos);
         return true;
     }
     if (fmt.binaryShortCodes) {

@@ -71,6 +71,15 @@ namespace detail {
 bool nextTag(std::string_view bytes, std::size_t& pos, const TagFormat& fmt, int& code,
              std::size_t& vb, std::size_t& ve);
 
+// The value line that starts at vb: where it ends (before any '\r') and
+// where the next tag starts.
+inline void valueLine(const char* base, std::size_t n, std::size_t vb, std::size_t& ve, std::size_t& next) {
+    const void* nl = vb < n ? std::memchr(base + vb, '\n', n - vb) : nullptr;
+    const std::size_t lineEnd = nl ? static_cast<const char*>(nl) - base : n;
+    ve = lineEnd > vb && base[lineEnd - 1] == '\r' ? lineEnd - 1 : lineEnd;
+    next = nl ? lineEnd + 1 : n;
+}
+
 // Most code lines are three wide, right-aligned ("  8", " 10", "330"),
 // then the line end: read at once. True with the code and the offset of the
 // line's '\n' (after any '\r'); false for anything else.
@@ -104,10 +113,7 @@ bool forEachAsciiTag(std::string_view bytes, Fn&& fn) {
         std::size_t vb, ve, newline;
         if (detail::threeWideCode(base + pos, n - pos, code, newline)) {
             vb = pos + newline + 1;
-            const void* end = std::memchr(base + vb, '\n', n - vb);
-            const std::size_t lineEnd = end ? static_cast<const char*>(end) - base : n;
-            ve = lineEnd > vb && base[lineEnd - 1] == '\r' ? lineEnd - 1 : lineEnd;
-            pos = end ? lineEnd + 1 : n;
+            detail::valueLine(base, n, vb, ve, pos);
         } else if (!detail::nextTag(bytes, pos, ascii, code, vb, ve)) {
             return false;
         }
